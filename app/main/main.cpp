@@ -1,0 +1,60 @@
+// Starts Pellorin: chooses the application directory, installs the desktop platform and opens the
+// main window, which opens the first employee explorer.
+#include "app/appfacts.h"
+#include "app/apperror.h"
+#include "app/ui/guardedapplication.h"
+#include "app/ui/mdiform1.h"
+#include "app/ui/qtplatform.h"
+#include "badges/ui/printrun.h"
+#include "employees/ui/form1.h"
+#include "employees/ui/form2.h"
+
+#include <QDir>
+#include <QMessageBox>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pellorin"));
+    QApplication::setOrganizationName(QStringLiteral("Pellorin"));
+    QApplication::setApplicationVersion(AppFacts::version());
+
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.contains(QLatin1String("--help"))) {
+        std::printf("Usage: Pellorin [--data-dir DIR]\n"
+                    "  --data-dir DIR  folder that holds Pellorin.db, Company.txt and temp/\n"
+                    "                  (also PELLORIN_HOME); without it, the program's own folder when it\n"
+                    "                  holds the database, otherwise the user's data folder.\n");
+        return 0;
+    }
+    if (arguments.contains(QLatin1String("--version"))) {
+        std::printf("Pellorin %s\n", qPrintable(AppFacts::version()));
+        return 0;
+    }
+
+    QtPlatform platform;
+    Platform::install(&platform);
+
+    AppFacts::setApplicationDirectory(AppFacts::resolveApplicationDirectory(
+        AppFacts::dataDirArgument(arguments), QApplication::applicationDirPath()));
+    try {
+        AppFacts::ensureApplicationDirectory();
+    } catch (const AppError& error) {
+        QMessageBox::critical(nullptr, AppFacts::applicationTitle(), error.description());
+        return 1;
+    }
+
+    Form2::setPrintRun(badges::ui::runPrint);
+    MDIForm1::Factories factories;
+    factories.newExplorer = [] { return new Form2(); };
+    factories.newEditor = [] { return new Form1(); };
+    factories.childMenus = [](QWidget* window) {
+        if (auto* explorer = qobject_cast<Form2*>(window))
+            return explorer->menus();
+        return QList<QMenu*>();
+    };
+    MDIForm1 mainWindow(factories);
+    mainWindow.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,74 @@
+#include "app/ui/childwindows.h"
+
+#include "app/appfacts.h"
+#include "app/platform.h"
+
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+
+#include <cstdlib>
+
+namespace ChildWindows {
+
+namespace {
+QPointer<QMdiArea>& currentArea() {
+    static QPointer<QMdiArea> area;
+    return area;
+}
+} // namespace
+
+std::function<void()> exitApplication = [] {
+    // "Exit" ends the program at once: no window is asked and no close handling runs.
+    std::fflush(nullptr);
+    std::_Exit(0);
+};
+
+void setArea(QMdiArea* area) { currentArea() = area; }
+
+QMdiArea* area() { return currentArea(); }
+
+void show(QWidget* window, bool fixedSize) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiArea* mdi = currentArea();
+    if (!mdi) {
+        window->show();
+        window->activateWindow();
+        return;
+    }
+    QMdiSubWindow* sub = mdi->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (fixedSize)
+        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    sub->show();
+    mdi->setActiveSubWindow(sub);
+}
+
+void fillWindowsMenu(QMenu* menu) {
+    menu->clear();
+    QMdiArea* mdi = currentArea();
+    if (!mdi)
+        return;
+    const QList<QMdiSubWindow*> windows = mdi->subWindowList(QMdiArea::CreationOrder);
+    int number = 1;
+    for (QMdiSubWindow* sub : windows) {
+        const QString caption = sub->widget() ? sub->widget()->windowTitle() : sub->windowTitle();
+        QAction* action = menu->addAction(QStringLiteral("&%1 %2").arg(number++).arg(caption));
+        action->setCheckable(true);
+        action->setChecked(sub == mdi->activeSubWindow());
+        QPointer<QMdiSubWindow> target(sub);
+        QObject::connect(action, &QAction::triggered, mdi, [mdi, target] {
+            if (target)
+                mdi->setActiveSubWindow(target);
+        });
+    }
+}
+
+void reportError(QObject* parent, const QString& description) {
+    Platform::instance().critical(parent, description, AppFacts::applicationTitle());
+}
+
+} // namespace ChildWindows

@@ -1,0 +1,40 @@
+// The main window: a workspace for every other window, its menus, and the end of the program. While
+// an explorer is the active child window, the explorer's menus take the place of its own.
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+
+#include <functional>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+class MDIForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Factories {
+        std::function<QWidget*()> newExplorer; // shown with a fixed size
+        std::function<QWidget*()> newEditor;
+        // The menus a child window brings with it; empty for windows without a menu bar.
+        std::function<QList<QMenu*>(QWidget*)> childMenus;
+    };
+
+    explicit MDIForm1(Factories factories, QWidget* parent = nullptr);
+    ~MDIForm1() override;
+
+    QMdiArea* area() const { return m_area; }
+    // The menus on the menu bar now.
+    QList<QMenu*> shownMenus() const;
+
+    void openExplorer();
+
+private:
+    void buildMenus();
+    void showMenusOf(QMdiSubWindow* window);
+
+    Factories m_factories;
+    QMdiArea* m_area = nullptr;
+    QList<QMenu*> m_ownMenus;
+};

@@ -1,0 +1,12 @@
+// The commands of the command-line companion; each returns the exit status.
+#pragma once
+
+#include "cli/cli.h"
+
+namespace cli {
+
+int listEmployees(Arguments& args);
+int deleteEmployees(Arguments& args);
+int runSql(Arguments& args);
+
+} // namespace cli

@@ -1,0 +1,84 @@
+// pellorin-cli: the employee database, photographs, company name and badges without a screen.
+#include "app/appfacts.h"
+#include "app/apperror.h"
+#include "cli/commands.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+const char* usage =
+    "Usage: pellorin-cli [--data-dir DIR] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  list [--order COLUMN] [--desc]   employees as the explorer lists them, tab-separated:\n"
+    "                                   key, first, middle, last, title, code (default order: last name)\n"
+    "  delete KEY...                    delete the employees with these record numbers\n"
+    "  sql \"STATEMENT\"                  run one Access-style SQL statement; a SELECT prints its rows\n"
+    "\n"
+    "Options:\n"
+    "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
+    "  --help           this text\n"
+    "  --version        the program's version\n";
+
+void fail(const QString& message) {
+    std::fprintf(stderr, "pellorin-cli: %s\n", qPrintable(message.simplified()));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Badges and barcodes draw text, which needs a GUI application; no screen is ever opened.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = QGuiApplication::arguments().mid(1);
+
+    if (args.isEmpty() || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(usage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
+    }
+    if (args.contains(QLatin1String("--version"))) {
+        std::printf("pellorin-cli %s\n", qPrintable(AppFacts::version()));
+        return 0;
+    }
+
+    const std::map<QString, std::function<int(cli::Arguments&)>> commands = {
+        {QStringLiteral("list"), cli::listEmployees},
+        {QStringLiteral("delete"), cli::deleteEmployees},
+        {QStringLiteral("sql"), cli::runSql},
+    };
+
+    try {
+        // --data-dir may stand before the command; what follows the command belongs to it.
+        QString dataDir;
+        if (!args.isEmpty() && args.first().startsWith(QLatin1String("--data-dir"))) {
+            cli::Arguments global(args.mid(0, args.first().contains(QLatin1Char('=')) ? 1 : 2));
+            dataDir = global.option(QStringLiteral("data-dir")).value_or(QString());
+            args = args.mid(args.first().contains(QLatin1Char('=')) ? 1 : 2);
+        }
+        if (args.isEmpty())
+            throw cli::UsageError{QStringLiteral("no command given; see --help")};
+        const QString name = args.takeFirst();
+        const auto command = commands.find(name);
+        if (command == commands.end())
+            throw cli::UsageError{QStringLiteral("unknown command \"%1\"; see --help").arg(name)};
+        cli::Arguments commandArgs(args);
+        if (dataDir.isEmpty())
+            dataDir = commandArgs.option(QStringLiteral("data-dir")).value_or(QString());
+        AppFacts::setApplicationDirectory(
+            AppFacts::resolveApplicationDirectory(dataDir, QGuiApplication::applicationDirPath()));
+        AppFacts::ensureApplicationDirectory();
+        return command->second(commandArgs);
+    } catch (const cli::UsageError& error) {
+        fail(error.message);
+        return 2;
+    } catch (const AppError& error) {
+        fail(error.description());
+        return 1;
+    }
+}

@@ -1,0 +1,173 @@
+#include "data/connection.h"
+
+#include "app/appfacts.h"
+#include "app/apperror.h"
+#include "data/connectionstring.h"
+#include "data/schema.h"
+#include "data/textcollation.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+namespace data {
+
+namespace {
+
+QString uniqueConnectionName() {
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("pellorin-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString errorText(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown error") : text;
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db) {
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(v.constData());
+}
+
+// Files whose tables this process has already made sure of; checked once, not on every open.
+QMutex schemaMutex;
+QSet<QString> schemaChecked;
+
+bool needsSchemaCheck(const QString& file) {
+    QMutexLocker lock(&schemaMutex);
+    return !schemaChecked.contains(file);
+}
+
+void markSchemaChecked(const QString& file) {
+    QMutexLocker lock(&schemaMutex);
+    schemaChecked.insert(file);
+}
+
+} // namespace
+
+Connection::Connection() : m_name(uniqueConnectionName()) {}
+
+Connection::~Connection() { close(); }
+
+void Connection::open() { open(connectionString()); }
+
+void Connection::open(const QString& connectionString) {
+    close();
+    const ConnectionSettings settings = parseConnectionString(connectionString);
+    if (settings.provider.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0) {
+        m_backend = Backend::SQLite;
+        openSqlite(settings.dataSource);
+        return;
+    }
+    throw AppError(QStringLiteral("The database provider \"%1\" is not supported; use Provider=SQLite.")
+                       .arg(settings.provider));
+}
+
+void Connection::openSqlite(const QString& file) {
+    m_location = QDir::toNativeSeparators(file);
+    const QFileInfo info(file);
+    if (!info.absoluteDir().exists())
+        throw AppError(QStringLiteral("Could not open the database %1: the folder %2 does not exist. "
+                                      "Create it or choose another folder with --data-dir.")
+                           .arg(m_location, QDir::toNativeSeparators(info.absolutePath())));
+    if (info.exists() && !info.isReadable())
+        throw AppError(QStringLiteral("Could not open the database %1: the file cannot be read. "
+                                      "Check its permissions.")
+                           .arg(m_location));
+
+    m_database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    m_database.setDatabaseName(file);
+    // Two running copies wait for each other's writes instead of failing at once.
+    m_database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!m_database.open()) {
+        const QString cause = errorText(m_database.lastError());
+        close();
+        throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
+    }
+    sqlite3* handle = sqliteHandle(m_database);
+    if (!handle || !registerTextCollation(handle)) {
+        close();
+        throw AppError(QStringLiteral("Could not open the database %1: the text comparison could not be set up.")
+                           .arg(m_location));
+    }
+    if (needsSchemaCheck(info.absoluteFilePath())) {
+        prepareTables();
+        markSchemaChecked(info.absoluteFilePath());
+    }
+}
+
+void Connection::prepareTables() {
+    QString cause;
+    {
+        QSqlQuery query(m_database);
+        // The first read tells a file that is not a database (or is locked) apart from a good one.
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()) {
+            cause = errorText(query.lastError());
+        } else {
+            if (query.value(0).toInt() == 0)
+                query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            for (const QString& statement : sqliteSchema()) {
+                if (!query.exec(statement)) {
+                    cause = QStringLiteral("its tables could not be prepared: ") + errorText(query.lastError());
+                    break;
+                }
+            }
+        }
+    }
+    if (!cause.isEmpty()) {
+        close();
+        throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
+    }
+}
+
+void Connection::close() {
+    if (!m_database.isValid())
+        return;
+    m_database.close();
+    m_database = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool Connection::isOpen() const { return m_database.isValid() && m_database.isOpen(); }
+
+QString Connection::failure(const QString& what, const QString& cause) const {
+    return QStringLiteral("%1 failed in the database %2: %3").arg(what, m_location, cause);
+}
+
+int Connection::execute(const QString& jetSql, const QVariantList& values) {
+    if (!isOpen())
+        throw AppError(QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
+    QSqlQuery query(m_database);
+    if (!query.prepare(translateJet(jetSql, m_backend)))
+        throw AppError(failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw AppError(failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
+    return query.numRowsAffected();
+}
+
+void Connection::beginTransaction() {
+    if (!m_database.transaction())
+        throw AppError(failure(QStringLiteral("Starting a transaction"), errorText(m_database.lastError())));
+}
+
+void Connection::commit() {
+    if (!m_database.commit())
+        throw AppError(failure(QStringLiteral("Saving the changes"), errorText(m_database.lastError())));
+}
+
+void Connection::rollback() { m_database.rollback(); }
+
+} // namespace data

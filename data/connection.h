@@ -1,0 +1,52 @@
+// One connection to the database, opened for one operation and closed again. Owns a Qt SQL connection
+// under a name of its own, so two windows never share one. Knows nothing of tables or windows.
+#pragma once
+
+#include "data/jetdialect.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+namespace data {
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the database that the connection string names; a new SQLite file is created with the
+    // tables. Throws AppError naming the file and the cause.
+    void open(const QString& connectionString);
+    void open(); // with the application's connection string
+    void close();
+    bool isOpen() const;
+
+    QSqlDatabase& database() { return m_database; }
+    Backend backend() const { return m_backend; }
+    // The database file (or server) for messages.
+    const QString& location() const { return m_location; }
+
+    // Runs one Jet statement that returns no rows, values bound to its '?' marks; returns the rows affected.
+    int execute(const QString& jetSql, const QVariantList& values = {});
+
+    void beginTransaction();
+    void commit();
+    void rollback();
+
+    // Message text for a failed statement: what failed, where, and the database's own words.
+    QString failure(const QString& what, const QString& cause) const;
+
+private:
+    void openSqlite(const QString& file);
+    void prepareTables();
+
+    QString m_name;
+    QString m_location;
+    QSqlDatabase m_database;
+    Backend m_backend = Backend::SQLite;
+};
+
+} // namespace data

@@ -1,0 +1,232 @@
+#include "data/jetdialect.h"
+
+#include <QList>
+
+namespace data {
+namespace {
+
+// Numbers are read as words: no rule looks inside them, and the text is rebuilt unchanged.
+enum class Kind { Space, Word, Bracketed, SingleQuoted, DoubleQuoted, Punct };
+
+struct Token {
+    Kind kind = Kind::Space;
+    QString text;
+};
+
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// A quoted run ends at the first closing quote that is not doubled. An unterminated run takes the rest of
+// the text, so broken input leaves the translator as it came in and the database reports it.
+qsizetype quotedEnd(const QString& sql, qsizetype start, QChar close) {
+    for (qsizetype i = start + 1; i < sql.size(); ++i) {
+        if (sql[i] != close)
+            continue;
+        if (close != u']' && i + 1 < sql.size() && sql[i + 1] == close)
+            ++i;
+        else
+            return i + 1;
+    }
+    return sql.size();
+}
+
+QList<Token> tokenize(const QString& sql) {
+    QList<Token> tokens;
+    qsizetype i = 0;
+    while (i < sql.size()) {
+        const QChar c = sql[i];
+        qsizetype end = i + 1;
+        Kind kind = Kind::Punct;
+        if (c.isSpace()) {
+            kind = Kind::Space;
+            while (end < sql.size() && sql[end].isSpace())
+                ++end;
+        } else if (isWordChar(c)) {
+            kind = Kind::Word;
+            while (end < sql.size() && isWordChar(sql[end]))
+                ++end;
+        } else if (c == u'[') {
+            kind = Kind::Bracketed;
+            end = quotedEnd(sql, i, u']');
+        } else if (c == u'\'') {
+            kind = Kind::SingleQuoted;
+            end = quotedEnd(sql, i, c);
+        } else if (c == u'"') {
+            kind = Kind::DoubleQuoted;
+            end = quotedEnd(sql, i, c);
+        }
+        tokens.append({kind, sql.mid(i, end - i)});
+        i = end;
+    }
+    return tokens;
+}
+
+QString keyword(const Token& t) {
+    return t.kind == Kind::Word ? t.text.toUpper() : QString();
+}
+
+bool isName(const Token& t) {
+    return t.kind == Kind::Word || t.kind == Kind::Bracketed;
+}
+
+// What stands between the delimiters, with doubled quotes collapsed.
+QString unquoted(const Token& t) {
+    const QChar open = t.text.front();
+    const QChar close = open == u'[' ? u']' : open;
+    const bool closed = t.text.size() >= 2 && t.text.back() == close;
+    QString inner = t.text.mid(1, t.text.size() - (closed ? 2 : 1));
+    if (open != u'[')
+        inner.replace(QString(2, open), QString(open));
+    return inner;
+}
+
+QString quoted(QString text, QChar quote) {
+    text.replace(quote, QString(2, quote));
+    return quote + text + quote;
+}
+
+qsizetype nextSolid(const QList<Token>& tokens, qsizetype i) {
+    while (i < tokens.size() && tokens[i].kind == Kind::Space)
+        ++i;
+    return i;
+}
+
+// The statement's verb, past the parentheses that may wrap a SELECT.
+qsizetype verbIndex(const QList<Token>& tokens) {
+    qsizetype i = nextSolid(tokens, 0);
+    while (i < tokens.size() && tokens[i].text == u"(")
+        i = nextSolid(tokens, i + 1);
+    return i;
+}
+
+// Jet names what to delete ("*" or columns) between DELETE and FROM; SQLite and PostgreSQL always delete
+// whole rows and refuse the list.
+void dropDeleteList(QList<Token>& tokens, qsizetype verb) {
+    qsizetype from = verb + 1;
+    while (from < tokens.size() && keyword(tokens[from]) != u"FROM")
+        ++from;
+    if (from == tokens.size() || nextSolid(tokens, verb + 1) == from)
+        return;
+    tokens.remove(verb + 1, from - verb - 1);
+    tokens.insert(verb + 1, Token{Kind::Space, QStringLiteral(" ")});
+}
+
+// The editor's UPDATE names its targets "SET Table.Column = ...", which Jet accepts; SQLite and PostgreSQL
+// only take a bare column there. Only names that start an assignment lose their qualifier; the values and the
+// WHERE clause keep theirs, which both accept.
+void unqualifySetTargets(QList<Token>& tokens, qsizetype verb) {
+    int depth = 0;
+    bool inSet = false;
+    bool atTarget = false;
+    for (qsizetype i = verb + 1; i < tokens.size(); ++i) {
+        if (tokens[i].kind == Kind::Space)
+            continue;
+        if (atTarget && isName(tokens[i]) && i + 2 < tokens.size() && tokens[i + 1].text == u"." &&
+            isName(tokens[i + 2]))
+            tokens.remove(i, 2);
+        atTarget = false;
+        const QString text = tokens[i].text;
+        const QString kw = keyword(tokens[i]);
+        if (text == u"(")
+            ++depth;
+        else if (text == u")")
+            --depth;
+        else if (depth == 0 && kw == u"SET")
+            inSet = atTarget = true;
+        else if (depth == 0 && inSet && text == u",")
+            atTarget = true;
+    }
+}
+
+// PostgreSQL folds unquoted names to lower case (ASCII only); a bracketed name has to land on the same
+// table as the unbracketed spelling of it elsewhere in the statement, as it does in Access.
+QString foldedName(QString name) {
+    for (QChar& c : name) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return name;
+}
+
+QString rewritten(const QList<Token>& tokens, qsizetype i, Backend backend) {
+    const Token& t = tokens[i];
+    switch (t.kind) {
+    case Kind::DoubleQuoted:
+        // Jet reads "Root" as text. SQLite would read it as a column first and only fall back to text
+        // when no column has that name.
+        return quoted(unquoted(t), u'\'');
+    case Kind::Bracketed:
+        // SQLite reads [name] as a name on its own, and never mistakes it for text the way it would a
+        // double-quoted name that matches no column.
+        if (backend == Backend::SQLite)
+            return t.text;
+        return quoted(foldedName(unquoted(t)), u'"');
+    case Kind::Word: {
+        const QString kw = keyword(t);
+        const bool qualified = i > 0 && tokens[i - 1].text == u".";
+        if ((kw == u"TRUE" || kw == u"FALSE") && !qualified) {
+            if (backend == Backend::PostgreSQL)
+                return kw;
+            return kw == u"TRUE" ? QStringLiteral("1") : QStringLiteral("0");
+        }
+        return t.text;
+    }
+    case Kind::Punct:
+        // Jet has no comments: "--" is two minus signs, which SQLite and PostgreSQL would take as the
+        // start of a comment that swallows the rest of the line.
+        if (t.text == u"-" && i + 1 < tokens.size() && tokens[i + 1].text == u"-")
+            return QStringLiteral("- ");
+        return t.text;
+    case Kind::Space:
+    case Kind::SingleQuoted:
+        break;
+    }
+    return t.text;
+}
+
+} // namespace
+
+QString translateJet(const QString& jetSql, Backend backend) {
+    QList<Token> tokens = tokenize(jetSql);
+    const qsizetype verb = verbIndex(tokens);
+    const QString kw = verb < tokens.size() ? keyword(tokens[verb]) : QString();
+    if (kw == u"DELETE")
+        dropDeleteList(tokens, verb);
+    else if (kw == u"UPDATE")
+        unqualifySetTargets(tokens, verb);
+
+    QString sql;
+    sql.reserve(jetSql.size() + 8);
+    for (qsizetype i = 0; i < tokens.size(); ++i)
+        sql += rewritten(tokens, i, backend);
+    return sql;
+}
+
+QString statementTable(const QString& sql) {
+    const QList<Token> tokens = tokenize(sql);
+    const auto isTableName = [](const Token& t) { return isName(t) || t.kind == Kind::DoubleQuoted; };
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const QString kw = keyword(tokens[i]);
+        if (kw != u"FROM" && kw != u"INTO" && kw != u"UPDATE")
+            continue;
+        // "FROM (SELECT ...)" has no table of its own; the scan goes on into the subquery.
+        qsizetype n = nextSolid(tokens, i + 1);
+        if (n == tokens.size() || !isTableName(tokens[n]))
+            continue;
+        // For "main.Resources" the table is the last part.
+        while (n + 2 < tokens.size() && tokens[n + 1].text == u"." && isTableName(tokens[n + 2]))
+            n += 2;
+        return tokens[n].kind == Kind::Word ? tokens[n].text : unquoted(tokens[n]);
+    }
+    return {};
+}
+
+bool isRowReturning(const QString& sql) {
+    const QList<Token> tokens = tokenize(sql);
+    const qsizetype verb = verbIndex(tokens);
+    const QString kw = verb < tokens.size() ? keyword(tokens[verb]) : QString();
+    return kw == u"SELECT" || kw == u"PRAGMA";
+}
+
+} // namespace data

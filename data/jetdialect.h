@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace data {
+
+enum class Backend { SQLite, PostgreSQL };
+
+// Turns one Access/Jet SQL statement into what the backend accepts, with the meaning Access gave it.
+// '?' placeholders for bound values pass through unchanged. Token based: never rewrites inside string
+// literals.
+QString translateJet(const QString& jetSql, Backend backend = Backend::SQLite);
+
+// The table a statement reads from or writes to (first table after FROM / INTO / UPDATE), without
+// brackets or quotes; empty when none. Used by record sets to know where add-new rows go.
+QString statementTable(const QString& sql);
+
+// True when the statement returns rows (SELECT, possibly after leading blanks/parentheses; also PRAGMA
+// on SQLite).
+bool isRowReturning(const QString& sql);
+
+} // namespace data

@@ -1,0 +1,156 @@
+#include "employees/companyfile.h"
+
+#include "app/apperror.h"
+#include "app/appfacts.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// Only the first line matters; a cap keeps a stray huge file from being read whole.
+constexpr qint64 MaxBytesRead = 1 << 20;
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+// Windows-1252 differs from Latin-1 only in 0x80-0x9F. Qt decodes it only when built with ICU, so the
+// table is kept here. The five bytes the code page leaves undefined map to the same C1 control codes,
+// as Windows itself does.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromWindows1252(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(Windows1252High[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+
+// New files are UTF-8; files from older installations are ANSI. A line of ANSI text with letters
+// above 0x7F is almost never valid UTF-8, so validity decides.
+QString decodeLine(QByteArrayView bytes) {
+    static constexpr QByteArrayView Bom("\xEF\xBB\xBF");
+    if (bytes.startsWith(Bom))
+        return QString::fromUtf8(bytes.sliced(Bom.size()));
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    return fromWindows1252(bytes);
+}
+
+QString firstField(const QString& line) {
+    qsizetype start = 0;
+    while (start < line.size() && isBlank(line.at(start)))
+        ++start;
+    if (start < line.size() && line.at(start) == u'"') {
+        // An unclosed quote runs to the end of the line: only the first line is ever read.
+        qsizetype end = line.indexOf(u'"', start + 1);
+        if (end < 0)
+            end = line.size();
+        return line.mid(start + 1, end - start - 1);
+    }
+    qsizetype end = line.indexOf(u',', start);
+    if (end < 0)
+        end = line.size();
+    return line.mid(start, end - start);
+}
+
+// The line the reader turns back into the name. Plain names are stored exactly as typed so that
+// older installations show them unchanged. A name the reader would cut or trim is enclosed in double
+// quotes; inside quotes a double quote cannot be written at all (the reader ends the field there), so
+// such a name drops its double quotes. That also keeps the old habit of typing "Acme, Inc." with
+// quotes to protect the comma: it is stored and read back as Acme, Inc.
+QString lineFor(QString name) {
+    // One line only: each run of line breaks becomes a single blank.
+    QString joined;
+    joined.reserve(name.size());
+    bool inBreak = false;
+    for (const QChar c : std::as_const(name)) {
+        const bool isBreak = c == u'\r' || c == u'\n';
+        if (isBreak && !inBreak)
+            joined.append(u' ');
+        else if (!isBreak)
+            joined.append(c);
+        inBreak = isBreak;
+    }
+    name = joined;
+
+    // A trailing blank would read back fine here, but readers that trim fields would lose it.
+    const bool needsQuotes =
+        name.contains(u',') ||
+        (!name.isEmpty() && (isBlank(name.front()) || name.front() == u'"' || isBlank(name.back())));
+    if (!needsQuotes)
+        return name;
+    name.remove(u'"');
+    return u'"' + name + u'"';
+}
+
+QString nativePath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+QString companyFilePath() {
+    return QDir(AppFacts::applicationDirectory()).filePath(AppFacts::companyFileName());
+}
+
+std::optional<QString> readCompanyName(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
+    if (info.isDir())
+        throw AppError(QStringLiteral("Could not read the company name: %1 is a folder, not a file. Remove "
+                                      "or rename it, then enter the company name again.")
+                           .arg(nativePath(path)));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Could not read the company name from %1: %2. Check that the file "
+                                      "can be read, or enter the company name again.")
+                           .arg(nativePath(path), file.errorString()));
+    const QByteArray bytes = file.read(MaxBytesRead);
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Could not read the company name from %1: %2. Check that the file "
+                                      "can be read, or enter the company name again.")
+                           .arg(nativePath(path), file.errorString()));
+
+    qsizetype lineEnd = bytes.size();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes.at(i) == '\n' || bytes.at(i) == '\r') {
+            lineEnd = i;
+            break;
+        }
+    }
+    return firstField(decodeLine(QByteArrayView(bytes).first(lineEnd)));
+}
+
+void writeCompanyName(const QString& path, const QString& name) {
+    const QByteArray content = lineFor(name).toUtf8() + "\r\n";
+
+    // QSaveFile writes beside the target and renames only after everything is on disk, so a full disk
+    // or a read-only folder never leaves the stored name empty or half written.
+    QSaveFile file(path);
+    const auto fail = [&](const QString& cause) {
+        file.cancelWriting();
+        throw AppError(QStringLiteral("Could not save the company name to %1: %2. Check that the folder %3 "
+                                      "exists and can be written to; the previous company name was kept.")
+                           .arg(nativePath(path), cause, nativePath(QFileInfo(path).absolutePath())));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail(file.errorString());
+    if (file.write(content) != content.size())
+        fail(file.errorString());
+    if (!file.commit())
+        fail(file.errorString());
+}

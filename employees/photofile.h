@@ -1,0 +1,37 @@
+// Photographs on disk: the temporary copy under temp/ that a window shows, and loading a picture file.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// The name (not the path) of the temporary copy of an employee's photograph. An ordinary code -- ASCII
+// letters, digits, '-', '_', '.' and blanks inside, at most 116 characters, no "..", not a Windows
+// device name -- gives code + ".jpg". Any other code gives a name made of a readable part, '~' and a
+// hash of the exact code; since '~' never occurs in an ordinary code, two different codes never share
+// a name. The name never holds a path separator, so the file always lands inside temp/.
+// On a file system that ignores letter case, codes that differ only in case ("C300", "c300") share a
+// file; each load writes the copy and reads it straight back, so they never see each other's picture.
+QString photoTempFileName(const QString& code);
+
+// AppFacts::tempDirectory() + "/" + photoTempFileName(code)
+QString photoTempFilePath(const QString& code);
+
+// Loads a JPEG, PNG, BMP or GIF picture, recognised by its content whatever the file is called, and
+// turned upright by its EXIF orientation. On failure returns a null image and, when error is given,
+// sets it to a message naming the file and the cause.
+QImage loadPicture(const QString& path, QString* error);
+
+// The same for a picture held in memory.
+QImage loadPictureData(const QByteArray& bytes, QString* error);
+
+// True when the file decodes as a picture that loadPicture accepts; checked before a file is stored so
+// that a non-picture is refused and nothing is stored.
+bool isPictureFile(const QString& path, QString* error);
+
+// The picture scaled to fill the box as far as its proportions allow, centred in it. Small pictures are
+// scaled up too, so that every badge shows its photograph at the same size. Returns a null rect when the
+// picture or the box is empty.
+QRect fitRect(QSize picture, QRect box);

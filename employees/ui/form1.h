@@ -1,0 +1,39 @@
+// The employee editor: enters a new employee or changes an existing one, with a photograph.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class Form2;
+class QLineEdit;
+class QPushButton;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The explorer to reload on "Exit"; may be unset or closed meanwhile.
+    void setExplorer(Form2* explorer);
+    Form2* explorer() const;
+    // The key of the row being edited, as text; empty when adding.
+    void setRecordId(const QVariant& value);
+    QString recordId() const;
+    // The identification code of the row being edited; empty when adding.
+    void setEmployeeId(const QVariant& value);
+    QString employeeId() const;
+
+    QLineEdit* txtEmployeeFirstName() const;
+    QLineEdit* txtEmployeeMiddleName() const;
+    QLineEdit* txtEmployeeLastName() const;
+    QLineEdit* txtTitle() const;
+    QLineEdit* txtEmployeeId() const;
+    QPushButton* command2() const; // "Save" in add mode, "Update" in update mode
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
