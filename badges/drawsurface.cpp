@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -64,8 +65,10 @@ void DrawSurface::bar(int left, int width, double y1, double y2, const QColor& c
 
 // ---------------------------------------------------------------------------------------------------------
 
-ImageSurface::ImageSurface(QSize size, QImage::Format format) : m_image(size, format) {
-    m_image.fill(m_backColor);
+ImageSurface::ImageSurface(QSize size, QImage::Format format)
+    : m_image(size, format), m_rgb32(format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                                     format == QImage::Format_ARGB32_Premultiplied) {
+    cls();
 }
 
 ImageSurface::~ImageSurface() {
@@ -75,6 +78,7 @@ ImageSurface::~ImageSurface() {
 }
 
 const QImage& ImageSurface::image() const {
+    flushBars();
     if (m_painter.isActive()) {
         m_painter.end();
     }
@@ -82,6 +86,8 @@ const QImage& ImageSurface::image() const {
 }
 
 QPainter& ImageSurface::painter() {
+    flushBars();
+    m_blank = false;
     if (!m_painter.isActive()) {
         m_painter.begin(&m_image);
         m_painter.setRenderHint(QPainter::Antialiasing, false);
@@ -102,11 +108,71 @@ void ImageSurface::setFont(const QFont& font) {
     m_metrics.reset();
 }
 
+// Opaque colours on the 32-bit formats store the same value whether premultiplied or not, so no
+// blending or conversion stands between the colour and the pixel.
+bool ImageSurface::writesDirectly(const QColor& colour) const { return m_rgb32 && colour.alpha() == 255; }
+
+void ImageSurface::flushBars() const {
+    if (!m_pending) {
+        return;
+    }
+    const PendingBars bars = *m_pending;
+    m_pending.reset();
+    uchar* bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    const std::size_t bytes = std::size_t(bars.right - bars.left) * sizeof(QRgb);
+    for (int y = bars.top + 1; y <= bars.bottom; ++y) {
+        std::memcpy(bits + y * stride + bars.left * qsizetype(sizeof(QRgb)), bars.firstRow + bars.left, bytes);
+    }
+}
+
+void ImageSurface::fillColumns(int left, int width, int y1, int y2, const QColor& colour) {
+    if (!writesDirectly(colour)) {
+        painter().fillRect(spanRect(left, width, y1, y2), colour);
+        return;
+    }
+    const int x0 = std::max(left, 0);
+    const int x1 = std::min(left + width, m_image.width());
+    const int top = std::max(std::min(y1, y2), 0);
+    const int bottom = std::min(std::max(y1, y2), m_image.height() - 1);
+    if (x0 >= x1 || top > bottom) {
+        return;
+    }
+    const QRgb pixel = colour.rgba();
+    if (m_pending && (m_pending->top != top || m_pending->bottom != bottom || m_pending->pixel != pixel)) {
+        flushBars();
+    }
+    if (!m_pending && m_blank) {
+        m_pending = PendingBars{reinterpret_cast<QRgb*>(m_image.scanLine(top)), top, bottom, x0, x1, pixel};
+        m_blank = false;
+    }
+    if (m_pending) {
+        std::fill(m_pending->firstRow + x0, m_pending->firstRow + x1, pixel);
+        m_pending->left = std::min(m_pending->left, x0);
+        m_pending->right = std::max(m_pending->right, x1);
+        return;
+    }
+    uchar* bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    for (int y = top; y <= bottom; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + x0, row + x1, pixel);
+    }
+}
+
 void ImageSurface::setScaleMode(int mode) { requirePixels(mode); }
 
 void ImageSurface::cls() {
-    // Filling the buffer directly is safe with the painter open: the raster engine draws straight into it.
-    m_image.fill(m_backColor);
+    m_pending.reset();
+    const QRgb pixel = m_backColor.rgba();
+    const uchar byte = uchar(pixel);
+    if (writesDirectly(m_backColor) && pixel == 0x01010101u * byte) {
+        std::memset(m_image.bits(), byte, std::size_t(m_image.sizeInBytes()));
+    } else {
+        // The raster engine draws straight into the buffer, so filling it with the painter open is safe.
+        m_image.fill(m_backColor);
+    }
+    m_blank = true;
     m_currentX = 0;
     m_currentY = 0;
 }
@@ -119,7 +185,7 @@ void ImageSurface::line(double x1, double y1, double x2, double y2, const QColor
     const QPoint from(qRound(x1), qRound(y1));
     const QPoint to(qRound(x2), qRound(y2));
     if (from.x() == to.x()) {
-        painter().fillRect(spanRect(from.x(), 1, from.y(), to.y()), colour);
+        fillColumns(from.x(), 1, from.y(), to.y(), colour);
     } else if (from.y() == to.y()) {
         painter().fillRect(QRect(std::min(from.x(), to.x()), from.y(), std::abs(to.x() - from.x()) + 1, 1), colour);
     } else {
@@ -132,7 +198,7 @@ void ImageSurface::line(double x1, double y1, double x2, double y2, const QColor
 
 void ImageSurface::bar(int left, int width, double y1, double y2, const QColor& colour) {
     if (width > 0) {
-        painter().fillRect(spanRect(left, width, qRound(y1), qRound(y2)), colour);
+        fillColumns(left, width, qRound(y1), qRound(y2), colour);
         m_currentX = left + width - 1;
         m_currentY = y2;
     }

@@ -63,12 +63,16 @@ public:
 
 // Draws in pixels onto a QImage it owns, without antialiasing so that every one-pixel line covers exactly
 // one pixel column. The image starts filled with the background colour.
+//
+// Bars are the bulk of the work and go straight into the pixel buffer of a 32-bit image instead of
+// through the painter; a run of bars over the same rows of a freshly cleared image is written on its
+// first row only and copied down in one pass when anything else needs the pixels.
 class ImageSurface : public DrawSurface {
 public:
     explicit ImageSurface(QSize size, QImage::Format format = QImage::Format_RGB32);
     ~ImageSurface() override;
 
-    // Ends any painting in progress, so the pixels are complete when read.
+    // Completes pending bars and ends any painting in progress, so the pixels are final when read.
     const QImage& image() const;
 
     void setFont(const QFont& font);
@@ -90,13 +94,29 @@ public:
     void bar(int left, int width, double y1, double y2, const QColor& colour) override;
 
 private:
+    // Bars written on row `top` only; rows below it up to `bottom` still hold the cleared background.
+    // Nothing else touches the buffer while bars are pending, so the row pointer stays valid.
+    struct PendingBars {
+        QRgb* firstRow;
+        int top, bottom, left, right;
+        QRgb pixel;
+    };
+
     QPainter& painter();
     const QFontMetrics& metrics() const;
+    bool writesDirectly(const QColor& colour) const;
+    void fillColumns(int left, int width, int y1, int y2, const QColor& colour);
+    void flushBars() const;
 
     mutable QImage m_image;
     // Kept open between calls: opening a painter costs more than drawing a whole symbol's bars.
     mutable QPainter m_painter;
     mutable std::optional<QFontMetrics> m_metrics;
+    mutable std::optional<PendingBars> m_pending;
+    // 32-bit pixels that take an opaque colour as it is.
+    bool m_rgb32;
+    // Every pixel is the background colour: nothing drawn since the last clear.
+    bool m_blank = true;
     QFont m_font;
     QColor m_foreColor = Qt::black;
     QColor m_backColor = Qt::white;

@@ -8,5 +8,8 @@ namespace cli {
 int listEmployees(Arguments& args);
 int deleteEmployees(Arguments& args);
 int runSql(Arguments& args);
+int drawBarcode(Arguments& args);
+int writeBadge(Arguments& args);
+int printBadges(Arguments& args);
 
 } // namespace cli

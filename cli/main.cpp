@@ -19,6 +19,14 @@ const char* usage =
     "                                   key, first, middle, last, title, code (default order: last name)\n"
     "  delete KEY...                    delete the employees with these record numbers\n"
     "  sql \"STATEMENT\"                  run one Access-style SQL statement; a SELECT prints its rows\n"
+    "  barcode TEXT --out FILE.png [--label] [--startstop] [--height N]\n"
+    "                                   draw TEXT as a Code 39 barcode in the badge's barcode box\n"
+    "                                   (209 x 73 pixels, wider when the text needs it)\n"
+    "  badge KEY --out FILE.pdf|FILE.png\n"
+    "                                   the badge of the employee with this record number, as printed\n"
+    "  print (--selected KEY... | --all) [--pdf FILE]\n"
+    "                                   badges, one page each, on the default printer or into one PDF\n"
+    "                                   file; fails when there is no printer and no --pdf\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
@@ -51,6 +59,9 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("list"), cli::listEmployees},
         {QStringLiteral("delete"), cli::deleteEmployees},
         {QStringLiteral("sql"), cli::runSql},
+        {QStringLiteral("barcode"), cli::drawBarcode},
+        {QStringLiteral("badge"), cli::writeBadge},
+        {QStringLiteral("print"), cli::printBadges},
     };
 
     try {

@@ -71,7 +71,8 @@ QString firstField(const QString& line) {
 // such a name drops its double quotes. That also keeps the old habit of typing "Acme, Inc." with
 // quotes to protect the comma: it is stored and read back as Acme, Inc.
 QString lineFor(QString name) {
-    // One line only: each run of line breaks becomes a single blank.
+    // The reader stops at the first line end, so a line break would cut the name there; a blank keeps
+    // the words apart instead.
     QString joined;
     joined.reserve(name.size());
     bool inBreak = false;
@@ -115,15 +116,16 @@ std::optional<QString> readCompanyName(const QString& path) {
                            .arg(nativePath(path)));
 
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const auto fail = [&] {
         throw AppError(QStringLiteral("Could not read the company name from %1: %2. Check that the file "
                                       "can be read, or enter the company name again.")
                            .arg(nativePath(path), file.errorString()));
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        fail();
     const QByteArray bytes = file.read(MaxBytesRead);
     if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Could not read the company name from %1: %2. Check that the file "
-                                      "can be read, or enter the company name again.")
-                           .arg(nativePath(path), file.errorString()));
+        fail();
 
     qsizetype lineEnd = bytes.size();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -139,18 +141,24 @@ void writeCompanyName(const QString& path, const QString& name) {
     const QByteArray content = lineFor(name).toUtf8() + "\r\n";
 
     // QSaveFile writes beside the target and renames only after everything is on disk, so a full disk
-    // or a read-only folder never leaves the stored name empty or half written.
+    // or a read-only folder never leaves the stored name empty or half written. Unbuffered, because a
+    // buffered QFileDevice reports success when the disk fills part-way through its flush.
     QSaveFile file(path);
     const auto fail = [&](const QString& cause) {
         file.cancelWriting();
         throw AppError(QStringLiteral("Could not save the company name to %1: %2. Check that the folder %3 "
-                                      "exists and can be written to; the previous company name was kept.")
+                                      "exists and can be written to, and that the disk is not full; the "
+                                      "previous company name was kept.")
                            .arg(nativePath(path), cause, nativePath(QFileInfo(path).absolutePath())));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(file.errorString());
-    if (file.write(content) != content.size())
-        fail(file.errorString());
+    const qint64 written = file.write(content);
+    if (written != content.size())
+        fail(file.error() != QFileDevice::NoError ? file.errorString()
+                                                  : QStringLiteral("only %1 of %2 bytes could be written")
+                                                        .arg(qMax<qint64>(written, 0))
+                                                        .arg(content.size()));
     if (!file.commit())
         fail(file.errorString());
 }

@@ -27,6 +27,8 @@ MDIForm1::MDIForm1(Factories factories, QWidget* parent)
 }
 
 MDIForm1::~MDIForm1() {
+    // Child windows close while this window is half gone; their activation changes must not reach it.
+    disconnect(m_area, nullptr, this, nullptr);
     if (ChildWindows::area() == m_area)
         ChildWindows::setArea(nullptr);
 }

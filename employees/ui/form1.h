@@ -7,6 +7,7 @@
 #include <memory>
 
 class Form2;
+class PhotoBox;
 class QLineEdit;
 class QPushButton;
 
@@ -32,8 +33,30 @@ public:
     QLineEdit* txtTitle() const;
     QLineEdit* txtEmployeeId() const;
     QPushButton* command2() const; // "Save" in add mode, "Update" in update mode
+    PhotoBox* image1() const;
+
+    // Add mode while the save button reads exactly "Save"; update mode otherwise.
+    bool isAddMode() const;
+    // The picture file that the next save in add mode stores; empty when none is chosen.
+    QString photoPath() const;
+    // Takes the file as the employee's photograph and shows it; a file that is not a picture is refused
+    // with a message and the earlier choice stays. Returns whether the file was taken.
+    bool choosePhoto(const QString& path);
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void buildControls();
+    void watchSubWindow();
+    void formActivate();
+    void command1Click();
+    void command2Click();
+    void command3Click();
+    void loadPhoto();
+    void clearForNextEmployee();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -162,6 +162,8 @@ private slots:
     void otherSurfaceFailuresEndQuietly();
     void imageSurfaceCoversExactlyTheRecordedColumns();
     void barFillMatchesSingleLines();
+    void imageSurfaceDrawsWhatAPainterWould_data();
+    void imageSurfaceDrawsWhatAPainterWould();
     void labelSitsUnderTheBarsFromItsColumn();
     void decodesFromTheBarcodeBox_data();
     void decodesFromTheBarcodeBox();
@@ -413,6 +415,51 @@ void TestBarcode39::barFillMatchesSingleLines() {
     second.Refresh(single);
     QCOMPARE(filled.currentY(), single.currentY());
     QCOMPARE(filled.image(), single.image());
+}
+
+void TestBarcode39::imageSurfaceDrawsWhatAPainterWould_data() {
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<bool>("drawnOnBefore");
+    QTest::newRow("RGB32, cleared") << QImage::Format_RGB32 << false;
+    QTest::newRow("RGB32, drawn on") << QImage::Format_RGB32 << true;
+    QTest::newRow("ARGB32 premultiplied") << QImage::Format_ARGB32_Premultiplied << false;
+    QTest::newRow("RGB888 through the painter") << QImage::Format_RGB888 << false;
+    QTest::newRow("grayscale, drawn on") << QImage::Format_Grayscale8 << true;
+}
+
+// Bars and lines against plain QPainter fills of the same pixels: runs sharing their rows (the second
+// left of the first), a run with other rows, columns and rows off the image, a line drawn upwards, and a half-transparent bar.
+void TestBarcode39::imageSurfaceDrawsWhatAPainterWould() {
+    QFETCH(QImage::Format, format);
+    QFETCH(bool, drawnOnBefore);
+    const QSize size(60, 40);
+    ImageSurface surface(size, format);
+    QImage expected(size, format);
+    expected.fill(Qt::white);
+    QPainter painter(&expected);
+    if (drawnOnBefore) {
+        surface.line(0, 0, 59, 39, Qt::red);
+        painter.setPen(QPen(Qt::red, 0));
+        painter.drawLine(0, 0, 59, 39);
+    }
+    surface.bar(12, 1, 2, 30, Qt::black);
+    surface.bar(5, 4, 2, 30, Qt::black);
+    surface.bar(20, 2, 10, 50, Qt::black);
+    surface.bar(-2, 4, -5, 80, Qt::black);
+    surface.line(30, 25, 30, 1, Qt::blue);
+    surface.bar(40, 3, 3, 20, QColor(0, 0, 0, 128));
+    surface.bar(58, 5, 2, 30, Qt::black);
+    QCOMPARE(surface.currentX(), 62.0);
+    QCOMPARE(surface.currentY(), 30.0);
+    painter.fillRect(QRect(5, 2, 4, 29), Qt::black);
+    painter.fillRect(QRect(12, 2, 1, 29), Qt::black);
+    painter.fillRect(QRect(20, 10, 2, 30), Qt::black);
+    painter.fillRect(QRect(0, 0, 2, 40), Qt::black);
+    painter.fillRect(QRect(30, 1, 1, 25), Qt::blue);
+    painter.fillRect(QRect(40, 3, 3, 18), QColor(0, 0, 0, 128));
+    painter.fillRect(QRect(58, 2, 2, 29), Qt::black);
+    painter.end();
+    QCOMPARE(surface.image(), expected);
 }
 
 void TestBarcode39::labelSitsUnderTheBarsFromItsColumn() {

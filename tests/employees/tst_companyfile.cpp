@@ -26,7 +26,8 @@ private slots:
     void readsFirstFieldOfFirstLine_data();
     void readsFirstFieldOfFirstLine();
     void missingFileGivesNoName();
-    void folderInPlaceOfFileIsReported();
+    void unreadableFileIsReported_data();
+    void unreadableFileIsReported();
     void ansiMatchesWindowsCodePage();
 
     void namesReadBackAsWritten_data();
@@ -108,6 +109,9 @@ void TestCompanyFile::readsFirstFieldOfFirstLine_data() {
                                     << QStringLiteral("Acme");
     QTest::newRow("UTF-8 with BOM, quoted")
         << QByteArray("\xef\xbb\xbf\"Caf\xc3\xa9, Inc.\"\r\n") << QStringLiteral("Café, Inc.");
+    QTest::newRow("BOM wins over a stray byte") << QByteArray("\xef\xbb\xbf"
+                                                              "Caf\xe9\r\n")
+                                                << QStringLiteral("Caf\uFFFD");
     QTest::newRow("only the first line decides the encoding")
         << QByteArray("Caf\xc3\xa9\r\nM\xfcller\r\n") << QStringLiteral("Café");
 }
@@ -125,11 +129,25 @@ void TestCompanyFile::missingFileGivesNoName() {
     QVERIFY(!readCompanyName(m_path).has_value());
 }
 
-void TestCompanyFile::folderInPlaceOfFileIsReported() {
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Company.txt")));
+void TestCompanyFile::unreadableFileIsReported_data() {
+    QTest::addColumn<bool>("folder"); // a folder named Company.txt, otherwise a file nobody may read
+    QTest::newRow("folder in place of the file") << true;
+    QTest::newRow("no read permission") << false;
+}
+
+void TestCompanyFile::unreadableFileIsReported() {
+    QFETCH(bool, folder);
+    if (folder) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Company.txt")));
+    } else {
+        writeBytes(QByteArray("Acme\r\n"));
+        QVERIFY(QFile::setPermissions(m_path, QFileDevice::WriteOwner));
+        if (QFile(m_path).open(QIODevice::ReadOnly))
+            QSKIP("file permissions do not bind this user");
+    }
     try {
         readCompanyName(m_path);
-        QFAIL("a folder named Company.txt was read as a company name");
+        QFAIL("an unreadable company file gave a name");
     } catch (const AppError& e) {
         QVERIFY2(e.description().contains(QDir::toNativeSeparators(m_path)), qPrintable(e.description()));
     }
@@ -199,6 +217,8 @@ void TestCompanyFile::writesOneUtf8LineWithCrLf_data() {
         << QStringLiteral("Café €") << QByteArray("Caf\xc3\xa9 \xe2\x82\xac\r\n");
     QTest::newRow("empty") << QString() << QByteArray("\r\n");
     QTest::newRow("comma quoted") << QStringLiteral("Acme, Inc.") << QByteArray("\"Acme, Inc.\"\r\n");
+    // Readers that trim fields would lose the blanks otherwise.
+    QTest::newRow("trailing blanks quoted") << QStringLiteral("Acme  ") << QByteArray("\"Acme  \"\r\n");
     QTest::newRow("leading blanks quoted") << QStringLiteral("  Acme") << QByteArray("\"  Acme\"\r\n");
 }
 

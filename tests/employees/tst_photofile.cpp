@@ -124,6 +124,7 @@ QStringList trickyCodes() {
         QStringLiteral("株式会社"),
         QString(300, u'A'),
         QString(300, u'A') + u'B',
+        QString(300, u'A') + u'b', // differs only in case, beyond the readable part
         QString(116, u'z'),
         QString(117, u'z'),
         QString(116, u'Z'),

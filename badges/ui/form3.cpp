@@ -1,0 +1,313 @@
+// The badge window.
+#include "badges/ui/form3.h"
+
+#include "app/appfacts.h"
+#include "app/apperror.h"
+#include "app/platform.h"
+#include "app/ui/childwindows.h"
+#include "app/ui/twips.h"
+#include "badges/badgeprinting.h"
+#include "badges/drawsurface.h"
+#include "employees/photofile.h"
+#include "employees/photostore.h"
+#include "employees/ui/photobox.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPagedPaintDevice>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+const QString PdfFilter = QStringLiteral("PDF files (*.pdf)");
+
+QFont labelFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(9.75);
+    return font;
+}
+
+// A file name for the badge that any code can go into.
+QString suggestedPdfName(const QString& code) {
+    return QStringLiteral("badge-%1.pdf").arg(code.isEmpty() ? QStringLiteral("no-code")
+                                                             : photoTempFileName(code).chopped(4));
+}
+
+} // namespace
+
+struct Form3::Private {
+    QString employeeId;
+    QImage barcode;
+    // The code whose undrawable barcode the operator has been told about; the message box itself
+    // reactivates the window, which must not bring the message back.
+    QString reportedCode;
+    bool reported = false;
+    QString pdfFolder;
+
+    QPointer<QMdiSubWindow> subWindow;
+    QMetaObject::Connection subWindowWatch;
+
+    QLabel* label1 = nullptr;
+    QLabel* label2 = nullptr;
+    QLabel* label3 = nullptr;
+    PhotoBox* image1 = nullptr;
+    QLabel* picture1 = nullptr;
+    QPushButton* command1 = nullptr;
+};
+
+Form3::Form3(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
+    setObjectName(QStringLiteral("Form3"));
+    setFixedSize(ui::twips(3435), ui::twips(5760));
+    // A badge is black on white whatever the desktop's colours.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::white);
+    colours.setColor(QPalette::WindowText, Qt::black);
+    setPalette(colours);
+    setAutoFillBackground(true);
+    buildControls();
+    drawBarcode();
+}
+
+Form3::~Form3() = default;
+
+void Form3::buildControls() {
+    auto label = [this](const char* name, QRect rect) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(rect);
+        l->setAlignment(Qt::AlignCenter);
+        return l;
+    };
+    d->label1 = label("Label1", ui::twipsRect(495, 120, 2415, 315));
+    d->label1->setFont(labelFont());
+    d->label2 = label("Label2", ui::twipsRect(525, 3360, 2355, 255));
+    d->label3 = label("Label3", ui::twipsRect(435, 3600, 2535, 255));
+
+    d->image1 = new PhotoBox(this);
+    d->image1->setObjectName(QStringLiteral("Image1"));
+    d->image1->setGeometry(ui::twipsRect(360, 540, 2715, 2715));
+    d->image1->setAcceptDrops(false);
+    d->image1->setToolTip(tr("The employee's photograph"));
+
+    d->picture1 = new QLabel(this);
+    d->picture1->setObjectName(QStringLiteral("Picture1"));
+    d->picture1->setGeometry(ui::twipsRect(180, 3900, 3135, 1095));
+    d->picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto button = [this](const char* name, const QString& caption, QRect rect, const QString& tip) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(rect);
+        b->setToolTip(tip);
+        return b;
+    };
+    d->command1 = button("Command1", QStringLiteral("Print"), ui::twipsRect(1110, 5160, 1215, 375),
+                         tr("Print the badge on the default printer and close this window (Ctrl+P)"));
+    QPushButton* preview = button("CommandPreview", tr("Pre&view"), ui::twipsRect(150, 5160, 885, 375),
+                                  tr("Show the badge as it will be printed (Ctrl+Shift+P)"));
+    QPushButton* pdf = button("CommandPdf", tr("P&DF..."), ui::twipsRect(2400, 5160, 885, 375),
+                              tr("Save the badge as a PDF file (Ctrl+Shift+S)"));
+    QWidget::setTabOrder(d->command1, preview);
+    QWidget::setTabOrder(preview, pdf);
+    d->command1->setFocus();
+
+    connect(d->command1, &QPushButton::clicked, this, &Form3::printBadge);
+    connect(preview, &QPushButton::clicked, this, &Form3::printPreview);
+    connect(pdf, &QPushButton::clicked, this, &Form3::printToPdf);
+
+    // The same commands on the window's context menu, with their keys.
+    auto action = [this](const char* name, const QString& caption, const QKeySequence& keys, void (Form3::*slot)()) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        addAction(a);
+    };
+    action("MnuPrint", tr("&Print"), QKeySequence::Print, &Form3::printBadge);
+    action("MnuPrintPreview", tr("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+           &Form3::printPreview);
+    action("MnuPrintToPdf", tr("Print to P&DF..."), QKeySequence::SaveAs, &Form3::printToPdf);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void Form3::setEmployeeId(const QVariant& vNewValue) { d->employeeId = vNewValue.toString(); }
+QString Form3::employeeId() const { return d->employeeId; }
+
+QLabel* Form3::label1() const { return d->label1; }
+QLabel* Form3::label2() const { return d->label2; }
+QLabel* Form3::label3() const { return d->label3; }
+PhotoBox* Form3::image1() const { return d->image1; }
+const QImage& Form3::barcodeImage() const { return d->barcode; }
+
+badges::Badge Form3::badge() const {
+    return badges::Badge{d->label1->text(), d->label2->text(), d->label3->text(), d->employeeId,
+                         d->image1->picture()};
+}
+
+bool Form3::event(QEvent* event) {
+    if (event->type() == QEvent::ParentChange)
+        watchSubWindow();
+    return QWidget::event(event);
+}
+
+// Inside the main window's workspace the badge is active when its sub-window is; the top-level
+// activation seen by changeEvent belongs to the main window there and would redraw every open badge.
+void Form3::watchSubWindow() {
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (sub == d->subWindow)
+        return;
+    disconnect(d->subWindowWatch);
+    d->subWindow = sub;
+    if (sub)
+        d->subWindowWatch = connect(sub, &QMdiSubWindow::windowStateChanged, this,
+                                    [this](Qt::WindowStates before, Qt::WindowStates now) {
+                                        if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
+                                            formActivate();
+                                    });
+}
+
+void Form3::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !d->subWindow && isWindow() && isActiveWindow())
+        formActivate();
+}
+
+// Every activation loads afresh: the photograph may have been replaced in the meantime.
+void Form3::formActivate() {
+    if (d->employeeId.isEmpty())
+        return;
+    loadPhoto();
+    drawBarcode();
+}
+
+// A failed load leaves the picture shown before; the badge is then printed with what the box shows.
+void Form3::loadPhoto() {
+    const QImage picture = employees::loadPhoto(d->employeeId);
+    if (!picture.isNull())
+        d->image1->setPicture(picture);
+}
+
+void Form3::drawBarcode() {
+    ImageSurface surface(ui::twipsRect(180, 3900, 3135, 1095).size());
+    surface.setFont(badges::barcodeLabelFont());
+    QColor back = d->picture1->palette().color(QPalette::Base);
+    QColor fore = d->picture1->palette().color(QPalette::Text);
+    // The bars are always black: on a dark desktop colour they would vanish.
+    if (back.lightness() < 160) {
+        back = Qt::white;
+        fore = Qt::black;
+    }
+    surface.setBackColor(back);
+    surface.setForeColor(fore);
+    surface.cls();
+    // Checked before drawing: the renderer keeps the characters before a bad one, and part of a symbol
+    // would scan as some other code. A code that cannot be drawn gets an empty box.
+    QString failure;
+    if (const std::optional<QChar> invalid = badges::firstInvalidBarcodeCharacter(d->employeeId)) {
+        failure = badges::undrawableCodeMessage(d->employeeId, *invalid);
+    } else {
+        try {
+            badges::drawBadgeBarcode(surface, d->employeeId);
+        } catch (const AppError& error) {
+            failure = error.description();
+            surface.cls();
+        }
+    }
+    d->barcode = surface.image();
+    d->picture1->setPixmap(QPixmap::fromImage(d->barcode));
+    if (!failure.isEmpty())
+        reportUndrawableCode(failure);
+}
+
+void Form3::reportUndrawableCode(const QString& message) {
+    if (d->reported && d->reportedCode == d->employeeId)
+        return;
+    d->reported = true;
+    d->reportedCode = d->employeeId;
+    // After the activation has finished: a modal box in the middle of it would activate the window again
+    // before it is done.
+    QMetaObject::invokeMethod(
+        this, [this, message] { ChildWindows::reportError(this, message); }, Qt::QueuedConnection);
+}
+
+bool Form3::refuseUndrawableCode() {
+    const std::optional<QChar> invalid = badges::firstInvalidBarcodeCharacter(d->employeeId);
+    if (!invalid)
+        return false;
+    ChildWindows::reportError(this, badges::undrawableCodeMessage(d->employeeId, *invalid));
+    return true;
+}
+
+void Form3::printBadge() {
+    if (refuseUndrawableCode())
+        return;
+    const badges::Badge printed = badge();
+    try {
+        std::unique_ptr<PrintJob> job =
+            Platform::instance().startPrintJob(QStringLiteral("Badge %1").arg(printed.fullName.simplified()));
+        if (job) {
+            badges::printBadges(*job, {printed});
+        } else {
+            const QString path = badges::newBadgeFilePath(printed.code);
+            badges::writeBadgesPdf(path, {printed});
+            Platform::instance().information(
+                this,
+                tr("No printer is set up on this computer, so the badge was saved as a PDF file:\n\n%1\n\n"
+                   "Print that file once a printer is available.")
+                    .arg(QDir::toNativeSeparators(path)),
+                AppFacts::applicationTitle());
+        }
+    } catch (const AppError& error) {
+        ChildWindows::reportError(this, tr("The badge was not printed. %1").arg(error.description()));
+        return;
+    }
+    // In the workspace the frame around the window goes too; closing only the window would leave it empty.
+    if (d->subWindow)
+        d->subWindow->close();
+    else
+        close();
+}
+
+void Form3::printPreview() {
+    if (refuseUndrawableCode())
+        return;
+    const badges::Badge shown = badge();
+    QString failure;
+    // Errors must not travel through the preview dialog's signal; they are reported once it has closed.
+    Platform::instance().printPreview(this, [&shown, &failure](QPagedPaintDevice& device) {
+        try {
+            badges::paintBadges(device, {shown});
+        } catch (const AppError& error) {
+            failure = error.description();
+        }
+    });
+    if (!failure.isEmpty())
+        ChildWindows::reportError(this, tr("The badge cannot be previewed. %1").arg(failure));
+}
+
+void Form3::printToPdf() {
+    if (refuseUndrawableCode())
+        return;
+    const QString folder = d->pdfFolder.isEmpty() ? QDir::homePath() : d->pdfFolder;
+    const std::optional<QString> chosen = Platform::instance().saveFileName(
+        this, tr("Save Badge as PDF"), folder + u'/' + suggestedPdfName(d->employeeId), PdfFilter);
+    if (!chosen || chosen->isEmpty())
+        return;
+    QString path = *chosen;
+    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
+        path += QStringLiteral(".pdf");
+    try {
+        badges::writeBadgesPdf(path, {badge()});
+    } catch (const AppError& error) {
+        ChildWindows::reportError(this, error.description());
+        return;
+    }
+    d->pdfFolder = QFileInfo(path).absolutePath();
+}

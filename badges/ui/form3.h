@@ -1,0 +1,58 @@
+// The badge window: one employee's badge with photograph and barcode, ready to print.
+#pragma once
+
+#include "badges/badgepainter.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+class PhotoBox;
+class QLabel;
+class QPushButton;
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(QWidget* parent = nullptr);
+    ~Form3() override;
+
+    // The identification code whose photograph the window loads and which it draws as the barcode.
+    void setEmployeeId(const QVariant& vNewValue);
+    QString employeeId() const;
+
+    // Company, full name and title; set by the caller before the window is shown.
+    QLabel* label1() const;
+    QLabel* label2() const;
+    QLabel* label3() const;
+    PhotoBox* image1() const;
+    // The barcode box's persistent image, as last drawn.
+    const QImage& barcodeImage() const;
+
+    // What Print puts on paper.
+    badges::Badge badge() const;
+
+    // Prints on the default printer, or into the badges folder when there is none, and closes the
+    // window. A failure is reported and the window stays.
+    void printBadge();
+    void printPreview();
+    // Asks for a file and writes the badge there as PDF; the window stays.
+    void printToPdf();
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildControls();
+    void watchSubWindow();
+    void formActivate();
+    void loadPhoto();
+    void drawBarcode();
+    void reportUndrawableCode(const QString& message);
+    bool refuseUndrawableCode();
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};

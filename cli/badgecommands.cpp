@@ -1,0 +1,216 @@
+// barcode, badge and print: barcodes and badges without a screen, the same drawing as the badge window.
+#include "app/apperror.h"
+#include "badges/badgeprinting.h"
+#include "badges/barcode39.h"
+#include "cli/commands.h"
+#include "data/command.h"
+#include "data/connection.h"
+#include "data/keys.h"
+#include "data/recordset.h"
+#include "employees/companyfile.h"
+#include "employees/employeelist.h"
+#include "employees/photostore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <cmath>
+
+namespace cli {
+
+namespace {
+
+const QString EmployeeByKey = QStringLiteral("SELECT * FROM EmployeeTable WHERE EmployeeId = ?");
+
+QString required(Arguments& args, const QString& option, const QString& command) {
+    const std::optional<QString> value = args.option(option);
+    if (!value || value->isEmpty())
+        throw UsageError{QStringLiteral("%1 needs --%2 FILE").arg(command, option)};
+    return *value;
+}
+
+qint64 recordNumber(const QString& text) {
+    const std::optional<qint64> key = data::parseKey(text);
+    if (!key)
+        throw UsageError{QStringLiteral("\"%1\" is not a record number").arg(text)};
+    return *key;
+}
+
+// The badges carry the company name; like the program, the command refuses to print without one.
+QString companyName() {
+    const std::optional<QString> company = readCompanyName(companyFilePath());
+    if (!company)
+        throw AppError(QStringLiteral("no company name has been set yet (%1 does not exist); set it in the program "
+                                      "with File > Add/Edit Company")
+                           .arg(QDir::toNativeSeparators(companyFilePath())));
+    return *company;
+}
+
+badges::Badge badgeOf(data::Connection& connection, const EmployeeListRow& row, const QString& company) {
+    const auto& c = row.cells;
+    return badges::Badge{company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5], employees::loadPhoto(connection, c[5])};
+}
+
+EmployeeListRow rowByKey(data::Connection& connection, qint64 key) {
+    data::Recordset rs;
+    rs.open(EmployeeByKey, connection, {key});
+    if (rs.eof())
+        throw AppError(QStringLiteral("there is no employee with record number %1").arg(key));
+    EmployeeListRow row;
+    row.cells = {rs.text(QStringLiteral("EmployeeId")),        rs.text(QStringLiteral("EmployeeFirstName")),
+                 rs.text(QStringLiteral("EmployeeMiddleName")), rs.text(QStringLiteral("EmployeeLastName")),
+                 rs.text(QStringLiteral("Title")),              rs.text(QStringLiteral("EmployeeIdentification"))};
+    return row;
+}
+
+// Names the employee as well as the code, so the operator knows whom to correct.
+void checkEveryCode(const QList<badges::Badge>& list) {
+    for (const badges::Badge& badge : list) {
+        try {
+            badges::checkCodes({badge});
+        } catch (const AppError& error) {
+            throw AppError(QStringLiteral("%1: %2").arg(badge.fullName.simplified(), error.description()));
+        }
+    }
+}
+
+} // namespace
+
+int drawBarcode(Arguments& args) {
+    const QString path = required(args, QStringLiteral("out"), QStringLiteral("barcode"));
+    const bool label = args.flag(QStringLiteral("label"));
+    const bool startStop = args.flag(QStringLiteral("startstop"));
+    double height = 0;
+    if (const std::optional<QString> text = args.option(QStringLiteral("height"))) {
+        bool ok = false;
+        height = text->toDouble(&ok);
+        if (!ok || height < 1 || height > 10000)
+            throw UsageError{QStringLiteral("--height needs a bar height in pixels, 1 to 10000")};
+    }
+    const QStringList rest = args.positional();
+    if (rest.size() != 1 || rest.first().isEmpty())
+        throw UsageError{QStringLiteral("barcode takes one text to encode (in quotes when it holds blanks)")};
+
+    clsBarCode39 barcode;
+    barcode.setTextString(rest.first());
+    barcode.setShowLabel(label);
+    barcode.setShowStartStop(startStop);
+    barcode.setHeight(height);
+    const QString encoded = barcode.encodedText();
+    const QFont font = badges::barcodeLabelFont();
+    // The badge's barcode box, widened when the symbol or its label needs more room, and made taller for
+    // a bar height beyond it.
+    const QImage probe(1, 1, QImage::Format_RGB32); // measured as the image surface measures
+    const QFontMetrics metrics(font, &probe);
+    const int symbolRight = clsBarCode39::LeftMargin + clsBarCode39::symbolWidth(int(encoded.size()));
+    const int labelRight = label ? 7 * int(encoded.size()) + metrics.horizontalAdvance(encoded) : 0;
+    QSize size = badges::layout::BarcodeBoxPixels;
+    size.setWidth(std::max({size.width(), symbolRight + clsBarCode39::LeftMargin, labelRight + 4}));
+    if (height > 0)
+        size.setHeight(std::max(size.height(), int(std::ceil(height)) + 1 + (label ? metrics.height() : 0)));
+    ImageSurface surface(size);
+    surface.setFont(font);
+    try {
+        barcode.Refresh(surface);
+    } catch (const AppError& error) {
+        if (error.number() != AppError::ObjectErrorBase + 101)
+            throw;
+        for (const QChar c : encoded)
+            if (!QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*").contains(c))
+                throw AppError(QStringLiteral("\"%1\" cannot be drawn as Code 39: \"%2\" is not a Code 39 character")
+                                   .arg(rest.first(), QString(c)));
+        throw;
+    }
+    if (!surface.image().save(path, QFileInfo(path).suffix().isEmpty() ? "PNG" : nullptr))
+        throw AppError(QStringLiteral("could not write the image %1 (give a writable .png file name)")
+                           .arg(QDir::toNativeSeparators(path)));
+    out(QStringLiteral("%1: %2 x %3 pixels").arg(QDir::toNativeSeparators(path)).arg(size.width()).arg(size.height()));
+    return 0;
+}
+
+int writeBadge(Arguments& args) {
+    const QString path = required(args, QStringLiteral("out"), QStringLiteral("badge"));
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("png"))
+        throw UsageError{QStringLiteral("badge writes a .pdf or a .png file")};
+    const QStringList rest = args.positional();
+    if (rest.size() != 1)
+        throw UsageError{QStringLiteral("badge takes one record number")};
+    const qint64 key = recordNumber(rest.first());
+
+    const QString company = companyName();
+    data::Connection connection;
+    connection.open();
+    const badges::Badge badge = badgeOf(connection, rowByKey(connection, key), company);
+    checkEveryCode({badge});
+    if (suffix == QLatin1String("pdf")) {
+        badges::writeBadgesPdf(path, {badge});
+    } else if (!badges::renderBadge(badge).save(path, "PNG")) {
+        throw AppError(QStringLiteral("could not write the image %1").arg(QDir::toNativeSeparators(path)));
+    }
+    out(QDir::toNativeSeparators(path));
+    return 0;
+}
+
+int printBadges(Arguments& args) {
+    const bool all = args.flag(QStringLiteral("all"));
+    const bool selected = args.flag(QStringLiteral("selected"));
+    const std::optional<QString> pdf = args.option(QStringLiteral("pdf"));
+    const QStringList keys = args.positional();
+    if (all == selected)
+        throw UsageError{QStringLiteral("print needs either --selected KEY... or --all")};
+    if (all && !keys.isEmpty())
+        throw UsageError{QStringLiteral("print --all takes no record numbers")};
+    if (selected && keys.isEmpty())
+        throw UsageError{QStringLiteral("print --selected needs at least one record number")};
+    if (pdf && pdf->isEmpty())
+        throw UsageError{QStringLiteral("--pdf needs a file name")};
+    QList<qint64> numbers;
+    for (const QString& key : keys)
+        numbers.append(recordNumber(key));
+
+    // Decided before anything is read, so that a machine without a printer fails at once.
+    const QPrinterInfo printerInfo = pdf ? QPrinterInfo() : QPrinterInfo::defaultPrinter();
+    if (!pdf && printerInfo.isNull())
+        throw AppError(QStringLiteral("no printer is set up on this computer; give --pdf FILE to write the badges "
+                                      "to a PDF file instead"));
+
+    const QString company = companyName();
+    data::Connection connection;
+    connection.open();
+    QList<badges::Badge> list;
+    if (all) {
+        // In the order the explorer first shows them: by last name.
+        data::Command command;
+        command.setActiveConnection(&connection);
+        for (const EmployeeListRow& row : employees::readEmployeeRows(command, QString(), QStringLiteral(" ASC")))
+            list.append(badgeOf(connection, row, company));
+    } else {
+        for (const qint64 key : numbers)
+            list.append(badgeOf(connection, rowByKey(connection, key), company));
+    }
+    if (list.isEmpty())
+        throw AppError(QStringLiteral("there are no employees to print"));
+    checkEveryCode(list);
+
+    if (pdf) {
+        badges::writeBadgesPdf(*pdf, list);
+        out(QStringLiteral("%1 badge(s) written to %2").arg(list.size()).arg(QDir::toNativeSeparators(*pdf)));
+        return 0;
+    }
+    QPrinter printer(printerInfo, QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Badges"));
+    try {
+        badges::paintBadges(printer, list);
+    } catch (const AppError& error) {
+        throw AppError(QStringLiteral("could not print on %1: %2").arg(printerInfo.printerName(), error.description()));
+    }
+    if (printer.printerState() == QPrinter::Error)
+        throw AppError(QStringLiteral("the printer %1 reported an error").arg(printerInfo.printerName()));
+    out(QStringLiteral("%1 badge(s) sent to %2").arg(list.size()).arg(printerInfo.printerName()));
+    return 0;
+}
+
+} // namespace cli

@@ -1,0 +1,135 @@
+#include "employees/photostore.h"
+
+#include "app/apperror.h"
+#include "app/appfacts.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "employees/photofile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace employees {
+
+namespace {
+
+const QString StoreSource = QStringLiteral("select * from Attachments");
+const QString LoadSource = QStringLiteral("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)");
+const QString CodeField = QStringLiteral("EmployeeIdentification");
+const QString PictureField = QStringLiteral("Attachments");
+
+// Qt SQL binds a null QString as Null; an empty code must stay empty text so that it can be found again.
+QString nonNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QByteArray readWholeFile(const QString& filePath) {
+    const QString shown = QDir::toNativeSeparators(filePath);
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(
+            QStringLiteral("Could not read the photograph %1: %2. Check that the file still exists "
+                           "and can be read, or choose another one.")
+                .arg(shown, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || (!file.isSequential() && bytes.size() != file.size()))
+        throw AppError(QStringLiteral("Could not read the whole photograph %1: %2. Check the file, or choose "
+                                      "another one.")
+                           .arg(shown, file.errorString()));
+    return bytes;
+}
+
+void writeWholeFile(const QString& filePath, const QByteArray& bytes) {
+    const QString shown = QDir::toNativeSeparators(filePath);
+    const QString folder = QFileInfo(filePath).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw AppError(QStringLiteral("Could not create the folder %1 for temporary photographs. Check that "
+                                      "the application folder is writable.")
+                           .arg(QDir::toNativeSeparators(folder)));
+    // The copy only has to outlive the window that shows it, so it is written in place without waiting
+    // for the disk; the truncation cuts the tail of a longer earlier copy.
+    QFile file(filePath);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
+        file.flush())
+        return;
+    const QString cause = file.errorString();
+    file.close();
+    // A half-written copy would show a broken picture the next time.
+    QFile::remove(filePath);
+    throw AppError(QStringLiteral("Could not write the temporary photograph %1: %2. Check that the folder is "
+                                  "writable and the disk is not full.")
+                       .arg(shown, cause));
+}
+
+} // namespace
+
+void savePhoto(data::Connection& connection, const QString& filePath, const QString& code) {
+    const QByteArray bytes = readWholeFile(filePath);
+    data::Recordset recordset;
+    recordset.open(StoreSource, connection);
+    recordset.addNew();
+    recordset.setField(CodeField, nonNull(code));
+    recordset.appendChunk(PictureField, bytes);
+    recordset.update();
+}
+
+void savePhoto(const QString& filePath, const QString& code) {
+    data::Connection connection;
+    connection.open();
+    savePhoto(connection, filePath, code);
+}
+
+std::optional<QString> fetchPhoto(data::Connection& connection, const QString& code) {
+    QByteArray bytes;
+    {
+        data::Recordset recordset;
+        recordset.open(LoadSource, connection, {nonNull(code)});
+        if (recordset.eof())
+            return std::nullopt;
+        bytes = recordset.getChunk(PictureField);
+    }
+    // Nothing to show: no file is written, so no empty copy is left in temp/.
+    if (bytes.isEmpty())
+        return std::nullopt;
+    const QString path = photoTempFilePath(code);
+    writeWholeFile(path, bytes);
+    return path;
+}
+
+std::optional<QString> fetchPhoto(const QString& code) {
+    data::Connection connection;
+    connection.open();
+    return fetchPhoto(connection, code);
+}
+
+QImage loadPhoto(data::Connection& connection, const QString& code, QString* error) {
+    if (error)
+        error->clear();
+    try {
+        const std::optional<QString> path = fetchPhoto(connection, code);
+        return path ? loadPicture(*path, error) : QImage();
+    } catch (const AppError& failure) {
+        if (error)
+            *error = failure.description();
+    } catch (const std::exception& failure) {
+        // Out of memory for a huge value, for one: the window goes on without a picture.
+        if (error)
+            *error = QString::fromLocal8Bit(failure.what());
+    }
+    return QImage();
+}
+
+QImage loadPhoto(const QString& code, QString* error) {
+    data::Connection connection;
+    try {
+        connection.open();
+    } catch (const AppError& failure) {
+        if (error)
+            *error = failure.description();
+        return QImage();
+    }
+    return loadPhoto(connection, code, error);
+}
+
+} // namespace employees

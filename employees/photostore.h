@@ -1,0 +1,37 @@
+// Employee photographs inside the database: one Attachments row per stored photograph, found by the
+// employee identification code. A photograph moves whole, in one piece, between a file and its row, and
+// is shown from a temporary copy under temp/. Knows nothing of windows; the connection is the caller's,
+// so an employee row and its photograph row can share one transaction.
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+namespace data {
+class Connection;
+} // namespace data
+
+namespace employees {
+
+// Adds the whole file as a new Attachments row under the code (an empty code is stored as empty text,
+// not as Null). The format is not checked. Throws AppError naming the file or the database when the
+// file cannot be read or the row cannot be stored; the row is then not added.
+void savePhoto(data::Connection& connection, const QString& filePath, const QString& code);
+void savePhoto(const QString& filePath, const QString& code); // on a connection of its own
+
+// Writes the first stored photograph of the code (the first row the database returns; codes compare
+// without regard to letter case) to its temporary file, replacing the file's whole content, and returns
+// the file's path. Returns nothing, and writes nothing, when the code has no row or the row holds no
+// bytes. Creates temp/ when missing. Throws AppError when the database or the file fails.
+std::optional<QString> fetchPhoto(data::Connection& connection, const QString& code);
+std::optional<QString> fetchPhoto(const QString& code);
+
+// The photograph of the code as a window shows it: fetched to its temporary file and loaded from there,
+// upright. A null image when there is none or anything fails; error, when given, says why (empty when
+// the code simply has no photograph). Never throws.
+QImage loadPhoto(data::Connection& connection, const QString& code, QString* error = nullptr);
+QImage loadPhoto(const QString& code, QString* error = nullptr);
+
+} // namespace employees

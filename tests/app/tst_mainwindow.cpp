@@ -1,0 +1,189 @@
+// The main window: the first explorer, menu availability, the explorer's menus while it is active,
+// the "Windows" list, "Exit", and the application directory it starts in.
+#include "../support/testappdir.h"
+
+#include "app/appfacts.h"
+#include "app/scriptedplatform.h"
+#include "app/ui/childwindows.h"
+#include "app/ui/mdiform1.h"
+#include "employees/employeelist.h"
+#include "employees/ui/form1.h"
+#include "employees/ui/form2.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+namespace {
+
+MDIForm1::Factories factories() {
+    MDIForm1::Factories f;
+    f.newExplorer = [] { return new Form2(); };
+    f.newEditor = [] { return new Form1(); };
+    f.childMenus = [](QWidget* window) {
+        if (auto* explorer = qobject_cast<Form2*>(window))
+            return explorer->menus();
+        return QList<QMenu*>();
+    };
+    return f;
+}
+
+QStringList menuNames(const MDIForm1& window) {
+    QStringList names;
+    for (QMenu* menu : window.shownMenus())
+        names << menu->objectName();
+    return names;
+}
+
+QAction* shownItem(const MDIForm1& window, const char* name) {
+    for (QMenu* menu : window.shownMenus()) {
+        if (menu->objectName() == QLatin1String(name))
+            return menu->menuAction();
+        for (QAction* action : menu->actions())
+            if (action->objectName() == QLatin1String(name))
+                return action;
+    }
+    return nullptr;
+}
+
+Form2* explorerOf(QMdiSubWindow* sub) { return sub ? qobject_cast<Form2*>(sub->widget()) : nullptr; }
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOneExplorerAtStart();
+    void explorerMenusReplaceOwnWhileActive();
+    void ownMenusWithoutExplorer();
+    void secondExplorerIsIndependent();
+    void windowsMenuListsChildrenByCaption();
+    void exitEndsAtOnce();
+    void applicationDirectoryChoice();
+};
+
+void TestMainWindow::opensOneExplorerAtStart() {
+    TestAppDir dir;
+    ScriptedPlatform platform;
+    MDIForm1 window(factories());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Pellorin - Desktop Version"));
+    QCOMPARE(window.area()->subWindowList().size(), 1);
+    QVERIFY(explorerOf(window.area()->subWindowList().first()));
+}
+
+void TestMainWindow::explorerMenusReplaceOwnWhileActive() {
+    TestAppDir dir;
+    ScriptedPlatform platform;
+    MDIForm1 window(factories());
+    window.show();
+    QMdiSubWindow* sub = window.area()->subWindowList().first();
+    window.area()->setActiveSubWindow(sub);
+    QCOMPARE(window.shownMenus(), explorerOf(sub)->menus());
+    QVERIFY(shownItem(window, "mnuAddEditCompany"));
+    QVERIFY(shownItem(window, "MnuPrintSelectedEmployee")->isEnabled());
+
+    // An editor has no menus of its own: the main window's come back.
+    explorerOf(sub)->addEmployee();
+    QTRY_VERIFY(qobject_cast<Form1*>(window.area()->activeSubWindow()->widget()));
+    QCOMPARE(menuNames(window), QStringList({"MnuFile", "mnuEmployee", "MnuPrintBadges", "mnuWindows"}));
+    QVERIFY(!shownItem(window, "mnuAddEditCompany"));
+}
+
+void TestMainWindow::ownMenusWithoutExplorer() {
+    TestAppDir dir;
+    ScriptedPlatform platform;
+    MDIForm1 window(factories());
+    window.show();
+    window.area()->closeAllSubWindows();
+    QTRY_COMPARE(window.area()->subWindowList().size(), 0);
+    QCOMPARE(menuNames(window), QStringList({"MnuFile", "mnuEmployee", "MnuPrintBadges", "mnuWindows"}));
+    QVERIFY(!shownItem(window, "MnuAddEmployee")->isEnabled());
+    QVERIFY(!shownItem(window, "MnuEditEmployee")->isEnabled());
+    QVERIFY(!shownItem(window, "MnuPrintBadges")->isEnabled());
+    QVERIFY(shownItem(window, "mnuEmployeeExplorer")->isEnabled());
+    QVERIFY(shownItem(window, "MnuExit")->isEnabled());
+    // Closing the last explorer does not end the program; another one can be opened.
+    shownItem(window, "mnuEmployeeExplorer")->trigger();
+    QCOMPARE(window.area()->subWindowList().size(), 1);
+}
+
+void TestMainWindow::secondExplorerIsIndependent() {
+    TestAppDir dir;
+    dir.addEmployee("b", "m", "Beta", "", "");
+    dir.addEmployee("a", "m", "Alpha", "", "");
+    ScriptedPlatform platform;
+    MDIForm1 window(factories());
+    window.show();
+    shownItem(window, "mnuEmployeeExplorer")->trigger();
+    const QList<QMdiSubWindow*> subs = window.area()->subWindowList(QMdiArea::CreationOrder);
+    QCOMPARE(subs.size(), 2);
+    Form2* first = explorerOf(subs.at(0));
+    Form2* second = explorerOf(subs.at(1));
+    first->toolbarButtonClick("New"); // flips the first explorer's direction only
+    QCOMPARE(first->sortDirection(), QStringLiteral(" DESC"));
+    QCOMPARE(second->sortDirection(), QStringLiteral(" ASC"));
+    QCOMPARE(second->listModel()->cell(0, 3), QStringLiteral("Alpha"));
+    QCOMPARE(first->listModel()->cell(0, 3), QStringLiteral("Beta"));
+}
+
+void TestMainWindow::windowsMenuListsChildrenByCaption() {
+    TestAppDir dir;
+    ScriptedPlatform platform;
+    MDIForm1 window(factories());
+    window.show();
+    explorerOf(window.area()->subWindowList().first())->addEmployee();
+    QMenu* windows = window.findChild<QMenu*>("mnuWindows");
+    ChildWindows::fillWindowsMenu(windows);
+    QStringList captions;
+    for (QAction* action : windows->actions())
+        captions << action->text();
+    QCOMPARE(captions, QStringList({"&1 Pellorin - Employee Explorer", "&2 Pellorin - Employees"}));
+    windows->actions().first()->trigger();
+    QVERIFY(explorerOf(window.area()->activeSubWindow()));
+}
+
+void TestMainWindow::exitEndsAtOnce() {
+    TestAppDir dir;
+    ScriptedPlatform platform;
+    int exits = 0;
+    const auto previous = ChildWindows::exitApplication;
+    ChildWindows::exitApplication = [&exits] { ++exits; };
+    {
+        MDIForm1 window(factories());
+        window.show();
+        explorerOf(window.area()->subWindowList().first())->addEmployee();
+        shownItem(window, "MnuExit")->trigger();
+        QCOMPARE(exits, 1);
+        QVERIFY(platform.messages.isEmpty()); // no question asked
+    }
+    ChildWindows::exitApplication = previous;
+}
+
+void TestMainWindow::applicationDirectoryChoice() {
+    QTemporaryDir exeDir;
+    QTemporaryDir explicitDir;
+    qunsetenv("PELLORIN_HOME");
+    // An explicit folder wins.
+    QCOMPARE(AppFacts::resolveApplicationDirectory(explicitDir.path(), exeDir.path()), explicitDir.path());
+    // A portable installation: the executable's folder when it holds the database.
+    QVERIFY(AppFacts::resolveApplicationDirectory(QString(), exeDir.path()) != exeDir.path());
+    QFile db(QDir(exeDir.path()).filePath("Pellorin.db"));
+    QVERIFY(db.open(QIODevice::WriteOnly));
+    db.close();
+    QCOMPARE(AppFacts::resolveApplicationDirectory(QString(), exeDir.path()), exeDir.path());
+    qputenv("PELLORIN_HOME", explicitDir.path().toUtf8());
+    QCOMPARE(AppFacts::resolveApplicationDirectory(QString(), exeDir.path()), explicitDir.path());
+    qunsetenv("PELLORIN_HOME");
+    QCOMPARE(AppFacts::dataDirArgument({"prog", "--data-dir", "/x"}), QStringLiteral("/x"));
+    QCOMPARE(AppFacts::dataDirArgument({"prog", "--data-dir=/y"}), QStringLiteral("/y"));
+    // A new application directory gets its temp folder.
+    AppFacts::setApplicationDirectory(QDir(explicitDir.path()).filePath("new/place"));
+    AppFacts::ensureApplicationDirectory();
+    QVERIFY(QDir(QDir(explicitDir.path()).filePath("new/place/temp")).exists());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

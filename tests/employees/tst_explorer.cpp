@@ -1,0 +1,245 @@
+// The employee explorer driven as an operator would: fills, column clicks, toolbar, delete questions.
+#include "../support/testappdir.h"
+
+#include "app/appfacts.h"
+#include "app/scriptedplatform.h"
+#include "employees/employeelist.h"
+#include "employees/ui/form1.h"
+#include "employees/ui/form2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+QStringList column(Form2& explorer, int place) {
+    QStringList cells;
+    for (int row = 0; row < explorer.listModel()->rowCount(); ++row)
+        cells << explorer.listModel()->cell(row, place);
+    return cells;
+}
+
+void clickHeading(Form2& explorer, int section) {
+    emit explorer.LstStudenInformation()->header()->sectionClicked(section);
+}
+
+void selectRows(Form2& explorer, const QList<int>& rows) {
+    QTreeView* list = explorer.LstStudenInformation();
+    list->clearSelection();
+    for (int row : rows)
+        list->selectionModel()->select(explorer.listModel()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QList<Form1*> openEditors() {
+    QList<Form1*> editors;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* editor = qobject_cast<Form1*>(w))
+            editors << editor;
+    return editors;
+}
+
+void closeEditors() {
+    for (Form1* editor : openEditors())
+        delete editor;
+}
+
+} // namespace
+
+class TestExplorer : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_dir.emplace();
+        m_dir->addEmployee("Carl", "M", "Brown", "Clerk", "C1");
+        m_dir->addEmployee("anna", "B", "adams", "Boss", "A1");
+        m_dir->addEmployee({"Bert", QVariant(), "Cole", QVariant(), "B1"});
+    }
+    void cleanup() {
+        closeEditors();
+        m_dir.reset();
+    }
+
+    void listsByLastNameAscendingWithFixedPlaces();
+    void columnClicksAlternateDirection();
+    void refreshRightAfterOpeningKeepsAscending();
+    void newOpensEditorAndReloadsOppositeDirection();
+    void deleteSeveralSelectedRows();
+    void deleteAnsweredNoChangesNothing();
+    void deleteWithNothingSelectedStillAsks();
+    void deleteLeavesPhotographs();
+    void editOpensOneEditorPerSelectedRow();
+    void twoExplorersSortIndependently();
+    void unreadableDatabaseIsReportedAndWindowStays();
+    void printAllIsNotOffered();
+
+private:
+    std::optional<TestAppDir> m_dir;
+};
+
+void TestExplorer::listsByLastNameAscendingWithFixedPlaces() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    QCOMPARE(explorer.windowTitle(), QStringLiteral("Pellorin - Employee Explorer"));
+    QCOMPARE(column(explorer, 3), QStringList({"adams", "Brown", "Cole"}));
+    QCOMPARE(column(explorer, 0), QStringList({"2", "1", "3"}));
+    QCOMPARE(explorer.listModel()->row(0).tag.toInt(), 2);
+    // Null cells stay empty.
+    QCOMPARE(explorer.listModel()->cell(2, 2), QString());
+    QCOMPARE(explorer.listModel()->cell(2, 4), QString());
+    QCOMPARE(explorer.listModel()->cell(2, 5), QStringLiteral("B1"));
+    QStringList headings;
+    for (int i = 0; i < 6; ++i)
+        headings << explorer.listModel()->headerData(i, Qt::Horizontal).toString();
+    QCOMPARE(headings, QStringList({"Recrod Id", "First Name", "Middle Name", "Last Name", "Title",
+                                    "Employee Identification"}));
+    QVERIFY(platform.messages.isEmpty());
+}
+
+void TestExplorer::columnClicksAlternateDirection() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    clickHeading(explorer, 1); // first name, descending
+    QCOMPARE(column(explorer, 1), QStringList({"Carl", "Bert", "anna"}));
+    clickHeading(explorer, 1); // ascending
+    QCOMPARE(column(explorer, 1), QStringList({"anna", "Bert", "Carl"}));
+    clickHeading(explorer, 4); // title, descending; the list is emptied before each fill
+    QCOMPARE(column(explorer, 4), QStringList({"Clerk", "Boss", ""}));
+    QCOMPARE(explorer.sortDirection(), QStringLiteral(" DESC"));
+}
+
+void TestExplorer::refreshRightAfterOpeningKeepsAscending() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    explorer.toolbarButtonClick("Refresh");
+    QCOMPARE(column(explorer, 3), QStringList({"adams", "Brown", "Cole"}));
+    explorer.findChild<QAction*>("Refresh")->trigger();
+    QCOMPARE(column(explorer, 3), QStringList({"adams", "Brown", "Cole"}));
+}
+
+void TestExplorer::newOpensEditorAndReloadsOppositeDirection() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    explorer.findChild<QAction*>("New")->trigger();
+    QCOMPARE(column(explorer, 3), QStringList({"Cole", "Brown", "adams"}));
+    const QList<Form1*> editors = openEditors();
+    QCOMPARE(editors.size(), 1);
+    QCOMPARE(editors.first()->explorer(), &explorer);
+    QCOMPARE(editors.first()->command2()->text(), QStringLiteral("Save"));
+    QCOMPARE(editors.first()->txtEmployeeFirstName()->text(), QString());
+}
+
+void TestExplorer::deleteSeveralSelectedRows() {
+    ScriptedPlatform platform;
+    m_dir->addEmployee("Dan", "D", "Dow", "", "D1");
+    Form2 explorer;
+    selectRows(explorer, {0, 1, 3}); // adams, Brown, Dow
+    platform.messageAnswers.enqueue(Platform::Yes);
+    explorer.findChild<QAction*>("Delete")->trigger();
+    QCOMPARE(platform.messages.size(), 1);
+    const auto& question = platform.messages.first();
+    QCOMPARE(question.text,
+             QStringLiteral("Warning you are about to delete the selected employee(s)\r\nDo you want to continue"));
+    QCOMPARE(question.title, QStringLiteral("Pellorin Client 2008"));
+    QCOMPARE(question.icon, Platform::Icon::None);
+    QCOMPARE(question.buttons, Platform::Buttons(Platform::Yes | Platform::No));
+    QCOMPARE(question.defaultButton, Platform::Yes);
+    QCOMPARE(m_dir->count("EmployeeTable"), 1);
+    // One reload after the deletes: descending, as the fill before was ascending.
+    QCOMPARE(column(explorer, 3), QStringList({"Cole"}));
+}
+
+void TestExplorer::deleteAnsweredNoChangesNothing() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    selectRows(explorer, {0});
+    platform.messageAnswers.enqueue(Platform::No);
+    explorer.toolbarButtonClick("Delete");
+    QCOMPARE(m_dir->count("EmployeeTable"), 3);
+}
+
+void TestExplorer::deleteWithNothingSelectedStillAsks() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    platform.messageAnswers.enqueue(Platform::Yes);
+    explorer.toolbarButtonClick("Delete");
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(m_dir->count("EmployeeTable"), 3);
+    QCOMPARE(explorer.listModel()->rowCount(), 3);
+}
+
+void TestExplorer::deleteLeavesPhotographs() {
+    ScriptedPlatform platform;
+    m_dir->exec("INSERT INTO Attachments (EmployeeIdentification, Attachments) VALUES (?, ?)",
+                {"A1", QByteArray("jpeg")});
+    Form2 explorer;
+    selectRows(explorer, {0});
+    platform.messageAnswers.enqueue(Platform::Yes);
+    explorer.toolbarButtonClick("Delete");
+    QCOMPARE(m_dir->count("EmployeeTable"), 2);
+    QCOMPARE(m_dir->count("Attachments"), 1);
+}
+
+void TestExplorer::editOpensOneEditorPerSelectedRow() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    selectRows(explorer, {0, 2});
+    explorer.findChild<QAction*>("MnuEditEmployee")->trigger();
+    QList<Form1*> editors = openEditors();
+    QCOMPARE(editors.size(), 2);
+    std::sort(editors.begin(), editors.end(),
+              [](Form1* a, Form1* b) { return a->recordId().toInt() < b->recordId().toInt(); });
+    Form1* adams = editors.at(0);
+    QCOMPARE(adams->recordId(), QStringLiteral("2"));
+    QCOMPARE(adams->employeeId(), QStringLiteral("A1"));
+    QCOMPARE(adams->windowTitle(), QStringLiteral("Pellorin - Edit: anna B adams"));
+    QCOMPARE(adams->txtEmployeeLastName()->text(), QStringLiteral("adams"));
+    QCOMPARE(adams->txtTitle()->text(), QStringLiteral("Boss"));
+    QCOMPARE(adams->command2()->text(), QStringLiteral("Update"));
+    // A Null middle name leaves two blanks between first and last name.
+    QCOMPARE(editors.at(1)->windowTitle(), QStringLiteral("Pellorin - Edit: Bert  Cole"));
+    // The list is not reloaded by editing.
+    QCOMPARE(explorer.sortDirection(), QStringLiteral(" ASC"));
+}
+
+void TestExplorer::twoExplorersSortIndependently() {
+    ScriptedPlatform platform;
+    Form2 first;
+    Form2 second;
+    clickHeading(first, 1);
+    QCOMPARE(column(first, 1), QStringList({"Carl", "Bert", "anna"}));
+    QCOMPARE(column(second, 3), QStringList({"adams", "Brown", "Cole"}));
+    clickHeading(second, 1);
+    QCOMPARE(column(second, 1), QStringList({"Carl", "Bert", "anna"}));
+}
+
+void TestExplorer::unreadableDatabaseIsReportedAndWindowStays() {
+    ScriptedPlatform platform;
+    QFile file(m_dir->file("Pellorin.db"));
+    QVERIFY(file.remove());
+    QFile::remove(m_dir->file("Pellorin.db-wal"));
+    QFile::remove(m_dir->file("Pellorin.db-shm"));
+    QVERIFY(QDir().mkpath(m_dir->file("Pellorin.db"))); // a folder where the file should be
+    Form2 explorer;
+    QCOMPARE(platform.messages.size(), 1);
+    QVERIFY2(platform.messages.first().text.contains(m_dir->file("Pellorin.db")),
+             qPrintable(platform.messages.first().text));
+    QCOMPARE(platform.messages.first().icon, Platform::Icon::Critical);
+    QCOMPARE(explorer.listModel()->rowCount(), 0);
+}
+
+void TestExplorer::printAllIsNotOffered() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    QVERIFY(!explorer.findChild<QAction*>("MnuPrintAllEmployees")->isEnabled());
+    QVERIFY(explorer.findChild<QAction*>("MnuPrintSelectedEmployee")->isEnabled());
+    QVERIFY(explorer.findChild<QAction*>("mnuAddEditCompany")->isEnabled());
+}
+
+QTEST_MAIN(TestExplorer)
+#include "tst_explorer.moc"
