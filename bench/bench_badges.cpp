@@ -1,0 +1,80 @@
+// How long printing a batch of badges takes: 1,000 badges written to one PDF file, one page each, as a
+// print run would send them to a printer. Without photographs, with one photograph shared by every
+// badge (the PDF keeps it once) and with a photograph of its own on every badge (the real case).
+#include "badges/badgeprinting.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int BadgeCount = 1000;
+
+QImage samplePhoto() {
+    // The shared fixtures sit beside the source tree unless the environment says otherwise.
+    const QString fixtures = qEnvironmentVariable(
+        "PELLORIN_FIXTURES", QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../shared/fixtures"));
+    QImage photo(fixtures + QStringLiteral("/mdb/sample-photos/photo2.jpg"));
+    if (!photo.isNull())
+        return photo;
+    // A stand-in of the same size, with detail that does not compress away.
+    photo = QImage(300, 400, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb((x * 7 + y) % 256, (y * 3) % 256, (x ^ y) % 256));
+    return photo;
+}
+
+QList<badges::Badge> badgeBatch(const std::function<QImage(int)>& photoFor) {
+    QList<badges::Badge> list;
+    list.reserve(BadgeCount);
+    for (int i = 0; i < BadgeCount; ++i)
+        list.append(badges::Badge{QStringLiteral("Acme Security"),
+                                  badges::badgeName(QStringLiteral("Jane"), QStringLiteral("Q"),
+                                                    QStringLiteral("Doe %1").arg(i)),
+                                  QStringLiteral("Security Officer"), QStringLiteral("EMP-%1").arg(i, 4, 10, QChar(u'0')),
+                                  photoFor(i)});
+    return list;
+}
+
+void run(const char* what, const QList<badges::Badge>& list, const QString& path) {
+    QElapsedTimer timer;
+    timer.start();
+    badges::writeBadgesPdf(path, list);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    const double megabytes = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
+    std::printf("%-44s %5d badges  %8.0f ms  %6.2f ms/badge  %8.1f MB\n", what, int(list.size()), ms,
+                ms / double(list.size()), megabytes);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("badges.pdf"));
+    const QImage photo = samplePhoto();
+    std::printf("Badges to one PDF file (%dx%d photograph)\n", photo.width(), photo.height());
+
+    run("no photographs", badgeBatch([](int) { return QImage(); }), path);
+    run("one photograph shared by all badges", badgeBatch([&photo](int) { return photo; }), path);
+    // A pixel changed per badge makes every picture distinct, as real employees' photographs are.
+    run("a photograph of its own on every badge", badgeBatch([&photo](int i) {
+            QImage own = photo.copy();
+            own.setPixel(i % own.width(), 0, qRgb(i % 256, 0, 0));
+            return own;
+        }),
+        path);
+    return 0;
+}
