@@ -33,6 +33,13 @@ const char* usage =
     "  --help           this text\n"
     "  --version        the program's version\n";
 
+// Qt's own notices (no runtime folder, fonts) would make every failure more than one line; they are
+// shown only when PELLORIN_DEBUG is set.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg || qEnvironmentVariableIsSet("PELLORIN_DEBUG"))
+        std::fprintf(stderr, "%s (%s:%d)\n", qPrintable(message), context.file ? context.file : "", context.line);
+}
+
 void fail(const QString& message) {
     std::fprintf(stderr, "pellorin-cli: %s\n", qPrintable(message.simplified()));
 }
@@ -41,6 +48,7 @@ void fail(const QString& message) {
 
 int main(int argc, char* argv[]) {
     // Badges and barcodes draw text, which needs a GUI application; no screen is ever opened.
+    qInstallMessageHandler(quietMessages);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -1,0 +1,119 @@
+// The command-line companion run as a separate program: listing, deleting, raw statements and the
+// exit status and message of each kind of failure.
+#include "../support/testappdir.h"
+
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int status;
+    QString out;
+    QString err;
+};
+
+Run cli(const QString& dataDir, QStringList args) {
+    QProcess process;
+    args.prepend(dataDir);
+    args.prepend(QStringLiteral("--data-dir"));
+    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"), args);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QStringList lines(const QString& text) { return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void listFollowsTheExplorersOrder();
+    void listRefusesUnknownColumn();
+    void deleteRemovesRowsAndChecksKeys();
+    void sqlRunsJetStatements();
+    void sqlReportsBadStatement();
+    void helpAndVersion();
+    void unknownCommandFails();
+};
+
+void TestCli::listFollowsTheExplorersOrder() {
+    TestAppDir dir;
+    dir.addEmployee("Carl", "M", "brown", "Clerk", "C1");
+    dir.addEmployee({"Ann", QVariant(), "Adams", QVariant(), "A1"});
+    dir.addEmployee("Tab\there", "x", "Cole", "", "T1");
+    Run run = cli(dir.path(), {"list"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(lines(run.out), QStringList({"2\tAnn\t\tAdams\t\tA1", "1\tCarl\tM\tbrown\tClerk\tC1",
+                                          "3\tTab here\tx\tCole\t\tT1"}));
+    run = cli(dir.path(), {"list", "--order", "EmployeeFirstName", "--desc"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(lines(run.out).first().section('\t', 1, 1), QStringLiteral("Tab here"));
+}
+
+void TestCli::listRefusesUnknownColumn() {
+    TestAppDir dir;
+    const Run run = cli(dir.path(), {"list", "--order", "EmployeeId; DROP TABLE EmployeeTable"});
+    QVERIFY(run.status != 0);
+    QCOMPARE(lines(run.err).size(), 1);
+    QVERIFY(run.err.contains("cannot be ordered"));
+    QCOMPARE(cli(dir.path(), {"list"}).status, 0);
+}
+
+void TestCli::deleteRemovesRowsAndChecksKeys() {
+    TestAppDir dir;
+    for (int i = 0; i < 3; ++i)
+        dir.addEmployee("a", "b", QString::number(i), "", "");
+    Run run = cli(dir.path(), {"delete", "1", "3"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(dir.count("EmployeeTable"), 1);
+    run = cli(dir.path(), {"delete", "2", "2 OR 1=1"});
+    QVERIFY(run.status != 0);
+    QVERIFY(run.err.contains("not a record number"));
+    QCOMPARE(dir.count("EmployeeTable"), 1);
+    QVERIFY(cli(dir.path(), {"delete"}).status != 0);
+}
+
+void TestCli::sqlRunsJetStatements() {
+    TestAppDir dir;
+    dir.addEmployee("a", "b", "c", "", "X1");
+    Run run = cli(dir.path(), {"sql", "UPDATE EmployeeTable SET EmployeeTable.Title = 'Boss' WHERE "
+                                      "(EmployeeTable.EmployeeId= 1);"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.trimmed(), QStringLiteral("1 row(s) affected"));
+    run = cli(dir.path(), {"sql", "SELECT EmployeeId, Title, EmployeeMiddleName FROM EmployeeTable"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(lines(run.out), QStringList({"EmployeeId\tTitle\tEmployeeMiddleName", "1\tBoss\tb"}));
+    run = cli(dir.path(), {"sql", "Delete * From EmployeeTable where EmployeeId = 1"});
+    QCOMPARE(run.out.trimmed(), QStringLiteral("1 row(s) affected"));
+}
+
+void TestCli::sqlReportsBadStatement() {
+    TestAppDir dir;
+    const Run run = cli(dir.path(), {"sql", "SELECT * FROM Nowhere"});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(lines(run.err).size(), 1);
+    QVERIFY(run.err.contains("Nowhere"));
+}
+
+void TestCli::helpAndVersion() {
+    TestAppDir dir;
+    Run run = cli(dir.path(), {"--help"});
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.contains("list"));
+    run = cli(dir.path(), {"--version"});
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.contains("1.2.0.0"));
+}
+
+void TestCli::unknownCommandFails() {
+    TestAppDir dir;
+    const Run run = cli(dir.path(), {"frobnicate"});
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.err.startsWith("pellorin-cli: unknown command"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
