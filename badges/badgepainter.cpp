@@ -7,6 +7,7 @@
 #include <QPaintDevice>
 
 #include <algorithm>
+#include <cmath>
 
 namespace badges {
 
@@ -44,7 +45,8 @@ public:
     QRect rect(const QRect& twips) const {
         const int left = x(twips.left());
         const int top = y(twips.top());
-        return QRect(left, top, x(twips.left() + twips.width()) - left, y(twips.top() + twips.height()) - top);
+        return QRect(left, top, x(twips.left() + twips.width()) - left,
+                     y(twips.top() + twips.height()) - top);
     }
     double toTwipsY(double deviceUnits) const { return deviceUnits * layout::TwipsPerInch / m_dpiY; }
 
@@ -97,11 +99,17 @@ void drawBarcodeBox(QPainter& painter, const DeviceScale& scale, const QString& 
 
 } // namespace
 
-QFont companyFont() { return sansSerif(20); }
+QFont companyFont() {
+    return sansSerif(20);
+}
 
-QFont textFont() { return sansSerif(10); }
+QFont textFont() {
+    return sansSerif(10);
+}
 
-QFont barcodeLabelFont() { return sansSerif(8); }
+QFont barcodeLabelFont() {
+    return sansSerif(8);
+}
 
 std::optional<QChar> firstInvalidBarcodeCharacter(const QString& code) {
     for (const QChar c : code) {
@@ -114,16 +122,19 @@ std::optional<QChar> firstInvalidBarcodeCharacter(const QString& code) {
 QString undrawableCodeMessage(const QString& code, QChar character) {
     QString why;
     if (character == StartStop) {
-        why = QStringLiteral("\"*\" marks the start and the end of a Code 39 barcode and cannot be part of the code");
+        why = QStringLiteral(
+            "\"*\" marks the start and the end of a Code 39 barcode and cannot be part of the code");
     } else {
-        const QString shown = character.isPrint() && !character.isSpace()
-                                  ? QStringLiteral("\"%1\"").arg(character)
-                                  : QStringLiteral("the character U+%1").arg(character.unicode(), 4, 16, QChar(u'0'));
+        const QString shown =
+            character.isPrint() && !character.isSpace()
+                ? QStringLiteral("\"%1\"").arg(character)
+                : QStringLiteral("the character U+%1").arg(character.unicode(), 4, 16, QChar(u'0'));
         why = QStringLiteral("%1 is not a Code 39 character").arg(shown);
     }
-    return QStringLiteral("The identification code \"%1\" cannot be drawn as a barcode: %2. Code 39 takes the "
-                          "letters A to Z, the digits 0 to 9, blanks and - . $ / + %. Change the code in the "
-                          "employee editor.")
+    return QStringLiteral(
+               "The identification code \"%1\" cannot be drawn as a barcode: %2. Code 39 takes the "
+               "letters A to Z, the digits 0 to 9, blanks and - . $ / + %. Change the code in the "
+               "employee editor.")
         .arg(code, why);
 }
 
@@ -141,7 +152,8 @@ void paintBadge(QPainter& painter, const Badge& badge) {
     drawTextLine(painter, scale, companyFont(), MinCompanyPoints, layout::CompanyAt, badge.company);
     if (!badge.photo.isNull())
         drawPhoto(painter, scale, badge.photo);
-    const int nameBottom = drawTextLine(painter, scale, textFont(), MinTextPoints, layout::NameAt, badge.fullName);
+    const int nameBottom =
+        drawTextLine(painter, scale, textFont(), MinTextPoints, layout::NameAt, badge.fullName);
     // Only 150 twips (7.5 points) separate the name from the title, less than a line of any readable
     // font, so the title goes below the name instead of across it.
     const QPoint titleAt(layout::TitleAt.x(), std::max(layout::TitleAt.y(), nameBottom));

@@ -1,7 +1,7 @@
 #include "badges/badgeprinting.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "app/platform.h"
 #include "employees/photofile.h"
 
@@ -30,7 +30,9 @@ QPageSize localPaperSize() {
                                                                                 : QPageSize::A4);
 }
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 } // namespace
 
@@ -62,7 +64,8 @@ void paintBadges(QPagedPaintDevice& device, const QList<Badge>& badges) {
     const QPoint origin = device.pageLayout().paintRectPixels(device.logicalDpiX()).topLeft();
     for (qsizetype i = 0; i < badges.size(); ++i) {
         if (i > 0 && !device.newPage())
-            throw AppError(QStringLiteral("The printer could not start page %1 of %2.").arg(i + 1).arg(badges.size()));
+            throw AppError(
+                QStringLiteral("The printer could not start page %1 of %2.").arg(i + 1).arg(badges.size()));
         painter.save();
         painter.translate(-origin);
         paintBadge(painter, badges.at(i));
@@ -78,7 +81,8 @@ void printBadges(PrintJob& job, const QList<Badge>& badges) {
     } catch (const AppError& error) {
         if (error.number() != 0)
             throw;
-        throw AppError(QStringLiteral("Could not print on %1: %2").arg(job.destination(), error.description()));
+        throw AppError(
+            QStringLiteral("Could not print on %1: %2").arg(job.destination(), error.description()));
     }
     if (!job.finish())
         throw AppError(QStringLiteral("The badge could not be delivered to %1. Check that the printer is "
@@ -91,30 +95,36 @@ void writeBadgesPdf(const QString& path, const QList<Badge>& badges) {
     // Written beside the target and renamed over it, so a failure never leaves half a document.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Could not write the badge file %1: %2. Choose a folder you can write to.")
-                           .arg(shown(path), file.errorString()));
+        throw AppError(
+            QStringLiteral("Could not write the badge file %1: %2. Choose a folder you can write to.")
+                .arg(shown(path), file.errorString()));
     {
         QPdfWriter writer(&file);
         writer.setResolution(PdfResolution);
         writer.setPageSize(localPaperSize());
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setCreator(AppFacts::applicationTitle());
-        writer.setTitle(badges.size() == 1 ? QStringLiteral("Badge %1").arg(badges.front().fullName.simplified())
-                                           : QStringLiteral("%1 badges").arg(badges.size()));
+        writer.setTitle(badges.size() == 1
+                            ? QStringLiteral("Badge %1").arg(badges.front().fullName.simplified())
+                            : QStringLiteral("%1 badges").arg(badges.size()));
         try {
             paintBadges(writer, badges);
         } catch (const AppError& error) {
-            throw AppError(QStringLiteral("Could not write the badge file %1: %2").arg(shown(path), error.description()));
+            throw AppError(QStringLiteral("Could not write the badge file %1: %2")
+                               .arg(shown(path), error.description()));
         }
     }
     if (!file.commit())
-        throw AppError(QStringLiteral("Could not write the badge file %1: %2. Check that the disk is not full.")
-                           .arg(shown(path), file.errorString()));
+        throw AppError(
+            QStringLiteral("Could not write the badge file %1: %2. Check that the disk is not full.")
+                .arg(shown(path), file.errorString()));
 }
 
 QImage renderBadge(const Badge& badge, int dotsPerInch) {
     checkCodes({badge});
-    const auto pixels = [dotsPerInch](int twips) { return qRound(twips * dotsPerInch / double(layout::TwipsPerInch)); };
+    const auto pixels = [dotsPerInch](int twips) {
+        return qRound(twips * dotsPerInch / double(layout::TwipsPerInch));
+    };
     QImage image(pixels(layout::Area.width()), pixels(layout::Area.height()), QImage::Format_RGB32);
     const int dotsPerMeter = qRound(dotsPerInch / 0.0254);
     image.setDotsPerMeterX(dotsPerMeter);
@@ -127,17 +137,21 @@ QImage renderBadge(const Badge& badge, int dotsPerInch) {
     return image;
 }
 
-QString badgesDirectory() { return AppFacts::applicationDirectory() + QStringLiteral("/badges"); }
+QString badgesDirectory() {
+    return AppFacts::applicationDirectory() + QStringLiteral("/badges");
+}
 
 QString newBadgeFilePath(const QString& code, const QDateTime& when) {
     const QString folder = badgesDirectory();
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
-        throw AppError(QStringLiteral("Could not create the folder %1 for badge files. Check that the application "
-                                      "folder is writable.")
-                           .arg(shown(folder)));
+        throw AppError(
+            QStringLiteral("Could not create the folder %1 for badge files. Check that the application "
+                           "folder is writable.")
+                .arg(shown(folder)));
     // The temporary photograph's name is already safe for any code; only its extension differs.
     const QString codePart = code.isEmpty() ? QStringLiteral("no-code") : photoTempFileName(code).chopped(4);
-    const QString stem = QStringLiteral("badge-%1-%2").arg(codePart, when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString stem =
+        QStringLiteral("badge-%1-%2").arg(codePart, when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
     for (int n = 1; n <= MaxSameNameFiles; ++n) {
         const QString name = n == 1 ? stem : QStringLiteral("%1-%2").arg(stem).arg(n);
         const QString path = folder + u'/' + name + QStringLiteral(".pdf");

@@ -1,6 +1,7 @@
 // How long printing a batch of badges takes: 1,000 badges written to one PDF file, one page each, as a
 // print run would send them to a printer. Without photographs, with one photograph shared by every
-// badge (the PDF keeps it once) and with a photograph of its own on every badge (the real case).
+// badge (the PDF keeps it once), and with a photograph of its own on every badge (the real case), once
+// smooth like the sample photographs and once as detailed as a camera picture.
 #include "badges/badgeprinting.h"
 
 #include <QDir>
@@ -18,30 +19,43 @@ namespace {
 
 constexpr int BadgeCount = 1000;
 
+// Camera pictures are full of fine detail that lossless compression cannot squeeze; the sample
+// photographs are smooth and would make the files look smaller than they get.
+QImage detailedPhoto(int seed) {
+    QImage photo(300, 400, QImage::Format_RGB32);
+    quint32 state = 2463534242u + quint32(seed);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int noise = int(state % 48);
+            photo.setPixel(x, y, qRgb((x / 2 + noise) % 256, (y / 2 + noise) % 256, (128 + noise) % 256));
+        }
+    return photo;
+}
+
 QImage samplePhoto() {
     // The shared fixtures sit beside the source tree unless the environment says otherwise.
-    const QString fixtures = qEnvironmentVariable(
-        "PELLORIN_FIXTURES", QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../shared/fixtures"));
+    const QString fixtures =
+        qEnvironmentVariable("PELLORIN_FIXTURES", QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
+                                                      QStringLiteral("/../../shared/fixtures"));
     QImage photo(fixtures + QStringLiteral("/mdb/sample-photos/photo2.jpg"));
     if (!photo.isNull())
         return photo;
     // A stand-in of the same size, with detail that does not compress away.
-    photo = QImage(300, 400, QImage::Format_RGB32);
-    for (int y = 0; y < photo.height(); ++y)
-        for (int x = 0; x < photo.width(); ++x)
-            photo.setPixel(x, y, qRgb((x * 7 + y) % 256, (y * 3) % 256, (x ^ y) % 256));
-    return photo;
+    return detailedPhoto(0);
 }
 
 QList<badges::Badge> badgeBatch(const std::function<QImage(int)>& photoFor) {
     QList<badges::Badge> list;
     list.reserve(BadgeCount);
     for (int i = 0; i < BadgeCount; ++i)
-        list.append(badges::Badge{QStringLiteral("Acme Security"),
-                                  badges::badgeName(QStringLiteral("Jane"), QStringLiteral("Q"),
-                                                    QStringLiteral("Doe %1").arg(i)),
-                                  QStringLiteral("Security Officer"), QStringLiteral("EMP-%1").arg(i, 4, 10, QChar(u'0')),
-                                  photoFor(i)});
+        list.append(badges::Badge{
+            QStringLiteral("Acme Security"),
+            badges::badgeName(QStringLiteral("Jane"), QStringLiteral("Q"), QStringLiteral("Doe %1").arg(i)),
+            QStringLiteral("Security Officer"), QStringLiteral("EMP-%1").arg(i, 4, 10, QChar(u'0')),
+            photoFor(i)});
     return list;
 }
 
@@ -75,6 +89,8 @@ int main(int argc, char* argv[]) {
             own.setPixel(i % own.width(), 0, qRgb(i % 256, 0, 0));
             return own;
         }),
+        path);
+    run("a detailed 300x400 photograph on every badge", badgeBatch([](int i) { return detailedPhoto(i); }),
         path);
     return 0;
 }

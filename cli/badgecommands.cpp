@@ -42,15 +42,17 @@ qint64 recordNumber(const QString& text) {
 QString companyName() {
     const std::optional<QString> company = readCompanyName(companyFilePath());
     if (!company)
-        throw AppError(QStringLiteral("no company name has been set yet (%1 does not exist); set it in the program "
-                                      "with File > Add/Edit Company")
-                           .arg(QDir::toNativeSeparators(companyFilePath())));
+        throw AppError(
+            QStringLiteral("no company name has been set yet (%1 does not exist); set it in the program "
+                           "with File > Add/Edit Company")
+                .arg(QDir::toNativeSeparators(companyFilePath())));
     return *company;
 }
 
 badges::Badge badgeOf(data::Connection& connection, const EmployeeListRow& row, const QString& company) {
     const auto& c = row.cells;
-    return badges::Badge{company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5], employees::loadPhoto(connection, c[5])};
+    return badges::Badge{company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5],
+                         employees::loadPhoto(connection, c[5])};
 }
 
 EmployeeListRow rowByKey(data::Connection& connection, qint64 key) {
@@ -59,9 +61,12 @@ EmployeeListRow rowByKey(data::Connection& connection, qint64 key) {
     if (rs.eof())
         throw AppError(QStringLiteral("there is no employee with record number %1").arg(key));
     EmployeeListRow row;
-    row.cells = {rs.text(QStringLiteral("EmployeeId")),        rs.text(QStringLiteral("EmployeeFirstName")),
-                 rs.text(QStringLiteral("EmployeeMiddleName")), rs.text(QStringLiteral("EmployeeLastName")),
-                 rs.text(QStringLiteral("Title")),              rs.text(QStringLiteral("EmployeeIdentification"))};
+    row.cells = {rs.text(QStringLiteral("EmployeeId")),
+                 rs.text(QStringLiteral("EmployeeFirstName")),
+                 rs.text(QStringLiteral("EmployeeMiddleName")),
+                 rs.text(QStringLiteral("EmployeeLastName")),
+                 rs.text(QStringLiteral("Title")),
+                 rs.text(QStringLiteral("EmployeeIdentification"))};
     return row;
 }
 
@@ -119,14 +124,18 @@ int drawBarcode(Arguments& args) {
             throw;
         for (const QChar c : encoded)
             if (!QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*").contains(c))
-                throw AppError(QStringLiteral("\"%1\" cannot be drawn as Code 39: \"%2\" is not a Code 39 character")
-                                   .arg(rest.first(), QString(c)));
+                throw AppError(
+                    QStringLiteral("\"%1\" cannot be drawn as Code 39: \"%2\" is not a Code 39 character")
+                        .arg(rest.first(), QString(c)));
         throw;
     }
     if (!surface.image().save(path, QFileInfo(path).suffix().isEmpty() ? "PNG" : nullptr))
         throw AppError(QStringLiteral("could not write the image %1 (give a writable .png file name)")
                            .arg(QDir::toNativeSeparators(path)));
-    out(QStringLiteral("%1: %2 x %3 pixels").arg(QDir::toNativeSeparators(path)).arg(size.width()).arg(size.height()));
+    out(QStringLiteral("%1: %2 x %3 pixels")
+            .arg(QDir::toNativeSeparators(path))
+            .arg(size.width())
+            .arg(size.height()));
     return 0;
 }
 
@@ -174,8 +183,9 @@ int printBadges(Arguments& args) {
     // Decided before anything is read, so that a machine without a printer fails at once.
     const QPrinterInfo printerInfo = pdf ? QPrinterInfo() : QPrinterInfo::defaultPrinter();
     if (!pdf && printerInfo.isNull())
-        throw AppError(QStringLiteral("no printer is set up on this computer; give --pdf FILE to write the badges "
-                                      "to a PDF file instead"));
+        throw AppError(
+            QStringLiteral("no printer is set up on this computer; give --pdf FILE to write the badges "
+                           "to a PDF file instead"));
 
     const QString company = companyName();
     data::Connection connection;
@@ -185,7 +195,8 @@ int printBadges(Arguments& args) {
         // In the order the explorer first shows them: by last name.
         data::Command command;
         command.setActiveConnection(&connection);
-        for (const EmployeeListRow& row : employees::readEmployeeRows(command, QString(), QStringLiteral(" ASC")))
+        for (const EmployeeListRow& row :
+             employees::readEmployeeRows(command, QString(), QStringLiteral(" ASC")))
             list.append(badgeOf(connection, row, company));
     } else {
         for (const qint64 key : numbers)
@@ -205,7 +216,8 @@ int printBadges(Arguments& args) {
     try {
         badges::paintBadges(printer, list);
     } catch (const AppError& error) {
-        throw AppError(QStringLiteral("could not print on %1: %2").arg(printerInfo.printerName(), error.description()));
+        throw AppError(
+            QStringLiteral("could not print on %1: %2").arg(printerInfo.printerName(), error.description()));
     }
     if (printer.printerState() == QPrinter::Error)
         throw AppError(QStringLiteral("the printer %1 reported an error").arg(printerInfo.printerName()));

@@ -40,6 +40,8 @@ void show(QWidget* window, bool fixedSize) {
     }
     QMdiSubWindow* sub = mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A window that closes itself ("Exit", "Print") takes its frame with it.
+    QObject::connect(window, &QObject::destroyed, sub, [sub] { sub->close(); });
     if (fixedSize)
         sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

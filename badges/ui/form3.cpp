@@ -1,8 +1,8 @@
 // The badge window.
 #include "badges/ui/form3.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "app/platform.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
@@ -35,8 +35,8 @@ QFont labelFont() {
 
 // A file name for the badge that any code can go into.
 QString suggestedPdfName(const QString& code) {
-    return QStringLiteral("badge-%1.pdf").arg(code.isEmpty() ? QStringLiteral("no-code")
-                                                             : photoTempFileName(code).chopped(4));
+    return QStringLiteral("badge-%1.pdf")
+        .arg(code.isEmpty() ? QStringLiteral("no-code") : photoTempFileName(code).chopped(4));
 }
 
 } // namespace
@@ -122,7 +122,8 @@ void Form3::buildControls() {
     connect(pdf, &QPushButton::clicked, this, &Form3::printToPdf);
 
     // The same commands on the window's context menu, with their keys.
-    auto action = [this](const char* name, const QString& caption, const QKeySequence& keys, void (Form3::*slot)()) {
+    auto action = [this](const char* name, const QString& caption, const QKeySequence& keys,
+                         void (Form3::*slot)()) {
         auto* a = new QAction(caption, this);
         a->setObjectName(QString::fromLatin1(name));
         a->setShortcut(keys);
@@ -137,14 +138,28 @@ void Form3::buildControls() {
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void Form3::setEmployeeId(const QVariant& vNewValue) { d->employeeId = vNewValue.toString(); }
-QString Form3::employeeId() const { return d->employeeId; }
+void Form3::setEmployeeId(const QVariant& vNewValue) {
+    d->employeeId = vNewValue.toString();
+}
+QString Form3::employeeId() const {
+    return d->employeeId;
+}
 
-QLabel* Form3::label1() const { return d->label1; }
-QLabel* Form3::label2() const { return d->label2; }
-QLabel* Form3::label3() const { return d->label3; }
-PhotoBox* Form3::image1() const { return d->image1; }
-const QImage& Form3::barcodeImage() const { return d->barcode; }
+QLabel* Form3::label1() const {
+    return d->label1;
+}
+QLabel* Form3::label2() const {
+    return d->label2;
+}
+QLabel* Form3::label3() const {
+    return d->label3;
+}
+PhotoBox* Form3::image1() const {
+    return d->image1;
+}
+const QImage& Form3::barcodeImage() const {
+    return d->barcode;
+}
 
 badges::Badge Form3::badge() const {
     return badges::Badge{d->label1->text(), d->label2->text(), d->label3->text(), d->employeeId,
@@ -195,7 +210,7 @@ void Form3::loadPhoto() {
 }
 
 void Form3::drawBarcode() {
-    ImageSurface surface(ui::twipsRect(180, 3900, 3135, 1095).size());
+    ImageSurface surface(d->picture1->size());
     surface.setFont(badges::barcodeLabelFont());
     QColor back = d->picture1->palette().color(QPalette::Base);
     QColor fore = d->picture1->palette().color(QPalette::Text);

@@ -1,7 +1,7 @@
 #include "badges/ui/printrun.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "app/platform.h"
 #include "app/ui/childwindows.h"
 #include "badges/badgeprinting.h"
@@ -33,11 +33,12 @@ void runPrint(Form2& explorer, bool selectedOnly) {
     if (!company) {
         // Without a company name every badge would go out blank at the top; say what to do instead of
         // doing nothing.
-        Platform::instance().information(&explorer,
-                                         QStringLiteral("No company name has been set yet, so no badges were "
-                                                        "opened. Use File > Add/Edit Company to enter the name "
-                                                        "that the badges carry, then print again."),
-                                         AppFacts::applicationTitle());
+        Platform::instance().information(
+            &explorer,
+            QStringLiteral("No company name has been set yet, so no badges were "
+                           "opened. Use File > Add/Edit Company to enter the name "
+                           "that the badges carry, then print again."),
+            AppFacts::applicationTitle());
         return;
     }
     // What the list shows now, not a new query: the badges match what the operator chose from.

@@ -15,6 +15,7 @@
 
 #include <QLabel>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -33,18 +34,21 @@ bool havePoppler() {
 }
 
 // Twips of the paper to pixels of a page rasterised at RasterDpi.
-int rasterPixels(int twips) { return qRound(twips * RasterDpi / 1440.0); }
+int rasterPixels(int twips) {
+    return qRound(twips * RasterDpi / 1440.0);
+}
 
 // One page, or the part of it given in twips, as pdftoppm renders it.
 QImage rasterise(const QString& pdf, int page, const QRect& twips = QRect()) {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
-    QStringList args{"-r", QString::number(RasterDpi), "-png", "-singlefile", "-f", QString::number(page),
-                     "-l", QString::number(page)};
+    QStringList args{"-r", QString::number(RasterDpi), "-png", "-singlefile",
+                     "-f", QString::number(page),      "-l",   QString::number(page)};
     if (!twips.isNull())
         args << "-x" << QString::number(rasterPixels(twips.left())) << "-y"
-             << QString::number(rasterPixels(twips.top())) << "-W" << QString::number(rasterPixels(twips.width()))
-             << "-H" << QString::number(rasterPixels(twips.height()));
+             << QString::number(rasterPixels(twips.top())) << "-W"
+             << QString::number(rasterPixels(twips.width())) << "-H"
+             << QString::number(rasterPixels(twips.height()));
     args << pdf << prefix;
     if (QProcess::execute(QStringLiteral("pdftoppm"), args) != 0)
         return {};
@@ -62,8 +66,8 @@ QList<Word> pdfWords(const QString& pdf) {
     process.start(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
     process.waitForFinished();
     const QString html = QString::fromUtf8(process.readAllStandardOutput());
-    static const QRegularExpression word(
-        QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    static const QRegularExpression word(QStringLiteral(
+        R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
     QList<Word> words;
     int page = 0;
     for (auto it = word.globalMatch(html); it.hasNext();) {
@@ -92,7 +96,8 @@ QString decode(const QImage& image) {
     const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     const ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
                                 int(gray.bytesPerLine()));
-    const auto result = ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code39));
+    const auto result =
+        ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code39));
     return result.isValid() ? QString::fromStdString(result.text()) : QStringLiteral("<no barcode>");
 }
 
@@ -152,8 +157,8 @@ QString decodePrinted(const QString& pdf, int page, bool asDrawn) {
 }
 
 badges::Badge sampleBadge(const QString& code, const QImage& photo = QImage()) {
-    return badges::Badge{QStringLiteral("Acme Security"), QStringLiteral("Jane Q Doe"), QStringLiteral("Engineer"),
-                         code, photo};
+    return badges::Badge{QStringLiteral("Acme Security"), QStringLiteral("Jane Q Doe"),
+                         QStringLiteral("Engineer"), code, photo};
 }
 
 Form3* showBadge(const QString& code) {
@@ -229,18 +234,29 @@ void TestBadgePrint::decodesFromTheWindowsBarcodeBox_data() {
     QTest::addColumn<bool>("asDrawn");
     // About eight data characters fit the box between the start/stop characters; together these rows
     // use all 43 data characters.
-    QTest::newRow("0-7") << "01234567" << "01234567" << true;
-    QTest::newRow("8-F") << "89ABCDEF" << "89ABCDEF" << true;
-    QTest::newRow("G-N") << "GHIJKLMN" << "GHIJKLMN" << true;
-    QTest::newRow("O-V") << "OPQRSTUV" << "OPQRSTUV" << true;
-    QTest::newRow("W-Z - . blank") << "WX-Y.Z 1" << "WX-Y.Z 1" << true;
-    QTest::newRow("$ /") << "$5/2" << "$5/2" << false;
-    QTest::newRow("+ %") << "1+1%" << "1+1%" << false;
+    QTest::newRow("0-7") << "01234567"
+                         << "01234567" << true;
+    QTest::newRow("8-F") << "89ABCDEF"
+                         << "89ABCDEF" << true;
+    QTest::newRow("G-N") << "GHIJKLMN"
+                         << "GHIJKLMN" << true;
+    QTest::newRow("O-V") << "OPQRSTUV"
+                         << "OPQRSTUV" << true;
+    QTest::newRow("W-Z - . blank") << "WX-Y.Z 1"
+                                   << "WX-Y.Z 1" << true;
+    QTest::newRow("$ /") << "$5/2"
+                         << "$5/2" << false;
+    QTest::newRow("+ %") << "1+1%"
+                         << "1+1%" << false;
     // Identification codes as badges carry them.
-    QTest::newRow("EMP-0042") << "EMP-0042" << "EMP-0042" << true;
-    QTest::newRow("C300") << "C300" << "C300" << true;
-    QTest::newRow("JD 1977") << "JD 1977" << "JD 1977" << true;
-    QTest::newRow("lower case") << "emp-7" << "EMP-7" << true;
+    QTest::newRow("EMP-0042") << "EMP-0042"
+                              << "EMP-0042" << true;
+    QTest::newRow("C300") << "C300"
+                          << "C300" << true;
+    QTest::newRow("JD 1977") << "JD 1977"
+                             << "JD 1977" << true;
+    QTest::newRow("lower case") << "emp-7"
+                                << "EMP-7" << true;
 }
 
 void TestBadgePrint::decodesFromTheWindowsBarcodeBox() {
@@ -268,16 +284,26 @@ void TestBadgePrint::decodesFromThePrintedPage_data() {
         const auto row = [window](const char* name) {
             return &QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(window ? "printer" : "pdf", name)));
         };
-        *row("0-7") << "01234567" << "01234567" << true << window;
-        *row("8-F") << "89ABCDEF" << "89ABCDEF" << true << window;
-        *row("G-N") << "GHIJKLMN" << "GHIJKLMN" << true << window;
-        *row("O-V") << "OPQRSTUV" << "OPQRSTUV" << true << window;
-        *row("W-Z - . blank") << "WX-Y.Z 1" << "WX-Y.Z 1" << true << window;
-        *row("$ /") << "$5/2" << "$5/2" << false << window;
-        *row("+ %") << "1+1%" << "1+1%" << false << window;
-        *row("EMP-0042") << "EMP-0042" << "EMP-0042" << true << window;
-        *row("C300") << "C300" << "C300" << true << window;
-        *row("lower case") << "emp-7" << "EMP-7" << true << window;
+        *row("0-7") << "01234567"
+                    << "01234567" << true << window;
+        *row("8-F") << "89ABCDEF"
+                    << "89ABCDEF" << true << window;
+        *row("G-N") << "GHIJKLMN"
+                    << "GHIJKLMN" << true << window;
+        *row("O-V") << "OPQRSTUV"
+                    << "OPQRSTUV" << true << window;
+        *row("W-Z - . blank") << "WX-Y.Z 1"
+                              << "WX-Y.Z 1" << true << window;
+        *row("$ /") << "$5/2"
+                    << "$5/2" << false << window;
+        *row("+ %") << "1+1%"
+                    << "1+1%" << false << window;
+        *row("EMP-0042") << "EMP-0042"
+                         << "EMP-0042" << true << window;
+        *row("C300") << "C300"
+                     << "C300" << true << window;
+        *row("lower case") << "emp-7"
+                           << "EMP-7" << true << window;
     }
 }
 
@@ -334,7 +360,8 @@ void TestBadgePrint::barsAreWholeDeviceDots() {
     }
     const QRgb* row = reinterpret_cast<const QRgb*>(page.constScanLine(box.top() + 20 * narrow));
     for (int x = box.left(); x <= box.right(); ++x)
-        QVERIFY2(qGray(row[x]) == 0 || qGray(row[x]) == 255, qPrintable(QString("grey pixel at x=%1").arg(x)));
+        QVERIFY2(qGray(row[x]) == 0 || qGray(row[x]) == 255,
+                 qPrintable(QString("grey pixel at x=%1").arg(x)));
     const auto dark = [row](int x) { return qGray(row[x]) < 128; };
     int x = box.left();
     while (x <= box.right() && !dark(x))
@@ -350,31 +377,40 @@ void TestBadgePrint::barsAreWholeDeviceDots() {
     runs.removeLast(); // the white after the last bar
     QCOMPARE(runs.size(), 8 * 10 - 1);
     for (int width : runs)
-        QVERIFY2(width == narrow || width == 4 * narrow, qPrintable(QString("element of %1 dots").arg(width)));
+        QVERIFY2(width == narrow || width == 4 * narrow,
+                 qPrintable(QString("element of %1 dots").arg(width)));
     // The first bar starts 10 screen pixels into the box.
     QCOMPARE(firstBar - box.left(), 10 * narrow);
 }
 
 void TestBadgePrint::textsStartAtTheirPrintPositions_data() {
-    QTest::addColumn<bool>("writerMargins");
-    QTest::newRow("badge file") << false;
-    QTest::newRow("device with margins") << true;
+    QTest::addColumn<QString>("device");
+    QTest::newRow("badge file") << "file";
+    QTest::newRow("device keeping margins") << "writer";
+    QTest::newRow("printer with margins") << "printer";
 }
 
 // Positions in points: twips / 20. A word's box starts at the top of its tallest glyph, a little below
 // the top of the line, so the tops get a few points' room.
 void TestBadgePrint::textsStartAtTheirPrintPositions() {
-    QFETCH(bool, writerMargins);
+    QFETCH(QString, device);
     if (!havePoppler())
         QSKIP("pdftotext (poppler-utils) is needed to find printed words");
     const QString pdf = m_dir->file("badge.pdf");
     const badges::Badge badge = sampleBadge("C300");
-    if (writerMargins) {
-        // A device that keeps margins of its own still gets the badge at the paper's corner.
+    // Devices with margins of their own still get the badge measured from the paper's corner.
+    const QMarginsF margins(20, 15, 20, 15);
+    if (device == "writer") {
         QPdfWriter writer(pdf);
         writer.setResolution(600);
-        writer.setPageMargins(QMarginsF(20, 15, 20, 15), QPageLayout::Millimeter);
+        writer.setPageMargins(margins, QPageLayout::Millimeter);
         badges::paintBadges(writer, {badge});
+    } else if (device == "printer") {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageMargins(margins, QPageLayout::Millimeter);
+        badges::paintBadges(printer, {badge});
     } else {
         badges::writeBadgesPdf(pdf, {badge});
     }
@@ -382,28 +418,32 @@ void TestBadgePrint::textsStartAtTheirPrintPositions() {
     const auto acme = findWord(words, "Acme");
     QVERIFY(acme);
     QVERIFY2(std::abs(acme->box.left() - 32.5) < 1.5, qPrintable(QString::number(acme->box.left())));
-    QVERIFY2(acme->box.top() >= 36.25 - 1 && acme->box.top() < 36.25 + 4, qPrintable(QString::number(acme->box.top())));
+    QVERIFY2(acme->box.top() >= 36.25 - 1 && acme->box.top() < 36.25 + 4,
+             qPrintable(QString::number(acme->box.top())));
     // 20 points high, so the word is clearly taller than the 10 point name.
     QVERIFY2(acme->box.height() > 17, qPrintable(QString::number(acme->box.height())));
 
     const auto jane = findWord(words, "Jane");
     QVERIFY(jane);
     QVERIFY(std::abs(jane->box.left() - 32.5) < 1.5);
-    QVERIFY2(jane->box.top() >= 200 - 1 && jane->box.top() < 200 + 3, qPrintable(QString::number(jane->box.top())));
+    QVERIFY2(jane->box.top() >= 200 - 1 && jane->box.top() < 200 + 3,
+             qPrintable(QString::number(jane->box.top())));
 
     // The title starts at 207.5 points unless the name's line reaches further; it never overlaps it.
     const auto title = findWord(words, "Engineer");
     QVERIFY(title);
     QVERIFY(std::abs(title->box.left() - 32.5) < 1.5);
-    QVERIFY2(title->box.top() >= 207.5 - 1 && title->box.top() >= jane->box.bottom(),
-             qPrintable(QString("title at %1, name ends at %2").arg(title->box.top()).arg(jane->box.bottom())));
+    QVERIFY2(
+        title->box.top() >= 207.5 - 1 && title->box.top() >= jane->box.bottom(),
+        qPrintable(QString("title at %1, name ends at %2").arg(title->box.top()).arg(jane->box.bottom())));
     QVERIFY(title->box.bottom() < 230); // above the barcode box
 
     // The text under the bars starts 7 screen pixels per character into the box (6 characters, 15
     // twips each) and lies inside the box.
     const auto label = findWord(words, "*C300*");
     QVERIFY(label);
-    QVERIFY2(std::abs(label->box.left() - (20 + 7 * 6 * 0.75)) < 1.5, qPrintable(QString::number(label->box.left())));
+    QVERIFY2(std::abs(label->box.left() - (20 + 7 * 6 * 0.75)) < 1.5,
+             qPrintable(QString::number(label->box.left())));
     QVERIFY(label->box.top() > 230 + 40 && label->box.bottom() <= 230 + 54.75 + 1);
 }
 
@@ -439,8 +479,10 @@ void TestBadgePrint::photoFillsItsBoxKeepingProportions() {
                          QPoint(rasterPixels(3365) - 1, qRound(3236.25 * RasterDpi / 1440) - 1));
     for (const auto& [got, want] : {std::pair{whole.topLeft(), expected.topLeft()},
                                     std::pair{whole.bottomRight(), expected.bottomRight()}})
-        QVERIFY2((got - want).manhattanLength() <= 3,
-                 qPrintable(QString("(%1,%2) instead of (%3,%4)").arg(got.x()).arg(got.y()).arg(want.x()).arg(want.y())));
+        QVERIFY2(
+            (got - want).manhattanLength() <= 3,
+            qPrintable(
+                QString("(%1,%2) instead of (%3,%4)").arg(got.x()).arg(got.y()).arg(want.x()).arg(want.y())));
     QVERIFY(red.bottom() < blue.top() + 2);
 }
 
@@ -495,10 +537,14 @@ void TestBadgePrint::badgeWithoutCodeOrPhotoStillPrintsItsTexts() {
 void TestBadgePrint::undrawableCodeIsRefusedBeforeAnyPage_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("named");
-    QTest::newRow("underscore") << "AB_C" << "\"_\"";
-    QTest::newRow("start/stop inside") << "AB*CD" << "\"*\"";
-    QTest::newRow("accented letter") << "JOSÉ1" << "\"É\"";
-    QTest::newRow("tab") << "A\tB" << "U+0009";
+    QTest::newRow("underscore") << "AB_C"
+                                << "\"_\"";
+    QTest::newRow("start/stop inside") << "AB*CD"
+                                       << "\"*\"";
+    QTest::newRow("accented letter") << "JOSÉ1"
+                                     << "\"É\"";
+    QTest::newRow("tab") << "A\tB"
+                         << "U+0009";
 }
 
 // A code with a "*" inside draws, but a scanner stops reading at that "*"; the badge would carry a
@@ -531,19 +577,26 @@ void TestBadgePrint::unwritablePdfIsReportedByPath() {
         badges::writeBadgesPdf(pdf, {sampleBadge("C300")});
         QFAIL("no error");
     } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(QDir::toNativeSeparators(pdf)), qPrintable(error.description()));
+        QVERIFY2(error.description().contains(QDir::toNativeSeparators(pdf)),
+                 qPrintable(error.description()));
     }
 }
 
 void TestBadgePrint::fallbackFileNamesStayInTheBadgesFolder_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("expectedName");
-    QTest::newRow("ordinary") << "C300" << "badge-C300-20240102-030405.pdf";
-    QTest::newRow("blank inside") << "JD 1977" << "badge-JD 1977-20240102-030405.pdf";
-    QTest::newRow("empty") << "" << "badge-no-code-20240102-030405.pdf";
-    QTest::newRow("path") << "../../etc/x" << "";
-    QTest::newRow("separator") << "A/B" << "";
-    QTest::newRow("device name") << "CON" << "";
+    QTest::newRow("ordinary") << "C300"
+                              << "badge-C300-20240102-030405.pdf";
+    QTest::newRow("blank inside") << "JD 1977"
+                                  << "badge-JD 1977-20240102-030405.pdf";
+    QTest::newRow("empty") << ""
+                           << "badge-no-code-20240102-030405.pdf";
+    QTest::newRow("path") << "../../etc/x"
+                          << "";
+    QTest::newRow("separator") << "A/B"
+                               << "";
+    QTest::newRow("device name") << "CON"
+                                 << "";
 }
 
 void TestBadgePrint::fallbackFileNamesStayInTheBadgesFolder() {

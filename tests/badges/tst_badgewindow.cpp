@@ -70,7 +70,9 @@ QString pdfText(const QString& pdf) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-QPushButton* button(Form3* window, const char* name) { return window->findChild<QPushButton*>(name); }
+QPushButton* button(Form3* window, const char* name) {
+    return window->findChild<QPushButton*>(name);
+}
 
 } // namespace
 
@@ -88,6 +90,7 @@ private slots:
     void activationLoadsPhotoAndDrawsBarcode();
     void everyActivationReloadsThePhotograph();
     void lowerCaseCodeIsShownAndPrintedInUpperCase();
+    void darkDesktopColoursStillGiveBlackBarsOnWhite();
     void undrawableCodeIsReportedOnceAndTheWindowStays();
     void emptyCodeGivesEmptyBoxAndNoPhotograph();
     void printOnThePrinterClosesTheWindow();
@@ -152,7 +155,22 @@ void TestBadgeWindow::lowerCaseCodeIsShownAndPrintedInUpperCase() {
     QCOMPARE(platform.printedFiles.size(), 1);
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         QSKIP("pdftotext (poppler-utils) is needed to read the printed page");
-    QVERIFY2(pdfText(platform.printedFiles.first()).contains("*EMP-7*"), qPrintable(pdfText(platform.printedFiles.first())));
+    QVERIFY2(pdfText(platform.printedFiles.first()).contains("*EMP-7*"),
+             qPrintable(pdfText(platform.printedFiles.first())));
+}
+
+void TestBadgeWindow::darkDesktopColoursStillGiveBlackBarsOnWhite() {
+    ScriptedPlatform platform;
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    Form3* window = showBadge("C300");
+    const bool active = QTest::qWaitForWindowActive(window);
+    QApplication::setPalette(before);
+    QVERIFY(active);
+    QCOMPARE(window->barcodeImage(), expectedBox("C300"));
 }
 
 void TestBadgeWindow::undrawableCodeIsReportedOnceAndTheWindowStays() {
@@ -295,7 +313,8 @@ void TestBadgeWindow::printToPdfWritesTheChosenFile() {
     platform.fileAnswers.enqueue(m_dir->file("missing/jane.pdf"));
     button(window, "CommandPdf")->click();
     QCOMPARE(platform.messages.size(), 1);
-    QVERIFY(platform.messages.first().text.contains(QDir::toNativeSeparators(m_dir->file("missing/jane.pdf"))));
+    QVERIFY(
+        platform.messages.first().text.contains(QDir::toNativeSeparators(m_dir->file("missing/jane.pdf"))));
 }
 
 QTEST_MAIN(TestBadgeWindow)
