@@ -14,7 +14,6 @@
 #include "employees/ui/form2.h"
 #include "employees/ui/photobox.h"
 
-#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
