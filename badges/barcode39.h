@@ -15,7 +15,9 @@ public:
     static constexpr int CharacterPitch = 19;
     // Pixel columns from the first bar to the last one of `characters` encoded characters, start/stop
     // characters included; the symbol's right edge is LeftMargin + symbolWidth(n) on the surface.
-    static constexpr int symbolWidth(int characters) { return characters > 0 ? CharacterPitch * characters - 1 : 0; }
+    static constexpr int symbolWidth(int characters) {
+        return characters > 0 ? CharacterPitch * characters - 1 : 0;
+    }
 
     const QString& TextString() const { return m_textString; }
     void setTextString(const QString& vValue) { m_textString = vValue; }

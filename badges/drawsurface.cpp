@@ -15,7 +15,9 @@ QRect spanRect(int left, int width, int y1, int y2) {
     return QRect(left, std::min(y1, y2), width, std::abs(y2 - y1) + 1);
 }
 
-int lineCount(const QString& text) { return int(text.count(QLatin1Char('\n'))) + 1; }
+int lineCount(const QString& text) {
+    return int(text.count(QLatin1Char('\n'))) + 1;
+}
 
 void requirePixels(int mode) {
     if (mode != DrawSurface::PixelScaleMode) {
@@ -47,15 +49,33 @@ QString DrawSurface::memberName(Member member) {
     return {};
 }
 
-void DrawSurface::setScaleMode(int) { throw NotSupported(Member::ScaleMode); }
-void DrawSurface::cls() { throw NotSupported(Member::Cls); }
-double DrawSurface::scaleHeight() const { throw NotSupported(Member::ScaleHeight); }
-double DrawSurface::textHeight(const QString&) const { throw NotSupported(Member::TextHeight); }
-void DrawSurface::line(double, double, double, double, const QColor&) { throw NotSupported(Member::Line); }
-void DrawSurface::setCurrentX(double) { throw NotSupported(Member::CurrentX); }
-double DrawSurface::currentX() const { throw NotSupported(Member::CurrentX); }
-double DrawSurface::currentY() const { throw NotSupported(Member::CurrentY); }
-void DrawSurface::print(const QString&) { throw NotSupported(Member::Print); }
+void DrawSurface::setScaleMode(int) {
+    throw NotSupported(Member::ScaleMode);
+}
+void DrawSurface::cls() {
+    throw NotSupported(Member::Cls);
+}
+double DrawSurface::scaleHeight() const {
+    throw NotSupported(Member::ScaleHeight);
+}
+double DrawSurface::textHeight(const QString&) const {
+    throw NotSupported(Member::TextHeight);
+}
+void DrawSurface::line(double, double, double, double, const QColor&) {
+    throw NotSupported(Member::Line);
+}
+void DrawSurface::setCurrentX(double) {
+    throw NotSupported(Member::CurrentX);
+}
+double DrawSurface::currentX() const {
+    throw NotSupported(Member::CurrentX);
+}
+double DrawSurface::currentY() const {
+    throw NotSupported(Member::CurrentY);
+}
+void DrawSurface::print(const QString&) {
+    throw NotSupported(Member::Print);
+}
 
 void DrawSurface::bar(int left, int width, double y1, double y2, const QColor& colour) {
     for (int x = left; x < left + width; ++x) {
@@ -110,7 +130,9 @@ void ImageSurface::setFont(const QFont& font) {
 
 // Opaque colours on the 32-bit formats store the same value whether premultiplied or not, so no
 // blending or conversion stands between the colour and the pixel.
-bool ImageSurface::writesDirectly(const QColor& colour) const { return m_rgb32 && colour.alpha() == 255; }
+bool ImageSurface::writesDirectly(const QColor& colour) const {
+    return m_rgb32 && colour.alpha() == 255;
+}
 
 void ImageSurface::flushBars() const {
     if (!m_pending) {
@@ -122,7 +144,8 @@ void ImageSurface::flushBars() const {
     const qsizetype stride = m_image.bytesPerLine();
     const std::size_t bytes = std::size_t(bars.right - bars.left) * sizeof(QRgb);
     for (int y = bars.top + 1; y <= bars.bottom; ++y) {
-        std::memcpy(bits + y * stride + bars.left * qsizetype(sizeof(QRgb)), bars.firstRow + bars.left, bytes);
+        std::memcpy(bits + y * stride + bars.left * qsizetype(sizeof(QRgb)), bars.firstRow + bars.left,
+                    bytes);
     }
 }
 
@@ -160,7 +183,9 @@ void ImageSurface::fillColumns(int left, int width, int y1, int y2, const QColor
     }
 }
 
-void ImageSurface::setScaleMode(int mode) { requirePixels(mode); }
+void ImageSurface::setScaleMode(int mode) {
+    requirePixels(mode);
+}
 
 void ImageSurface::cls() {
     m_pending.reset();
@@ -177,9 +202,13 @@ void ImageSurface::cls() {
     m_currentY = 0;
 }
 
-double ImageSurface::scaleHeight() const { return m_image.height(); }
+double ImageSurface::scaleHeight() const {
+    return m_image.height();
+}
 
-double ImageSurface::textHeight(const QString& text) const { return metrics().height() * lineCount(text); }
+double ImageSurface::textHeight(const QString& text) const {
+    return metrics().height() * lineCount(text);
+}
 
 void ImageSurface::line(double x1, double y1, double x2, double y2, const QColor& colour) {
     const QPoint from(qRound(x1), qRound(y1));
@@ -187,7 +216,8 @@ void ImageSurface::line(double x1, double y1, double x2, double y2, const QColor
     if (from.x() == to.x()) {
         fillColumns(from.x(), 1, from.y(), to.y(), colour);
     } else if (from.y() == to.y()) {
-        painter().fillRect(QRect(std::min(from.x(), to.x()), from.y(), std::abs(to.x() - from.x()) + 1, 1), colour);
+        painter().fillRect(QRect(std::min(from.x(), to.x()), from.y(), std::abs(to.x() - from.x()) + 1, 1),
+                           colour);
     } else {
         painter().setPen(QPen(colour, 0));
         painter().drawLine(from, to);
@@ -216,19 +246,28 @@ void ImageSurface::print(const QString& text) {
 // ---------------------------------------------------------------------------------------------------------
 
 PainterSurface::PainterSurface(QPainter& painter, const QRect& target, double dotsPerPixel)
-    : m_painter(painter), m_target(target), m_dots(std::max(1, qRound(dotsPerPixel))), m_font(painter.font()) {
+    : m_painter(painter), m_target(target), m_dots(std::max(1, qRound(dotsPerPixel))),
+      m_font(painter.font()) {
     m_painter.save();
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setClipRect(m_target, Qt::IntersectClip);
 }
 
-PainterSurface::~PainterSurface() { m_painter.restore(); }
+PainterSurface::~PainterSurface() {
+    m_painter.restore();
+}
 
-int PainterSurface::deviceX(double x) const { return m_target.left() + qRound(x * m_dots); }
+int PainterSurface::deviceX(double x) const {
+    return m_target.left() + qRound(x * m_dots);
+}
 
-int PainterSurface::deviceY(double y) const { return m_target.top() + qRound(y * m_dots); }
+int PainterSurface::deviceY(double y) const {
+    return m_target.top() + qRound(y * m_dots);
+}
 
-void PainterSurface::setScaleMode(int mode) { requirePixels(mode); }
+void PainterSurface::setScaleMode(int mode) {
+    requirePixels(mode);
+}
 
 void PainterSurface::cls() {
     m_painter.fillRect(m_target, m_backColor);
@@ -236,7 +275,9 @@ void PainterSurface::cls() {
     m_currentY = 0;
 }
 
-double PainterSurface::scaleHeight() const { return double(m_target.height()) / m_dots; }
+double PainterSurface::scaleHeight() const {
+    return double(m_target.height()) / m_dots;
+}
 
 double PainterSurface::textHeight(const QString& text) const {
     return QFontMetricsF(m_font, m_painter.device()).height() * lineCount(text) / m_dots;
@@ -248,7 +289,8 @@ void PainterSurface::line(double x1, double y1, double x2, double y2, const QCol
     const int dx1 = deviceX(x1), dy1 = deviceY(y1), dx2 = deviceX(x2), dy2 = deviceY(y2);
     if (dx1 == dx2 || dy1 == dy2) {
         const int left = std::min(dx1, dx2), top = std::min(dy1, dy2);
-        m_painter.fillRect(QRect(left, top, std::abs(dx2 - dx1) + m_dots, std::abs(dy2 - dy1) + m_dots), colour);
+        m_painter.fillRect(QRect(left, top, std::abs(dx2 - dx1) + m_dots, std::abs(dy2 - dy1) + m_dots),
+                           colour);
     } else {
         const QPoint half(m_dots / 2, m_dots / 2);
         m_painter.setPen(QPen(colour, m_dots));

@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
         oursLabelled = std::min(oursLabelled, timeOurs(codes, true, inked));
     }
 
-    std::printf("Code 39, %d codes with start/stop, best of 3, last \"%s\"\n", Codes, qPrintable(codes.last()));
+    std::printf("Code 39, %d codes with start/stop, best of 3, last \"%s\"\n", Codes,
+                qPrintable(codes.last()));
     std::printf("ours, %dx%d image, no label:   %8.2f ms  %6.2f us/code\n", BarcodeBox.width(),
                 BarcodeBox.height(), ours, 1000.0 * ours / Codes);
     std::printf("ours, %dx%d image, with label: %8.2f ms  %6.2f us/code\n", BarcodeBox.width(),

@@ -54,6 +54,23 @@ void markSchemaChecked(const QString& file) {
     schemaChecked.insert(file);
 }
 
+// With one connection per operation every close would be the database's last, and SQLite then folds
+// the write-ahead log back into the file: each photograph would be written twice. One idle reader per
+// file and thread keeps the log open between operations; SQLite still checkpoints as the log grows.
+void keepLogOpen(const QString& file) {
+    thread_local auto* kept = new QSet<QString>(); // lives as long as the thread's connections
+    if (kept->contains(file))
+        return;
+    kept->insert(file);
+    QSqlDatabase keeper = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
+    keeper.setDatabaseName(file);
+    keeper.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY"));
+    if (keeper.open()) {
+        QSqlQuery touch(keeper);
+        touch.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    }
+}
+
 } // namespace
 
 Connection::Connection() : m_name(uniqueConnectionName()) {}
@@ -101,10 +118,16 @@ void Connection::openSqlite(const QString& file) {
         throw AppError(QStringLiteral("Could not open the database %1: the text comparison could not be set up.")
                            .arg(m_location));
     }
+    {
+        // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
+        QSqlQuery pragma(m_database);
+        pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
+    }
     if (needsSchemaCheck(info.absoluteFilePath())) {
         prepareTables();
         markSchemaChecked(info.absoluteFilePath());
     }
+    keepLogOpen(file);
 }
 
 void Connection::prepareTables() {

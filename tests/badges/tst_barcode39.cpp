@@ -76,11 +76,14 @@ std::string decode(const QImage& image, int enlarge) {
                             .convertToFormat(QImage::Format_Grayscale8);
     const ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
                                 int(gray.bytesPerLine()));
-    const auto result = ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code39));
+    const auto result =
+        ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code39));
     return result.isValid() ? result.text() : std::string("<no barcode>");
 }
 
-bool isDark(QRgb pixel) { return qGray(pixel) < 128; }
+bool isDark(QRgb pixel) {
+    return qGray(pixel) < 128;
+}
 
 // The same bars and spaces with every 4-pixel element cut to 3 pixels, taken from one row through the
 // bars. ZXing refuses a wide space more than three times the widest bar in the same character, which
@@ -177,15 +180,24 @@ void TestBarcode39::patternsFollowTheSymbology_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("elements");
     // Bar, space, bar, ... as in the symbology's character table; "1" marks a wide element.
-    QTest::newRow("0") << "0" << "000110100";
-    QTest::newRow("9") << "9" << "001100100";
-    QTest::newRow("A") << "A" << "100001001";
-    QTest::newRow("Z") << "Z" << "011010000";
-    QTest::newRow("-") << "-" << "010000101";
-    QTest::newRow("space") << " " << "011000100";
-    QTest::newRow("%") << "%" << "000101010";
-    QTest::newRow("*") << "*" << "010010100";
-    QTest::newRow("lower case as upper") << "a" << "100001001";
+    QTest::newRow("0") << "0"
+                       << "000110100";
+    QTest::newRow("9") << "9"
+                       << "001100100";
+    QTest::newRow("A") << "A"
+                       << "100001001";
+    QTest::newRow("Z") << "Z"
+                       << "011010000";
+    QTest::newRow("-") << "-"
+                       << "010000101";
+    QTest::newRow("space") << " "
+                           << "011000100";
+    QTest::newRow("%") << "%"
+                       << "000101010";
+    QTest::newRow("*") << "*"
+                       << "010010100";
+    QTest::newRow("lower case as upper") << "a"
+                                         << "100001001";
 }
 
 void TestBarcode39::patternsFollowTheSymbology() {
@@ -428,7 +440,8 @@ void TestBarcode39::imageSurfaceDrawsWhatAPainterWould_data() {
 }
 
 // Bars and lines against plain QPainter fills of the same pixels: runs sharing their rows (the second
-// left of the first), a run with other rows, columns and rows off the image, a line drawn upwards, and a half-transparent bar.
+// left of the first), a run with other rows, columns and rows off the image, a line drawn upwards, and a
+// half-transparent bar.
 void TestBarcode39::imageSurfaceDrawsWhatAPainterWould() {
     QFETCH(QImage::Format, format);
     QFETCH(bool, drawnOnBefore);
@@ -487,21 +500,35 @@ void TestBarcode39::decodesFromTheBarcodeBox_data() {
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("asDrawn");
     // Together these use every data character.
-    QTest::newRow("digits 0-4") << "01234" << "01234" << true;
-    QTest::newRow("digits 5-9") << "56789" << "56789" << true;
-    QTest::newRow("A-H") << "ABCDEFGH" << "ABCDEFGH" << true;
-    QTest::newRow("I-P") << "IJKLMNOP" << "IJKLMNOP" << true;
-    QTest::newRow("Q-X") << "QRSTUVWX" << "QRSTUVWX" << true;
-    QTest::newRow("Y Z") << "Y Z" << "Y Z" << true;
-    QTest::newRow("A-B.C") << "A-B.C" << "A-B.C" << true;
-    QTest::newRow("$5/2") << "$5/2" << "$5/2" << false;
-    QTest::newRow("1+1%") << "1+1%" << "1+1%" << false;
+    QTest::newRow("digits 0-4") << "01234"
+                                << "01234" << true;
+    QTest::newRow("digits 5-9") << "56789"
+                                << "56789" << true;
+    QTest::newRow("A-H") << "ABCDEFGH"
+                         << "ABCDEFGH" << true;
+    QTest::newRow("I-P") << "IJKLMNOP"
+                         << "IJKLMNOP" << true;
+    QTest::newRow("Q-X") << "QRSTUVWX"
+                         << "QRSTUVWX" << true;
+    QTest::newRow("Y Z") << "Y Z"
+                         << "Y Z" << true;
+    QTest::newRow("A-B.C") << "A-B.C"
+                           << "A-B.C" << true;
+    QTest::newRow("$5/2") << "$5/2"
+                          << "$5/2" << false;
+    QTest::newRow("1+1%") << "1+1%"
+                          << "1+1%" << false;
     // Identification codes as the badges carry them.
-    QTest::newRow("EMP-00042") << "EMP-00042" << "EMP-00042" << true;
-    QTest::newRow("C300") << "C300" << "C300" << true;
-    QTest::newRow("A100") << "A100" << "A100" << true;
-    QTest::newRow("12345") << "12345" << "12345" << true;
-    QTest::newRow("lower case") << "emp-7" << "EMP-7" << true;
+    QTest::newRow("EMP-00042") << "EMP-00042"
+                               << "EMP-00042" << true;
+    QTest::newRow("C300") << "C300"
+                          << "C300" << true;
+    QTest::newRow("A100") << "A100"
+                          << "A100" << true;
+    QTest::newRow("12345") << "12345"
+                           << "12345" << true;
+    QTest::newRow("lower case") << "emp-7"
+                                << "EMP-7" << true;
 }
 
 void TestBarcode39::decodesFromTheBarcodeBox() {
@@ -564,7 +591,8 @@ void TestBarcode39::painterSurfaceStaysInsideItsTarget() {
     for (int y = 0; y < device.height(); ++y) {
         for (int x = 0; x < device.width(); ++x) {
             if (!target.contains(x, y)) {
-                QVERIFY2(device.pixel(x, y) == QColor(Qt::gray).rgb(), qPrintable(QString("%1,%2").arg(x).arg(y)));
+                QVERIFY2(device.pixel(x, y) == QColor(Qt::gray).rgb(),
+                         qPrintable(QString("%1,%2").arg(x).arg(y)));
             }
         }
     }
