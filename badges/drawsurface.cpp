@@ -27,28 +27,6 @@ void requirePixels(int mode) {
 
 } // namespace
 
-QString DrawSurface::memberName(Member member) {
-    switch (member) {
-    case Member::ScaleMode:
-        return QStringLiteral("ScaleMode");
-    case Member::Cls:
-        return QStringLiteral("Cls");
-    case Member::ScaleHeight:
-        return QStringLiteral("ScaleHeight");
-    case Member::TextHeight:
-        return QStringLiteral("TextHeight");
-    case Member::Line:
-        return QStringLiteral("Line");
-    case Member::CurrentX:
-        return QStringLiteral("CurrentX");
-    case Member::CurrentY:
-        return QStringLiteral("CurrentY");
-    case Member::Print:
-        return QStringLiteral("Print");
-    }
-    return {};
-}
-
 void DrawSurface::setScaleMode(int) {
     throw NotSupported(Member::ScaleMode);
 }
@@ -191,7 +169,7 @@ void ImageSurface::cls() {
     m_pending.reset();
     const QRgb pixel = m_backColor.rgba();
     const uchar byte = uchar(pixel);
-    if (writesDirectly(m_backColor) && pixel == 0x01010101u * byte) {
+    if (!m_image.isNull() && writesDirectly(m_backColor) && pixel == 0x01010101u * byte) {
         std::memset(m_image.bits(), byte, std::size_t(m_image.sizeInBytes()));
     } else {
         // The raster engine draws straight into the buffer, so filling it with the painter open is safe.

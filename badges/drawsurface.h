@@ -35,8 +35,6 @@ public:
         Member m_member;
     };
 
-    static QString memberName(Member member);
-
     DrawSurface() = default;
     DrawSurface(const DrawSurface&) = delete;
     DrawSurface& operator=(const DrawSurface&) = delete;
@@ -138,7 +136,7 @@ public:
     // Device dots per surface pixel actually used.
     int dotsPerPixel() const { return m_dots; }
 
-    // The font is taken at the device's resolution: a 8 point label stays 8 points on paper.
+    // The font is taken at the device's resolution: an 8 point label stays 8 points on paper.
     void setFont(const QFont& font) { m_font = font; }
     QFont font() const { return m_font; }
     void setForeColor(const QColor& colour) { m_foreColor = colour; }

@@ -8,6 +8,10 @@ namespace cli {
 int listEmployees(Arguments& args);
 int deleteEmployees(Arguments& args);
 int runSql(Arguments& args);
+int addEmployee(Arguments& args);
+int updateEmployee(Arguments& args);
+int photo(Arguments& args);
+int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);

@@ -19,6 +19,12 @@ const char* usage =
     "                                   key, first, middle, last, title, code (default order: last name)\n"
     "  delete KEY...                    delete the employees with these record numbers\n"
     "  sql \"STATEMENT\"                  run one Access-style SQL statement; a SELECT prints its rows\n"
+    "  add --first F --middle M --last L [--title T] [--code C] [--photo FILE]\n"
+    "                                   add an employee (with a photograph); prints the record number\n"
+    "  update KEY [--first F] [--middle M] [--last L] [--title T] [--code C]\n"
+    "                                   change the given fields of an employee\n"
+    "  photo get CODE --out FILE        write the photograph stored under CODE to FILE\n"
+    "  company set NAME | company get   the company name printed on every badge\n"
     "  barcode TEXT --out FILE.png [--label] [--startstop] [--height N]\n"
     "                                   draw TEXT as a Code 39 barcode in the badge's barcode box\n"
     "                                   (209 x 73 pixels, wider when the text needs it)\n"
@@ -67,6 +73,10 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("list"), cli::listEmployees},
         {QStringLiteral("delete"), cli::deleteEmployees},
         {QStringLiteral("sql"), cli::runSql},
+        {QStringLiteral("add"), cli::addEmployee},
+        {QStringLiteral("update"), cli::updateEmployee},
+        {QStringLiteral("photo"), cli::photo},
+        {QStringLiteral("company"), cli::company},
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},

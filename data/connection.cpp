@@ -178,6 +178,7 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
         query.addBindValue(value);
     if (!query.exec())
         throw AppError(failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
+    m_lastInsertId = query.lastInsertId();
     return query.numRowsAffected();
 }
 

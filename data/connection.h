@@ -31,6 +31,8 @@ public:
 
     // Runs one Jet statement that returns no rows, values bound to its '?' marks; returns the rows affected.
     int execute(const QString& jetSql, const QVariantList& values = {});
+    // The key the database gave the row that the last execute() inserted.
+    const QVariant& lastInsertId() const { return m_lastInsertId; }
 
     void beginTransaction();
     void commit();
@@ -47,6 +49,7 @@ private:
     QString m_location;
     QSqlDatabase m_database;
     Backend m_backend = Backend::SQLite;
+    QVariant m_lastInsertId;
 };
 
 } // namespace data

@@ -50,16 +50,18 @@ std::optional<QString> invalidNameMessage(const EmployeeFields& fields) {
     return std::nullopt;
 }
 
-void addEmployee(data::Command& command, const EmployeeFields& fields, const QString& photoPath) {
+qint64 addEmployee(data::Command& command, const EmployeeFields& fields, const QString& photoPath) {
     data::Connection& connection = openConnection(command);
     connection.beginTransaction();
     try {
         command.setCommandText(InsertStatement);
         command.setParameters(values(fields));
         command.execute();
+        const qint64 key = connection.lastInsertId().toLongLong();
         if (!photoPath.isEmpty())
             savePhoto(connection, photoPath, fields.identification);
         connection.commit();
+        return key;
     } catch (...) {
         connection.rollback();
         throw;

@@ -27,8 +27,9 @@ struct EmployeeFields {
 std::optional<QString> invalidNameMessage(const EmployeeFields& fields);
 
 // Inserts the employee and, when photoPath names a file, the photograph under the employee's code, in
-// one transaction on the command's open connection: both rows are stored or neither. Throws AppError.
-void addEmployee(data::Command& command, const EmployeeFields& fields, const QString& photoPath);
+// one transaction on the command's open connection: both rows are stored or neither. Returns the new
+// row's key. Throws AppError.
+qint64 addEmployee(data::Command& command, const EmployeeFields& fields, const QString& photoPath);
 
 // Changes the five text columns of the row with the given key. Throws AppError when the key is not a
 // whole number, when no row has that key (it was deleted meanwhile) or when the statement fails.

@@ -9,7 +9,7 @@
 
 #include <QtTest>
 
-#include <functional>
+#include <climits>
 #include <optional>
 #include <stdexcept>
 

@@ -2,6 +2,7 @@
 // exit status and message of each kind of failure.
 #include "../support/testappdir.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QtTest>
 
@@ -35,6 +36,9 @@ private slots:
     void deleteRemovesRowsAndChecksKeys();
     void sqlRunsJetStatements();
     void sqlReportsBadStatement();
+    void addUpdateAndPhotoRoundTrip();
+    void addChecksNamesAndPhoto();
+    void companySetAndGet();
     void helpAndVersion();
     void unknownCommandFails();
 };
@@ -96,6 +100,57 @@ void TestCli::sqlReportsBadStatement() {
     QCOMPARE(run.status, 1);
     QCOMPARE(lines(run.err).size(), 1);
     QVERIFY(run.err.contains("Nowhere"));
+}
+
+void TestCli::addUpdateAndPhotoRoundTrip() {
+    TestAppDir dir;
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    const QString photo = dir.file("face.png");
+    QVERIFY(picture.save(photo));
+    Run run = cli(dir.path(), {"add", "--first", "Seán", "--middle", "Q", "--last", "O'Brien", "--code", "EMP-7",
+                               "--photo", photo});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.trimmed(), QStringLiteral("1"));
+    run = cli(dir.path(), {"update", "1", "--title", "Guard; --"});
+    QCOMPARE(run.status, 0);
+    run = cli(dir.path(), {"list"});
+    QCOMPARE(lines(run.out), QStringList({QString::fromUtf8("1\tSeán\tQ\tO'Brien\tGuard; --\tEMP-7")}));
+    const QString copy = dir.file("copy.png");
+    run = cli(dir.path(), {"photo", "get", "emp-7", "--out", copy}); // codes compare without regard to case
+    QCOMPARE(run.status, 0);
+    QFile a(photo), b(copy);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+    run = cli(dir.path(), {"photo", "get", "NOPE", "--out", copy});
+    QCOMPARE(run.status, 1);
+    QVERIFY(run.err.contains("No photograph"));
+    QVERIFY(cli(dir.path(), {"update", "99", "--title", "x"}).status != 0);
+}
+
+void TestCli::addChecksNamesAndPhoto() {
+    TestAppDir dir;
+    Run run = cli(dir.path(), {"add", "--first", "A", "--last", "C"});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err.trimmed(), QStringLiteral("pellorin-cli: Invalid employee middle name"));
+    QFile text(dir.file("notes.txt"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    run = cli(dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--photo", text.fileName()});
+    QCOMPARE(run.status, 1);
+    QVERIFY(run.err.contains("notes.txt"));
+    QCOMPARE(dir.count("EmployeeTable"), 0);
+    QCOMPARE(dir.count("Attachments"), 0);
+}
+
+void TestCli::companySetAndGet() {
+    TestAppDir dir;
+    QCOMPARE(cli(dir.path(), {"company", "get"}).status, 1);
+    QCOMPARE(cli(dir.path(), {"company", "set", "Acme, Inc."}).status, 0);
+    const Run run = cli(dir.path(), {"company", "get"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.trimmed(), QStringLiteral("Acme, Inc."));
 }
 
 void TestCli::helpAndVersion() {

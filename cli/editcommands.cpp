@@ -1,0 +1,121 @@
+// add, update, photo and company: what the editor and "Add/Edit Company" do, without a screen.
+#include "app/apperror.h"
+#include "cli/commands.h"
+#include "data/command.h"
+#include "data/connection.h"
+#include "data/keys.h"
+#include "data/recordset.h"
+#include "employees/companyfile.h"
+#include "employees/employeestore.h"
+#include "employees/photofile.h"
+
+#include <QSaveFile>
+
+namespace cli {
+
+namespace {
+
+void checkNames(const employees::EmployeeFields& fields) {
+    if (const auto message = employees::invalidNameMessage(fields))
+        throw AppError(*message);
+}
+
+// The employee as stored now, so that update changes only what it is given.
+employees::EmployeeFields storedEmployee(data::Connection& connection, qint64 key) {
+    data::Recordset rs;
+    rs.open(QStringLiteral("SELECT * FROM EmployeeTable WHERE (EmployeeTable.EmployeeId= ?)"), connection, {key});
+    if (rs.eof())
+        throw AppError(QStringLiteral("No employee has the record number %1.").arg(key));
+    return {rs.text(QStringLiteral("EmployeeFirstName")), rs.text(QStringLiteral("EmployeeMiddleName")),
+            rs.text(QStringLiteral("EmployeeLastName")), rs.text(QStringLiteral("Title")),
+            rs.text(QStringLiteral("EmployeeIdentification"))};
+}
+
+} // namespace
+
+int addEmployee(Arguments& args) {
+    employees::EmployeeFields fields;
+    fields.firstName = args.option(QStringLiteral("first")).value_or(QString());
+    fields.middleName = args.option(QStringLiteral("middle")).value_or(QString());
+    fields.lastName = args.option(QStringLiteral("last")).value_or(QString());
+    fields.title = args.option(QStringLiteral("title")).value_or(QString());
+    fields.identification = args.option(QStringLiteral("code")).value_or(QString());
+    const QString photo = args.option(QStringLiteral("photo")).value_or(QString());
+    if (!args.positional().isEmpty())
+        throw UsageError{QStringLiteral("add takes only options: --first F --middle M --last L [--title T] "
+                                        "[--code C] [--photo FILE]")};
+    checkNames(fields);
+    QString error;
+    if (!photo.isEmpty() && !isPictureFile(photo, &error))
+        throw AppError(error);
+    data::Connection connection;
+    connection.open();
+    data::Command command;
+    command.setActiveConnection(&connection);
+    out(QString::number(employees::addEmployee(command, fields, photo)));
+    return 0;
+}
+
+int updateEmployee(Arguments& args) {
+    const std::optional<QString> first = args.option(QStringLiteral("first"));
+    const std::optional<QString> middle = args.option(QStringLiteral("middle"));
+    const std::optional<QString> last = args.option(QStringLiteral("last"));
+    const std::optional<QString> title = args.option(QStringLiteral("title"));
+    const std::optional<QString> code = args.option(QStringLiteral("code"));
+    const QStringList rest = args.positional();
+    if (rest.size() != 1)
+        throw UsageError{QStringLiteral("update takes one record number, then the options to change")};
+    const std::optional<qint64> key = data::parseKey(rest.first());
+    if (!key)
+        throw UsageError{QStringLiteral("\"%1\" is not a record number").arg(rest.first())};
+    data::Connection connection;
+    connection.open();
+    employees::EmployeeFields fields = storedEmployee(connection, *key);
+    fields.firstName = first.value_or(fields.firstName);
+    fields.middleName = middle.value_or(fields.middleName);
+    fields.lastName = last.value_or(fields.lastName);
+    fields.title = title.value_or(fields.title);
+    fields.identification = code.value_or(fields.identification);
+    checkNames(fields);
+    data::Command command;
+    command.setActiveConnection(&connection);
+    employees::updateEmployee(command, QString::number(*key), fields);
+    return 0;
+}
+
+int photo(Arguments& args) {
+    const std::optional<QString> target = args.option(QStringLiteral("out"));
+    const QStringList rest = args.positional();
+    if (rest.size() != 2 || rest.first() != QLatin1String("get") || !target)
+        throw UsageError{QStringLiteral("usage: photo get CODE --out FILE")};
+    const QString code = rest.at(1);
+    data::Connection connection;
+    connection.open();
+    data::Recordset rs;
+    rs.open(QStringLiteral("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)"), connection, {code});
+    if (rs.eof() || rs.actualSize(QStringLiteral("Attachments")) == 0)
+        throw AppError(QStringLiteral("No photograph is stored under the code \"%1\".").arg(code));
+    const QByteArray bytes = rs.getChunk(QStringLiteral("Attachments"));
+    QSaveFile file(*target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw AppError(QStringLiteral("Could not write %1: %2").arg(*target, file.errorString()));
+    return 0;
+}
+
+int company(Arguments& args) {
+    const QStringList rest = args.positional();
+    if (rest.size() == 2 && rest.first() == QLatin1String("set")) {
+        writeCompanyName(companyFilePath(), rest.at(1));
+        return 0;
+    }
+    if (rest.size() == 1 && rest.first() == QLatin1String("get")) {
+        const std::optional<QString> name = readCompanyName(companyFilePath());
+        if (!name)
+            throw AppError(QStringLiteral("No company name has been set yet; set one with: company set NAME"));
+        out(*name);
+        return 0;
+    }
+    throw UsageError{QStringLiteral("usage: company set NAME | company get")};
+}
+
+} // namespace cli
