@@ -4,6 +4,7 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
 #include "badges/badgeprinting.h"
@@ -50,9 +51,6 @@ struct Form3::Private {
     bool reported = false;
     QString pdfFolder;
 
-    QPointer<QMdiSubWindow> subWindow;
-    QMetaObject::Connection subWindowWatch;
-
     QLabel* label1 = nullptr;
     QLabel* label2 = nullptr;
     QLabel* label3 = nullptr;
@@ -63,6 +61,7 @@ struct Form3::Private {
 
 Form3::Form3(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
     setObjectName(QStringLiteral("Form3"));
+    connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &Form3::formActivate);
     setFixedSize(ui::twips(3435), ui::twips(5760));
     // A badge is black on white whatever the desktop's colours.
     QPalette colours = palette();
@@ -166,34 +165,6 @@ badges::Badge Form3::badge() const {
                          d->image1->picture()};
 }
 
-bool Form3::event(QEvent* event) {
-    if (event->type() == QEvent::ParentChange)
-        watchSubWindow();
-    return QWidget::event(event);
-}
-
-// Inside the main window's workspace the badge is active when its sub-window is; the top-level
-// activation seen by changeEvent belongs to the main window there and would redraw every open badge.
-void Form3::watchSubWindow() {
-    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (sub == d->subWindow)
-        return;
-    disconnect(d->subWindowWatch);
-    d->subWindow = sub;
-    if (sub)
-        d->subWindowWatch = connect(sub, &QMdiSubWindow::windowStateChanged, this,
-                                    [this](Qt::WindowStates before, Qt::WindowStates now) {
-                                        if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
-                                            formActivate();
-                                    });
-}
-
-void Form3::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !d->subWindow && isWindow() && isActiveWindow())
-        formActivate();
-}
-
 // Every activation loads afresh: the photograph may have been replaced in the meantime.
 void Form3::formActivate() {
     if (d->employeeId.isEmpty())
@@ -283,11 +254,7 @@ void Form3::printBadge() {
         ChildWindows::reportError(this, tr("The badge was not printed. %1").arg(error.description()));
         return;
     }
-    // In the workspace the frame around the window goes too; closing only the window would leave it empty.
-    if (d->subWindow)
-        d->subWindow->close();
-    else
-        close();
+    close();
 }
 
 void Form3::printPreview() {

@@ -40,13 +40,8 @@ public:
     // Asks for a file and writes the badge there as PDF; the window stays.
     void printToPdf();
 
-protected:
-    bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
 private:
     void buildControls();
-    void watchSubWindow();
     void formActivate();
     void loadPhoto();
     void drawBarcode();

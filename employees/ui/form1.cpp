@@ -4,6 +4,7 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
 #include "data/command.h"
@@ -53,8 +54,6 @@ struct Form1::Private {
 
     QString photoPath;  // stored with the next new employee
     QString dialogPath; // where the file dialog starts
-    QPointer<QMdiSubWindow> subWindow;
-    QMetaObject::Connection subWindowWatch;
 
     QGroupBox* frame1 = nullptr;
     QLineEdit* firstName = nullptr;
@@ -70,6 +69,7 @@ struct Form1::Private {
 
 Form1::Form1(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
     setObjectName(QStringLiteral("Form1"));
+    connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &Form1::formActivate);
     setWindowTitle(QStringLiteral("Pellorin - Employees"));
     setFixedSize(ui::twips(8415), ui::twips(3435));
     buildControls();
@@ -205,34 +205,6 @@ bool Form1::isAddMode() const {
 }
 QString Form1::photoPath() const {
     return d->photoPath;
-}
-
-bool Form1::event(QEvent* event) {
-    if (event->type() == QEvent::ParentChange)
-        watchSubWindow();
-    return QWidget::event(event);
-}
-
-// Inside the main window's workspace the editor is active when its sub-window is; the top-level
-// activation seen by changeEvent belongs to the main window there and would reload every open editor.
-void Form1::watchSubWindow() {
-    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (sub == d->subWindow)
-        return;
-    disconnect(d->subWindowWatch);
-    d->subWindow = sub;
-    if (sub)
-        d->subWindowWatch = connect(sub, &QMdiSubWindow::windowStateChanged, this,
-                                    [this](Qt::WindowStates before, Qt::WindowStates now) {
-                                        if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
-                                            formActivate();
-                                    });
-}
-
-void Form1::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !d->subWindow && isWindow() && isActiveWindow())
-        formActivate();
 }
 
 void Form1::formActivate() {

@@ -43,13 +43,8 @@ public:
     // with a message and the earlier choice stays. Returns whether the file was taken.
     bool choosePhoto(const QString& path);
 
-protected:
-    bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
 private:
     void buildControls();
-    void watchSubWindow();
     void formActivate();
     void command1Click();
     void command2Click();
