@@ -1,5 +1,7 @@
 // The employee editor driven as the operator drives it: boxes and buttons found by name, dialogs
 // answered through the scripted platform, results read back from the database and the explorer.
+#include "../support/testpictures.h"
+
 #include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
@@ -33,16 +35,6 @@ namespace {
 const QStringList BoxNames = {QStringLiteral("txtEmployeeFirstName"), QStringLiteral("txtEmployeeMiddleName"),
                               QStringLiteral("txtEmployeeLastName"), QStringLiteral("txtTitle"),
                               QStringLiteral("txtEmployeeId")};
-
-QByteArray jpegOf(QColor colour) {
-    QImage image(60, 40, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
-    return bytes;
-}
 
 bool isRed(const QImage& image) {
     const QRgb pixel = image.pixel(image.width() / 2, image.height() / 2);

@@ -1,4 +1,6 @@
 // Photographs stored in and fetched from the database, and an employee saved together with its photograph.
+#include "../support/testpictures.h"
+
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/command.h"
@@ -28,21 +30,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed) {
     for (char& c : bytes)
         c = char(random.bounded(256));
     return bytes;
-}
-
-QByteArray jpegOf(QColor colour) {
-    QImage image(30, 20, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
-    return bytes;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 struct PhotoRow {
@@ -252,7 +239,7 @@ void TestPhotoStore::missingTempFolderIsCreated() {
     employees::savePhoto(writeSource(QStringLiteral("p.jpg"), jpegOf(Qt::red)), QStringLiteral("E10"));
     QVERIFY(!QFileInfo::exists(AppFacts::tempDirectory()));
     const QImage picture = employees::loadPhoto(QStringLiteral("E10"));
-    QCOMPARE(picture.size(), QSize(30, 20));
+    QCOMPARE(picture.size(), QSize(60, 40));
     QVERIFY(QFileInfo::exists(photoTempFilePath(QStringLiteral("E10"))));
 }
 
