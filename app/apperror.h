@@ -13,7 +13,8 @@ public:
     AppError(long number, QString source, QString description)
         : std::runtime_error(description.toStdString()), m_number(number), m_source(std::move(source)),
           m_description(std::move(description)) {}
-    explicit AppError(QString description) : AppError(0, QStringLiteral("Pellorin"), std::move(description)) {}
+    explicit AppError(QString description)
+        : AppError(0, QStringLiteral("Pellorin"), std::move(description)) {}
 
     long number() const { return m_number; }
     const QString& source() const { return m_source; }

@@ -15,12 +15,24 @@ QString& currentDirectory() {
 }
 } // namespace
 
-QString applicationTitle() { return QStringLiteral("Pellorin Client 2008"); }
-QString productName() { return QStringLiteral("Pellorin"); }
-QString version() { return QStringLiteral("1.2.0.0"); }
-QString versionString() { return QStringLiteral("1.02"); }
-QString databaseFileName() { return QStringLiteral("Pellorin.db"); }
-QString companyFileName() { return QStringLiteral("Company.txt"); }
+QString applicationTitle() {
+    return QStringLiteral("Pellorin Client 2008");
+}
+QString productName() {
+    return QStringLiteral("Pellorin");
+}
+QString version() {
+    return QStringLiteral("1.2.0.0");
+}
+QString versionString() {
+    return QStringLiteral("1.02");
+}
+QString databaseFileName() {
+    return QStringLiteral("Pellorin.db");
+}
+QString companyFileName() {
+    return QStringLiteral("Company.txt");
+}
 
 QString applicationDirectory() {
     if (currentDirectory().isEmpty())
@@ -28,7 +40,9 @@ QString applicationDirectory() {
     return currentDirectory();
 }
 
-void setApplicationDirectory(const QString& dir) { currentDirectory() = QDir::cleanPath(QDir(dir).absolutePath()); }
+void setApplicationDirectory(const QString& dir) {
+    currentDirectory() = QDir::cleanPath(QDir(dir).absolutePath());
+}
 
 QString resolveApplicationDirectory(const QString& explicitDir, const QString& executableDir) {
     if (!explicitDir.isEmpty())
@@ -55,7 +69,9 @@ QString dataDirArgument(const QStringList& arguments) {
     return QString();
 }
 
-QString tempDirectory() { return QDir(applicationDirectory()).filePath(QStringLiteral("temp")); }
+QString tempDirectory() {
+    return QDir(applicationDirectory()).filePath(QStringLiteral("temp"));
+}
 
 void ensureApplicationDirectory() {
     const QString dir = applicationDirectory();

@@ -15,7 +15,9 @@ Platform& Platform::instance() {
     return *installed();
 }
 
-void Platform::install(Platform* platform) { installed() = platform; }
+void Platform::install(Platform* platform) {
+    installed() = platform;
+}
 
 void Platform::critical(QObject* parent, const QString& text, const QString& title) {
     messageBox(parent, text, title, Icon::Critical, Ok, Ok);

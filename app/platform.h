@@ -39,10 +39,10 @@ public:
     virtual std::optional<QString> inputBox(QObject* parent, const QString& prompt, const QString& title,
                                             const QString& defaultText) = 0;
     // Returns the chosen path, or nothing when cancelled.
-    virtual std::optional<QString> openFileName(QObject* parent, const QString& caption, const QString& startPath,
-                                                const QString& filter) = 0;
-    virtual std::optional<QString> saveFileName(QObject* parent, const QString& caption, const QString& startPath,
-                                                const QString& filter) = 0;
+    virtual std::optional<QString> openFileName(QObject* parent, const QString& caption,
+                                                const QString& startPath, const QString& filter) = 0;
+    virtual std::optional<QString> saveFileName(QObject* parent, const QString& caption,
+                                                const QString& startPath, const QString& filter) = 0;
     // A job on the default printer; nothing when the machine has no printer.
     virtual std::unique_ptr<PrintJob> startPrintJob(const QString& documentName) = 0;
     // Shows the pages that paint() draws as the printer would print them.

@@ -39,7 +39,9 @@ ScriptedPlatform::ScriptedPlatform() {
     Platform::install(this);
 }
 
-ScriptedPlatform::~ScriptedPlatform() { Platform::install(m_previous); }
+ScriptedPlatform::~ScriptedPlatform() {
+    Platform::install(m_previous);
+}
 
 Platform::Button ScriptedPlatform::messageBox(QObject*, const QString& text, const QString& title, Icon icon,
                                               Buttons buttons, Button defaultButton) {
@@ -70,7 +72,8 @@ std::unique_ptr<PrintJob> ScriptedPlatform::startPrintJob(const QString&) {
         return nullptr;
     QDir().mkpath(printFolder);
     const QString path =
-        QDir(printFolder).filePath(QStringLiteral("printed-%1.pdf").arg(printedFiles.size() + 1, 3, 10, QChar('0')));
+        QDir(printFolder)
+            .filePath(QStringLiteral("printed-%1.pdf").arg(printedFiles.size() + 1, 3, 10, QChar('0')));
     return std::make_unique<PdfFileJob>(path, &printedFiles);
 }
 

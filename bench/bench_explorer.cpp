@@ -26,8 +26,9 @@ void fillDatabase() {
     connection.open();
     connection.beginTransaction();
     QSqlQuery insert(connection.database());
-    insert.prepare("INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
-                   "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)");
+    insert.prepare(
+        "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
+        "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)");
     for (int i = 0; i < Employees; ++i) {
         insert.bindValue(0, QStringLiteral("First%1").arg(i % 977));
         insert.bindValue(1, QStringLiteral("M%1").arg(i % 26));

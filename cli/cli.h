@@ -17,7 +17,8 @@ struct UsageError {
 class Arguments {
 public:
     explicit Arguments(QStringList args) : m_args(std::move(args)) {}
-    // The value of --name (also --name=value); nothing when absent. Throws UsageError when the value is missing.
+    // The value of --name (also --name=value); nothing when absent. Throws UsageError when the value is
+    // missing.
     std::optional<QString> option(const QString& name);
     bool flag(const QString& name);
     // What is left once options are taken; throws UsageError when an unknown option remains.
@@ -27,7 +28,7 @@ private:
     QStringList m_args;
 };
 
-void out(const QString& line);  // one line on standard output
+void out(const QString& line);            // one line on standard output
 QString tabbed(const QStringList& cells); // cells joined by tabs; tabs and line ends inside become blanks
 
 } // namespace cli

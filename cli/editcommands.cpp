@@ -23,7 +23,8 @@ void checkNames(const employees::EmployeeFields& fields) {
 // The employee as stored now, so that update changes only what it is given.
 employees::EmployeeFields storedEmployee(data::Connection& connection, qint64 key) {
     data::Recordset rs;
-    rs.open(QStringLiteral("SELECT * FROM EmployeeTable WHERE (EmployeeTable.EmployeeId= ?)"), connection, {key});
+    rs.open(QStringLiteral("SELECT * FROM EmployeeTable WHERE (EmployeeTable.EmployeeId= ?)"), connection,
+            {key});
     if (rs.eof())
         throw AppError(QStringLiteral("No employee has the record number %1.").arg(key));
     return {rs.text(QStringLiteral("EmployeeFirstName")), rs.text(QStringLiteral("EmployeeMiddleName")),
@@ -97,7 +98,8 @@ int photo(Arguments& args) {
         throw AppError(QStringLiteral("No photograph is stored under the code \"%1\".").arg(code));
     const QByteArray bytes = rs.getChunk(QStringLiteral("Attachments"));
     QSaveFile file(*target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
+        !file.commit())
         throw AppError(QStringLiteral("Could not write %1: %2").arg(*target, file.errorString()));
     return 0;
 }
@@ -111,7 +113,8 @@ int company(Arguments& args) {
     if (rest.size() == 1 && rest.first() == QLatin1String("get")) {
         const std::optional<QString> name = readCompanyName(companyFilePath());
         if (!name)
-            throw AppError(QStringLiteral("No company name has been set yet; set one with: company set NAME"));
+            throw AppError(
+                QStringLiteral("No company name has been set yet; set one with: company set NAME"));
         out(*name);
         return 0;
     }

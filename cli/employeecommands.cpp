@@ -18,8 +18,8 @@ int listEmployees(Arguments& args) {
     connection.open();
     data::Command command;
     command.setActiveConnection(&connection);
-    const auto rows = employees::readEmployeeRows(command, order, descending ? QStringLiteral(" DESC")
-                                                                             : QStringLiteral(" ASC"));
+    const auto rows = employees::readEmployeeRows(
+        command, order, descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     for (const EmployeeListRow& row : rows)
         out(tabbed(QStringList(row.cells.begin(), row.cells.end())));
     return 0;

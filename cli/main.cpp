@@ -1,6 +1,6 @@
 // pellorin-cli: the employee database, photographs, company name and badges without a screen.
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "cli/commands.h"
 
 #include <QGuiApplication>
@@ -43,7 +43,8 @@ const char* usage =
 // shown only when PELLORIN_DEBUG is set.
 void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg || qEnvironmentVariableIsSet("PELLORIN_DEBUG"))
-        std::fprintf(stderr, "%s (%s:%d)\n", qPrintable(message), context.file ? context.file : "", context.line);
+        std::fprintf(stderr, "%s (%s:%d)\n", qPrintable(message), context.file ? context.file : "",
+                     context.line);
 }
 
 void fail(const QString& message) {

@@ -10,4 +10,6 @@ std::unique_ptr<data::Recordset> CLsDataBaseConnection::CreateRecordset(const QS
     return recordset;
 }
 
-void CLsDataBaseConnection::DbClose() { m_connection.close(); }
+void CLsDataBaseConnection::DbClose() {
+    m_connection.close();
+}

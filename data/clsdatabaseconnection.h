@@ -14,7 +14,8 @@
 class CLsDataBaseConnection {
 public:
     // Opens the application's database and a record set on the statement. Throws AppError.
-    std::unique_ptr<data::Recordset> CreateRecordset(const QString& SqlString, const QVariantList& values = {});
+    std::unique_ptr<data::Recordset> CreateRecordset(const QString& SqlString,
+                                                     const QVariantList& values = {});
     void DbClose();
 
     data::Connection& connection() { return m_connection; }

@@ -1,7 +1,7 @@
 #include "data/connection.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "data/connectionstring.h"
 #include "data/schema.h"
 #include "data/textcollation.h"
@@ -75,9 +75,13 @@ void keepLogOpen(const QString& file) {
 
 Connection::Connection() : m_name(uniqueConnectionName()) {}
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
-void Connection::open() { open(connectionString()); }
+void Connection::open() {
+    open(connectionString());
+}
 
 void Connection::open(const QString& connectionString) {
     close();
@@ -115,8 +119,9 @@ void Connection::openSqlite(const QString& file) {
     sqlite3* handle = sqliteHandle(m_database);
     if (!handle || !registerTextCollation(handle)) {
         close();
-        throw AppError(QStringLiteral("Could not open the database %1: the text comparison could not be set up.")
-                           .arg(m_location));
+        throw AppError(
+            QStringLiteral("Could not open the database %1: the text comparison could not be set up.")
+                .arg(m_location));
     }
     {
         // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
@@ -142,7 +147,8 @@ void Connection::prepareTables() {
                 query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             for (const QString& statement : sqliteSchema()) {
                 if (!query.exec(statement)) {
-                    cause = QStringLiteral("its tables could not be prepared: ") + errorText(query.lastError());
+                    cause =
+                        QStringLiteral("its tables could not be prepared: ") + errorText(query.lastError());
                     break;
                 }
             }
@@ -162,7 +168,9 @@ void Connection::close() {
     QSqlDatabase::removeDatabase(m_name);
 }
 
-bool Connection::isOpen() const { return m_database.isValid() && m_database.isOpen(); }
+bool Connection::isOpen() const {
+    return m_database.isValid() && m_database.isOpen();
+}
 
 QString Connection::failure(const QString& what, const QString& cause) const {
     return QStringLiteral("%1 failed in the database %2: %3").arg(what, m_location, cause);
@@ -170,14 +178,17 @@ QString Connection::failure(const QString& what, const QString& cause) const {
 
 int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!isOpen())
-        throw AppError(QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
+        throw AppError(
+            QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
     QSqlQuery query(m_database);
     if (!query.prepare(translateJet(jetSql, m_backend)))
-        throw AppError(failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
+        throw AppError(
+            failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
-        throw AppError(failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
+        throw AppError(
+            failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
     m_lastInsertId = query.lastInsertId();
     return query.numRowsAffected();
 }
@@ -192,6 +203,8 @@ void Connection::commit() {
         throw AppError(failure(QStringLiteral("Saving the changes"), errorText(m_database.lastError())));
 }
 
-void Connection::rollback() { m_database.rollback(); }
+void Connection::rollback() {
+    m_database.rollback();
+}
 
 } // namespace data

@@ -1,13 +1,15 @@
 #include "data/connectionstring.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 
 #include <QDir>
 
 namespace data {
 
-QString connectionString() { return connectionStringFor(AppFacts::applicationDirectory()); }
+QString connectionString() {
+    return connectionStringFor(AppFacts::applicationDirectory());
+}
 
 QString connectionStringFor(const QString& applicationDirectory) {
     return QStringLiteral("Provider=SQLite;Data Source=%1;")

@@ -17,7 +17,9 @@ QString errorText(const QSqlError& error) {
 }
 } // namespace
 
-Recordset::~Recordset() { close(); }
+Recordset::~Recordset() {
+    close();
+}
 
 void Recordset::open(const QString& source, Connection& connection, const QVariantList& values) {
     close();
@@ -51,7 +53,9 @@ void Recordset::close() {
     m_newRow.clear();
 }
 
-QString Recordset::describe() const { return QStringLiteral("The statement \"%1\"").arg(m_source); }
+QString Recordset::describe() const {
+    return QStringLiteral("The statement \"%1\"").arg(m_source);
+}
 
 void Recordset::ensureExecuted() {
     if (m_executed)
@@ -131,7 +135,9 @@ int Recordset::fieldIndex(const QString& name) {
     return it == m_fieldIndex.cend() ? -1 : it.value();
 }
 
-bool Recordset::hasField(const QString& name) { return fieldIndex(name) >= 0; }
+bool Recordset::hasField(const QString& name) {
+    return fieldIndex(name) >= 0;
+}
 
 QVariant Recordset::field(int index) {
     ensureExecuted();
@@ -149,7 +155,9 @@ QVariant Recordset::field(const QString& name) {
     return field(index);
 }
 
-bool Recordset::isNull(const QString& name) { return field(name).isNull(); }
+bool Recordset::isNull(const QString& name) {
+    return field(name).isNull();
+}
 
 QString Recordset::text(const QString& name) {
     const QVariant value = field(name);
@@ -170,7 +178,8 @@ void Recordset::addNew() {
     if (!m_connection)
         throw AppError(QStringLiteral("The record set is not open."));
     if (statementTable(m_source).isEmpty())
-        throw AppError(QStringLiteral("Rows cannot be added through \"%1\": it names no table.").arg(m_source));
+        throw AppError(
+            QStringLiteral("Rows cannot be added through \"%1\": it names no table.").arg(m_source));
     m_adding = true;
     m_newRow.clear();
 }

@@ -12,14 +12,17 @@ QStringList sqliteSchema() {
                        "EmployeeMiddleName %1, EmployeeLastName %1, Title %1, EmployeeIdentification %1)")
             .arg(text),
         // Indexes let the explorer's sorted fills read in order instead of sorting every time.
-        QStringLiteral("CREATE INDEX IF NOT EXISTS EmployeeLastNameIndex ON EmployeeTable (EmployeeLastName)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS EmployeeFirstNameIndex ON EmployeeTable (EmployeeFirstName)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS EmployeeLastNameIndex ON EmployeeTable (EmployeeLastName)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS EmployeeFirstNameIndex ON EmployeeTable (EmployeeFirstName)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS Attachments ("
                        "AttachmentsId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeIdentification %1, "
                        "Attachments BLOB, AttachmentsName %1, AttachmentVersion INTEGER, "
                        "AttachmentDescription %1, PersonalInformationId %1)")
             .arg(text),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS AttachmentsEmployeeIndex ON Attachments (EmployeeIdentification)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS AttachmentsEmployeeIndex ON Attachments (EmployeeIdentification)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS ObjectTbl ("
                        "ObjectId INTEGER PRIMARY KEY AUTOINCREMENT, ObjectIndex INTEGER, "
                        "ObjectParentIndex INTEGER, ObjectType %1, ObjectText %1)")
@@ -28,7 +31,8 @@ QStringList sqliteSchema() {
                        "DocumentId INTEGER PRIMARY KEY AUTOINCREMENT, DocumentName %1, "
                        "DocuemntVersion INTEGER, DocumentDate DATETIME, Document BLOB, ObjectIndex INTEGER)")
             .arg(text),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")
             .arg(text),
         // The library's folders hang under one "Root" row that the folder tree never shows.
         QStringLiteral("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) "

@@ -23,9 +23,13 @@ QString primaryKey(const QString& text) {
     return out;
 }
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
-int asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+int asciiLower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 int collate(void*, int lengthA, const void* a, int lengthB, const void* b) {
     return compareText(static_cast<const char*>(a), lengthA, static_cast<const char*>(b), lengthB);

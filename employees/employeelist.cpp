@@ -7,15 +7,18 @@
 
 const std::array<QString, EmployeeListModel::ColumnCount>& EmployeeListModel::headings() {
     static const std::array<QString, ColumnCount> captions = {
-        QStringLiteral("Recrod Id"),   QStringLiteral("First Name"), QStringLiteral("Middle Name"),
-        QStringLiteral("Last Name"),   QStringLiteral("Title"),      QStringLiteral("Employee Identification")};
+        QStringLiteral("Recrod Id"), QStringLiteral("First Name"), QStringLiteral("Middle Name"),
+        QStringLiteral("Last Name"), QStringLiteral("Title"),      QStringLiteral("Employee Identification")};
     return captions;
 }
 
 const std::array<QString, EmployeeListModel::ColumnCount>& EmployeeListModel::columnNames() {
-    static const std::array<QString, ColumnCount> names = {
-        QStringLiteral("EmployeeId"),       QStringLiteral("EmployeeFirstName"), QStringLiteral("EmployeeMiddleName"),
-        QStringLiteral("EmployeeLastName"), QStringLiteral("Title"),             QStringLiteral("EmployeeIdentification")};
+    static const std::array<QString, ColumnCount> names = {QStringLiteral("EmployeeId"),
+                                                           QStringLiteral("EmployeeFirstName"),
+                                                           QStringLiteral("EmployeeMiddleName"),
+                                                           QStringLiteral("EmployeeLastName"),
+                                                           QStringLiteral("Title"),
+                                                           QStringLiteral("EmployeeIdentification")};
     return names;
 }
 
@@ -30,7 +33,9 @@ int EmployeeListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_rows.size());
 }
 
-int EmployeeListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int EmployeeListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant EmployeeListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || size_t(index.row()) >= m_rows.size())

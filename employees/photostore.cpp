@@ -50,8 +50,9 @@ void writeWholeFile(const QString& filePath, const QByteArray& bytes) {
     // The copy only has to outlive the window that shows it, so it is written in place without waiting
     // for the disk; the truncation cuts the tail of a longer earlier copy.
     QFile file(filePath);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
-        file.flush())
+    // Unbuffered, so that a disk filling up part-way shows in the count written.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) &&
+        file.write(bytes) == bytes.size() && file.flush())
         return;
     const QString cause = file.errorString();
     file.close();

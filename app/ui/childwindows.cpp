@@ -26,9 +26,13 @@ std::function<void()> exitApplication = [] {
     std::_Exit(0);
 };
 
-void setArea(QMdiArea* area) { currentArea() = area; }
+void setArea(QMdiArea* area) {
+    currentArea() = area;
+}
 
-QMdiArea* area() { return currentArea(); }
+QMdiArea* area() {
+    return currentArea();
+}
 
 void show(QWidget* window, bool fixedSize) {
     window->setAttribute(Qt::WA_DeleteOnClose);

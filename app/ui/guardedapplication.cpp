@@ -11,8 +11,9 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const AppError& error) {
         ChildWindows::reportError(nullptr, error.description());
     } catch (const std::exception& error) {
-        ChildWindows::reportError(nullptr, QStringLiteral("An unexpected error occurred: %1")
-                                               .arg(QString::fromLocal8Bit(error.what())));
+        ChildWindows::reportError(
+            nullptr,
+            QStringLiteral("An unexpected error occurred: %1").arg(QString::fromLocal8Bit(error.what())));
     }
     return false;
 }

@@ -59,8 +59,8 @@ void MDIForm1::buildMenus() {
             ChildWindows::show(m_factories.newEditor(), true);
     });
     addItem(employee, "MnuEditEmployee", QStringLiteral("&Edit Selected Employee"))->setEnabled(false);
-    connect(addItem(employee, "mnuEmployeeExplorer", QStringLiteral("Employee E&xplorer")), &QAction::triggered,
-            this, &MDIForm1::openExplorer);
+    connect(addItem(employee, "mnuEmployeeExplorer", QStringLiteral("Employee E&xplorer")),
+            &QAction::triggered, this, &MDIForm1::openExplorer);
 
     QMenu* print = addMenu("MnuPrintBadges", QStringLiteral("&Print Badges"));
     addItem(print, "MnuPrintSelectedEmployee", QStringLiteral("Print &Selected Employee"));

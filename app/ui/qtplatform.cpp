@@ -11,7 +11,9 @@
 
 namespace {
 
-QWidget* asWidget(QObject* parent) { return qobject_cast<QWidget*>(parent); }
+QWidget* asWidget(QObject* parent) {
+    return qobject_cast<QWidget*>(parent);
+}
 
 QMessageBox::StandardButton toQt(Platform::Button button) {
     switch (button) {
@@ -47,7 +49,8 @@ QMessageBox::Icon toQt(Platform::Icon icon) {
 
 class PrinterJob : public PrintJob {
 public:
-    PrinterJob(const QPrinterInfo& info, const QString& documentName) : m_printer(info, QPrinter::HighResolution) {
+    PrinterJob(const QPrinterInfo& info, const QString& documentName)
+        : m_printer(info, QPrinter::HighResolution) {
         m_printer.setDocName(documentName);
         m_printer.setFullPage(true);
     }
@@ -86,22 +89,23 @@ Platform::Button QtPlatform::messageBox(QObject* parent, const QString& text, co
 std::optional<QString> QtPlatform::inputBox(QObject* parent, const QString& prompt, const QString& title,
                                             const QString& defaultText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(asWidget(parent), title, prompt, QLineEdit::Normal, defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(asWidget(parent), title, prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok)
         return std::nullopt;
     return text;
 }
 
-std::optional<QString> QtPlatform::openFileName(QObject* parent, const QString& caption, const QString& startPath,
-                                                const QString& filter) {
+std::optional<QString> QtPlatform::openFileName(QObject* parent, const QString& caption,
+                                                const QString& startPath, const QString& filter) {
     const QString path = QFileDialog::getOpenFileName(asWidget(parent), caption, startPath, filter);
     if (path.isEmpty())
         return std::nullopt;
     return path;
 }
 
-std::optional<QString> QtPlatform::saveFileName(QObject* parent, const QString& caption, const QString& startPath,
-                                                const QString& filter) {
+std::optional<QString> QtPlatform::saveFileName(QObject* parent, const QString& caption,
+                                                const QString& startPath, const QString& filter) {
     const QString path = QFileDialog::getSaveFileName(asWidget(parent), caption, startPath, filter);
     if (path.isEmpty())
         return std::nullopt;
@@ -124,4 +128,6 @@ void QtPlatform::printPreview(QObject* parent, const std::function<void(QPagedPa
     dialog.exec();
 }
 
-bool QtPlatform::openWithDesktop(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+bool QtPlatform::openWithDesktop(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

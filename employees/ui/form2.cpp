@@ -1,8 +1,8 @@
 // The employee explorer window.
 #include "employees/ui/form2.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "app/platform.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
@@ -27,7 +27,9 @@ Form2::PrintRun& installedPrintRun() {
 }
 } // namespace
 
-void Form2::setPrintRun(PrintRun run) { installedPrintRun() = std::move(run); }
+void Form2::setPrintRun(PrintRun run) {
+    installedPrintRun() = std::move(run);
+}
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form2"));
@@ -128,13 +130,14 @@ void Form2::buildMenus() {
 
     QMenu* employee = addMenu("mnuEmployee", QStringLiteral("&Employee"));
     addItem(employee, "MnuAddEmployee", QStringLiteral("&Add Employee"), &Form2::addEmployee);
-    addItem(employee, "MnuEditEmployee", QStringLiteral("&Edit Selected Employee"), &Form2::editSelectedEmployees,
-            QKeySequence(Qt::Key_Return));
-    addItem(employee, "mnuEmployeeExplorer", QStringLiteral("Employee E&xplorer"), &Form2::openAnotherExplorer);
+    addItem(employee, "MnuEditEmployee", QStringLiteral("&Edit Selected Employee"),
+            &Form2::editSelectedEmployees, QKeySequence(Qt::Key_Return));
+    addItem(employee, "mnuEmployeeExplorer", QStringLiteral("Employee E&xplorer"),
+            &Form2::openAnotherExplorer);
 
     QMenu* print = addMenu("MnuPrintBadges", QStringLiteral("&Print Badges"));
-    addItem(print, "MnuPrintSelectedEmployee", QStringLiteral("Print &Selected Employee"), &Form2::printSelected,
-            QKeySequence::Print);
+    addItem(print, "MnuPrintSelectedEmployee", QStringLiteral("Print &Selected Employee"),
+            &Form2::printSelected, QKeySequence::Print);
     // The run for every row exists but is not offered to the operator.
     addItem(print, "MnuPrintAllEmployees", QStringLiteral("Print &All Employees"), &Form2::printAll)
         ->setEnabled(false);
@@ -161,12 +164,14 @@ void Form2::populateTree(QString& Order) {
         m_model->append(std::move(rows));
     } catch (const AppError& error) {
         m_connection.close();
-        ChildWindows::reportError(this, QStringLiteral("The employee list could not be loaded.\n%1")
-                                            .arg(error.description()));
+        ChildWindows::reportError(
+            this, QStringLiteral("The employee list could not be loaded.\n%1").arg(error.description()));
     }
 }
 
-void Form2::clearList() { m_model->clear(); }
+void Form2::clearList() {
+    m_model->clear();
+}
 
 QList<int> Form2::selectedRows() const {
     QList<int> rows;
@@ -203,7 +208,8 @@ void Form2::toolbarButtonClick(const QString& key) {
 
 void Form2::deleteSelected() {
     const Platform::Button answer = Platform::instance().messageBox(
-        this, QStringLiteral("Warning you are about to delete the selected employee(s)\r\nDo you want to continue"),
+        this,
+        QStringLiteral("Warning you are about to delete the selected employee(s)\r\nDo you want to continue"),
         AppFacts::applicationTitle(), Platform::Icon::None, Platform::Yes | Platform::No, Platform::Yes);
     if (answer != Platform::Yes)
         return;
@@ -226,8 +232,9 @@ void Form2::deleteSelected() {
     m_connection.close();
     // A failed delete does not stop the others, but the operator is told which ones failed.
     if (!failures.isEmpty())
-        ChildWindows::reportError(this, QStringLiteral("Some employees could not be deleted:\n%1")
-                                            .arg(failures.join(QLatin1Char('\n'))));
+        ChildWindows::reportError(
+            this,
+            QStringLiteral("Some employees could not be deleted:\n%1").arg(failures.join(QLatin1Char('\n'))));
 }
 
 void Form2::addEmployee() {
@@ -239,8 +246,9 @@ void Form2::addEmployee() {
 void Form2::editSelectedEmployees() {
     for (int row : selectedRows()) {
         auto* editor = new Form1();
-        editor->setWindowTitle(QStringLiteral("Pellorin - Edit: ") + m_model->cell(row, 1) + QLatin1Char(' ') +
-                               m_model->cell(row, 2) + QLatin1Char(' ') + m_model->cell(row, 3));
+        editor->setWindowTitle(QStringLiteral("Pellorin - Edit: ") + m_model->cell(row, 1) +
+                               QLatin1Char(' ') + m_model->cell(row, 2) + QLatin1Char(' ') +
+                               m_model->cell(row, 3));
         editor->setExplorer(this);
         editor->txtEmployeeFirstName()->setText(m_model->cell(row, 1));
         editor->txtEmployeeMiddleName()->setText(m_model->cell(row, 2));
@@ -269,7 +277,9 @@ void Form2::addEditCompany() {
     }
 }
 
-void Form2::openAnotherExplorer() { ChildWindows::show(new Form2(), true); }
+void Form2::openAnotherExplorer() {
+    ChildWindows::show(new Form2(), true);
+}
 
 void Form2::printSelected() {
     if (installedPrintRun())

@@ -49,7 +49,9 @@ QAction* shownItem(const MDIForm1& window, const char* name) {
     return nullptr;
 }
 
-Form2* explorerOf(QMdiSubWindow* sub) { return sub ? qobject_cast<Form2*>(sub->widget()) : nullptr; }
+Form2* explorerOf(QMdiSubWindow* sub) {
+    return sub ? qobject_cast<Form2*>(sub->widget()) : nullptr;
+}
 
 } // namespace
 

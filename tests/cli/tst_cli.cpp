@@ -18,13 +18,17 @@ Run cli(const QString& dataDir, QStringList args) {
     QProcess process;
     args.prepend(dataDir);
     args.prepend(QStringLiteral("--data-dir"));
-    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"), args);
+    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
+                  args);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
-QStringList lines(const QString& text) { return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+QStringList lines(const QString& text) {
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
@@ -108,8 +112,8 @@ void TestCli::addUpdateAndPhotoRoundTrip() {
     picture.fill(Qt::darkCyan);
     const QString photo = dir.file("face.png");
     QVERIFY(picture.save(photo));
-    Run run = cli(dir.path(), {"add", "--first", "Seán", "--middle", "Q", "--last", "O'Brien", "--code", "EMP-7",
-                               "--photo", photo});
+    Run run = cli(dir.path(), {"add", "--first", "Seán", "--middle", "Q", "--last", "O'Brien", "--code",
+                               "EMP-7", "--photo", photo});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out.trimmed(), QStringLiteral("1"));
     run = cli(dir.path(), {"update", "1", "--title", "Guard; --"});
@@ -137,7 +141,8 @@ void TestCli::addChecksNamesAndPhoto() {
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("not a picture");
     text.close();
-    run = cli(dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--photo", text.fileName()});
+    run =
+        cli(dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--photo", text.fileName()});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("notes.txt"));
     QCOMPARE(dir.count("EmployeeTable"), 0);

@@ -2,8 +2,8 @@
 // values and the messages of a database that cannot be opened.
 #include "../support/testappdir.h"
 
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "data/clsdatabaseconnection.h"
 #include "data/command.h"
 #include "data/connection.h"
@@ -56,7 +56,8 @@ void TestDatabase::firstStartCreatesEveryTable() {
 
 void TestDatabase::connectionStringFollowsTheApplicationDirectory() {
     TestAppDir dir;
-    QCOMPARE(data::connectionString(), QStringLiteral("Provider=SQLite;Data Source=%1/Pellorin.db;").arg(dir.path()));
+    QCOMPARE(data::connectionString(),
+             QStringLiteral("Provider=SQLite;Data Source=%1/Pellorin.db;").arg(dir.path()));
     const auto settings = data::parseConnectionString(data::connectionString());
     QCOMPARE(settings.provider, QStringLiteral("SQLite"));
     QCOMPARE(settings.dataSource, dir.file("Pellorin.db"));
@@ -174,7 +175,8 @@ void TestDatabase::textEqualityIgnoresCaseButNotAccents() {
     accent.open("SELECT * FROM EmployeeTable WHERE (EmployeeIdentification=?)", c, {"E1"});
     QCOMPARE(accent.recordCount(), 0);
     data::Recordset accentCase;
-    accentCase.open("SELECT * FROM EmployeeTable WHERE (EmployeeIdentification=?)", c, {QString::fromUtf8("é1")});
+    accentCase.open("SELECT * FROM EmployeeTable WHERE (EmployeeIdentification=?)", c,
+                    {QString::fromUtf8("é1")});
     QCOMPARE(accentCase.recordCount(), 1);
 }
 
@@ -277,7 +279,8 @@ void TestDatabase::commandReportsRowsAffected() {
     c.open();
     data::Command command;
     command.setActiveConnection(&c);
-    command.setCommandText("UPDATE EmployeeTable SET EmployeeTable.Title = ? WHERE (EmployeeTable.EmployeeId= ?);");
+    command.setCommandText(
+        "UPDATE EmployeeTable SET EmployeeTable.Title = ? WHERE (EmployeeTable.EmployeeId= ?);");
     command.setParameters({"Boss", 2});
     QVERIFY(!command.execute());
     QCOMPARE(command.recordsAffected(), 1);

@@ -144,7 +144,8 @@ void TestExplorer::deleteSeveralSelectedRows() {
     QCOMPARE(platform.messages.size(), 1);
     const auto& question = platform.messages.first();
     QCOMPARE(question.text,
-             QStringLiteral("Warning you are about to delete the selected employee(s)\r\nDo you want to continue"));
+             QStringLiteral(
+                 "Warning you are about to delete the selected employee(s)\r\nDo you want to continue"));
     QCOMPARE(question.title, QStringLiteral("Pellorin Client 2008"));
     QCOMPARE(question.icon, Platform::Icon::None);
     QCOMPARE(question.buttons, Platform::Buttons(Platform::Yes | Platform::No));
