@@ -187,10 +187,9 @@ void Form2::columnClicked(int section) {
     populateTree(order);
 }
 
-bool Form2::reload() {
+void Form2::reload() {
     clearList();
     populateTree();
-    return true;
 }
 
 void Form2::toolbarButtonClick(const QString& key) {

@@ -55,7 +55,7 @@ private:
     void buildMenus();
     void buildToolbar();
     void columnClicked(int section);
-    bool reload(); // empties the list and fills it by last name; false when the fill failed
+    void reload(); // empties the list and fills it by last name
     void deleteSelected();
 
     QToolBar* m_toolbar = nullptr;

@@ -10,12 +10,10 @@
 #include "employees/photofile.h"
 #include "employees/photostore.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -32,29 +30,17 @@ QByteArray randomBytes(qsizetype size, quint32 seed) {
     return bytes;
 }
 
-struct PhotoRow {
-    QVariant code;
-    QByteArray bytes;
-};
-
-QList<PhotoRow> photoRows() {
+// Every Attachments row as code and bytes, in key order.
+QList<std::pair<QVariant, QByteArray>> photoRows() {
     data::Connection connection;
     connection.open();
     data::Recordset rows;
     rows.open(QStringLiteral("SELECT * FROM Attachments ORDER BY AttachmentsId"), connection);
-    QList<PhotoRow> result;
+    QList<std::pair<QVariant, QByteArray>> result;
     for (; !rows.eof(); rows.moveNext())
         result.append({rows.field(QStringLiteral("EmployeeIdentification")),
                        rows.getChunk(QStringLiteral("Attachments"))});
     return result;
-}
-
-qint64 employeeCount() {
-    data::Connection connection;
-    connection.open();
-    data::Recordset rows;
-    rows.open(QStringLiteral("SELECT * FROM EmployeeTable"), connection);
-    return rows.recordCount();
 }
 
 // Every file under the folder, relative to it, except the database's own files.
@@ -66,7 +52,6 @@ QStringList filesUnder(const QString& folder) {
         if (!relative.startsWith(AppFacts::databaseFileName()))
             files.append(relative);
     }
-    files.sort();
     return files;
 }
 
@@ -81,16 +66,12 @@ private slots:
 
     void photographRoundTripsByteForByte_data();
     void photographRoundTripsByteForByte();
-    void firstStoredRowIsFetched();
-    void longerTemporaryFileIsCut();
+    void firstRowReplacesWholeTemporaryFile();
     void codesNeverWriteOutsideTemp_data();
     void codesNeverWriteOutsideTemp();
-    void codesDifferingInCaseShareRowsButNotFiles();
-    void noRowWritesNoFile_data();
-    void noRowWritesNoFile();
-    void missingTempFolderIsCreated();
+    void noPhotographWritesNoFile_data();
+    void noPhotographWritesNoFile();
     void emptyCodeIsStoredAsEmptyText();
-    void unreadableFileStoresNothing();
     void loadPhotoFailsQuietly_data();
     void loadPhotoFailsQuietly();
 
@@ -100,11 +81,11 @@ private slots:
     void updateNeedsAnExistingRow();
 
 private:
-    QString writeSource(const QString& name, const QByteArray& bytes);
+    QString writeSource(const QByteArray& bytes);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QTemporaryDir>
-        m_sources; // picture files as the operator has them, outside the app folder
+    std::unique_ptr<QTemporaryDir> m_sources; // picture files as the operator has them, outside the app folder
+    int m_sourceCount = 0;
 };
 
 void TestPhotoStore::init() {
@@ -119,8 +100,8 @@ void TestPhotoStore::cleanup() {
     m_sources.reset();
 }
 
-QString TestPhotoStore::writeSource(const QString& name, const QByteArray& bytes) {
-    const QString path = QDir(m_sources->path()).filePath(name);
+QString TestPhotoStore::writeSource(const QByteArray& bytes) {
+    const QString path = QDir(m_sources->path()).filePath(QString::number(++m_sourceCount) + ".jpg");
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return QString();
@@ -129,166 +110,104 @@ QString TestPhotoStore::writeSource(const QString& name, const QByteArray& bytes
 
 void TestPhotoStore::photographRoundTripsByteForByte_data() {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("jpeg") << jpegOf(Qt::red);
-    QTest::newRow("one byte") << QByteArray("x");
     QTest::newRow("zeros and high bytes") << QByteArray("\0\xff\0\x80\0", 5);
     QTest::newRow("20 MB") << randomBytes(20 * 1024 * 1024, 7);
 }
 
 void TestPhotoStore::photographRoundTripsByteForByte() {
     QFETCH(QByteArray, bytes);
-    const QString source = writeSource(QStringLiteral("photo.jpg"), bytes);
-    employees::savePhoto(source, QStringLiteral("E100"));
+    employees::savePhoto(writeSource(bytes), QStringLiteral("E100"));
+    // temp/ does not exist yet, as on a fresh installation.
     const std::optional<QString> fetched = employees::fetchPhoto(QStringLiteral("E100"));
-    QVERIFY(fetched);
-    QCOMPARE(*fetched, photoTempFilePath(QStringLiteral("E100")));
+    QCOMPARE(fetched, photoTempFilePath(QStringLiteral("E100")));
     QVERIFY(readFile(*fetched) == bytes);
 }
 
-void TestPhotoStore::firstStoredRowIsFetched() {
+// A longer copy left from an earlier photograph must not leave its tail behind.
+void TestPhotoStore::firstRowReplacesWholeTemporaryFile() {
     const QByteArray first = jpegOf(Qt::red);
-    const QByteArray second = jpegOf(Qt::blue);
-    employees::savePhoto(writeSource(QStringLiteral("first.jpg"), first), QStringLiteral("E7"));
-    employees::savePhoto(writeSource(QStringLiteral("second.jpg"), second), QStringLiteral("E7"));
-    QCOMPARE(photoRows().size(), 2);
-    const std::optional<QString> fetched = employees::fetchPhoto(QStringLiteral("E7"));
-    QVERIFY(fetched);
-    QVERIFY(readFile(*fetched) == first);
-}
-
-void TestPhotoStore::longerTemporaryFileIsCut() {
-    const QByteArray stored = jpegOf(Qt::green);
-    employees::savePhoto(writeSource(QStringLiteral("p.jpg"), stored), QStringLiteral("E8"));
+    employees::savePhoto(writeSource(first), QStringLiteral("E7"));
+    employees::savePhoto(writeSource(jpegOf(Qt::blue)), QStringLiteral("E7"));
     QVERIFY(QDir().mkpath(AppFacts::tempDirectory()));
-    QFile earlier(photoTempFilePath(QStringLiteral("E8")));
+    QFile earlier(photoTempFilePath(QStringLiteral("E7")));
     QVERIFY(earlier.open(QIODevice::WriteOnly));
-    earlier.write(randomBytes(stored.size() * 3, 1));
+    earlier.write(randomBytes(first.size() * 3, 1));
     earlier.close();
 
-    QVERIFY(employees::fetchPhoto(QStringLiteral("E8")));
-    QVERIFY(readFile(photoTempFilePath(QStringLiteral("E8"))) == stored);
+    QVERIFY(employees::fetchPhoto(QStringLiteral("E7")));
+    QVERIFY(readFile(photoTempFilePath(QStringLiteral("E7"))) == first);
 }
 
 void TestPhotoStore::codesNeverWriteOutsideTemp_data() {
     QTest::addColumn<QString>("code");
-    QTest::newRow("climbs out") << QStringLiteral("../x");
     QTest::newRow("climbs far") << QStringLiteral("../../../../x");
-    QTest::newRow("slash") << QStringLiteral("a/b");
     QTest::newRow("backslash") << QStringLiteral("..\\x");
     QTest::newRow("absolute") << QStringLiteral("/tmp/pellorin-photo");
-    QTest::newRow("dot dot") << QStringLiteral("..");
     QTest::newRow("quote") << QStringLiteral("O'Brien");
-    QTest::newRow("device name") << QStringLiteral("CON");
-    QTest::newRow("control character") << QStringLiteral("a\nb");
 }
 
 void TestPhotoStore::codesNeverWriteOutsideTemp() {
     QFETCH(QString, code);
     const QByteArray bytes = jpegOf(Qt::red);
-    employees::savePhoto(writeSource(QStringLiteral("p.jpg"), bytes), code);
+    employees::savePhoto(writeSource(bytes), code);
     // Where pasting the code into the path would have put the file.
-    const QString naive =
-        QDir::cleanPath(QDir(AppFacts::tempDirectory()).filePath(code + QStringLiteral(".jpg")));
+    const QString naive = QDir::cleanPath(AppFacts::tempDirectory() + u'/' + code + QStringLiteral(".jpg"));
 
     const std::optional<QString> fetched = employees::fetchPhoto(code);
     QVERIFY(fetched);
-    QCOMPARE(QFileInfo(*fetched).absolutePath(), QDir(AppFacts::tempDirectory()).absolutePath());
     QVERIFY(readFile(*fetched) == bytes);
-    QCOMPARE(filesUnder(m_dir->path()),
-             QStringList{QStringLiteral("temp/") + QFileInfo(*fetched).fileName()});
+    QCOMPARE(filesUnder(m_dir->path()), QStringList{QStringLiteral("temp/") + QFileInfo(*fetched).fileName()});
     if (!naive.startsWith(AppFacts::tempDirectory() + u'/'))
         QVERIFY2(!QFileInfo::exists(naive), qPrintable(naive));
 }
 
-// The database compares codes without regard to letter case, so "c300" finds the photograph stored as
-// "C300"; each code still gets its own temporary file.
-void TestPhotoStore::codesDifferingInCaseShareRowsButNotFiles() {
-    const QByteArray upper = jpegOf(Qt::red);
-    const QByteArray lower = jpegOf(Qt::blue);
-    employees::savePhoto(writeSource(QStringLiteral("u.jpg"), upper), QStringLiteral("C300"));
-    employees::savePhoto(writeSource(QStringLiteral("l.jpg"), lower), QStringLiteral("c300"));
-
-    const std::optional<QString> a = employees::fetchPhoto(QStringLiteral("C300"));
-    const std::optional<QString> b = employees::fetchPhoto(QStringLiteral("c300"));
-    QVERIFY(a && b);
-    QVERIFY(*a != *b);
-    QVERIFY(readFile(*a) == upper);
-    QVERIFY(readFile(*b) == upper);
-}
-
-void TestPhotoStore::noRowWritesNoFile_data() {
+void TestPhotoStore::noPhotographWritesNoFile_data() {
     QTest::addColumn<bool>("storeEmptyValue");
     QTest::newRow("no row") << false;
     QTest::newRow("row without bytes") << true;
 }
 
-void TestPhotoStore::noRowWritesNoFile() {
+void TestPhotoStore::noPhotographWritesNoFile() {
     QFETCH(bool, storeEmptyValue);
-    employees::savePhoto(writeSource(QStringLiteral("other.jpg"), jpegOf(Qt::red)), QStringLiteral("OTHER"));
+    employees::savePhoto(writeSource(jpegOf(Qt::red)), QStringLiteral("OTHER"));
     if (storeEmptyValue)
-        employees::savePhoto(writeSource(QStringLiteral("empty.jpg"), QByteArray()), QStringLiteral("E9"));
+        employees::savePhoto(writeSource(QByteArray()), QStringLiteral("E9"));
     QVERIFY(!employees::fetchPhoto(QStringLiteral("E9")));
     QCOMPARE(filesUnder(m_dir->path()), QStringList());
-
-    QString error;
+    // No photograph is not a failure: the window shows none and says nothing.
+    QString error = QStringLiteral("stale");
     QVERIFY(employees::loadPhoto(QStringLiteral("E9"), &error).isNull());
     QCOMPARE(error, QString());
 }
 
-void TestPhotoStore::missingTempFolderIsCreated() {
-    employees::savePhoto(writeSource(QStringLiteral("p.jpg"), jpegOf(Qt::red)), QStringLiteral("E10"));
-    QVERIFY(!QFileInfo::exists(AppFacts::tempDirectory()));
-    const QImage picture = employees::loadPhoto(QStringLiteral("E10"));
-    QCOMPARE(picture.size(), QSize(60, 40));
-    QVERIFY(QFileInfo::exists(photoTempFilePath(QStringLiteral("E10"))));
-}
-
+// Bound as Null, the row could never be found again by its code.
 void TestPhotoStore::emptyCodeIsStoredAsEmptyText() {
     const QByteArray bytes = jpegOf(Qt::red);
-    employees::savePhoto(writeSource(QStringLiteral("p.jpg"), bytes), QString());
-    const QList<PhotoRow> rows = photoRows();
+    employees::savePhoto(writeSource(bytes), QString());
+    const auto rows = photoRows();
     QCOMPARE(rows.size(), 1);
-    QVERIFY(!rows.front().code.isNull());
-    QCOMPARE(rows.front().code.toString(), QString());
+    QVERIFY(!rows.front().first.isNull());
     const std::optional<QString> fetched = employees::fetchPhoto(QStringLiteral(""));
-    QVERIFY(fetched);
-    QVERIFY(readFile(*fetched) == bytes);
-}
-
-void TestPhotoStore::unreadableFileStoresNothing() {
-    const QString missing = QDir(m_sources->path()).filePath(QStringLiteral("gone.jpg"));
-    try {
-        employees::savePhoto(missing, QStringLiteral("E11"));
-        QFAIL("a missing file was stored");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(QDir::toNativeSeparators(missing)),
-                 qPrintable(error.description()));
-    }
-    QCOMPARE(photoRows().size(), 0);
+    QVERIFY(fetched && readFile(*fetched) == bytes);
 }
 
 void TestPhotoStore::loadPhotoFailsQuietly_data() {
     QTest::addColumn<QString>("breakage");
     QTest::newRow("stored value is no picture") << QStringLiteral("value");
     QTest::newRow("database file is no database") << QStringLiteral("database");
-    QTest::newRow("temporary file is a folder") << QStringLiteral("file");
     QTest::newRow("temp is a file") << QStringLiteral("temp");
 }
 
 void TestPhotoStore::loadPhotoFailsQuietly() {
     QFETCH(QString, breakage);
     const QString code = QStringLiteral("E12");
-    const bool storesPicture = breakage == QLatin1String("file") || breakage == QLatin1String("temp");
     if (breakage == QLatin1String("database")) {
         QFile garbage(QDir(m_dir->path()).filePath(AppFacts::databaseFileName()));
         QVERIFY(garbage.open(QIODevice::WriteOnly));
         garbage.write(randomBytes(8192, 3));
     } else {
-        employees::savePhoto(
-            writeSource(QStringLiteral("p.jpg"), storesPicture ? jpegOf(Qt::red) : QByteArray("text")), code);
+        employees::savePhoto(writeSource(breakage == QLatin1String("value") ? "text" : jpegOf(Qt::red)), code);
     }
-    if (breakage == QLatin1String("file"))
-        QVERIFY(QDir().mkpath(photoTempFilePath(code)));
     if (breakage == QLatin1String("temp")) {
         QFile blocker(AppFacts::tempDirectory());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -301,34 +220,30 @@ void TestPhotoStore::loadPhotoFailsQuietly() {
 void TestPhotoStore::employeeAndPhotoAreStoredTogether_data() {
     QTest::addColumn<QString>("photo"); // "", "present", "missing" or "folder"
     QTest::addColumn<bool>("stored");
-    QTest::addColumn<int>("photoRowCount");
-    QTest::newRow("with photograph") << QStringLiteral("present") << true << 1;
-    QTest::newRow("without photograph") << QString() << true << 0;
-    QTest::newRow("photograph vanished") << QStringLiteral("missing") << false << 0;
-    QTest::newRow("photograph is a folder") << QStringLiteral("folder") << false << 0;
+    QTest::newRow("with photograph") << QStringLiteral("present") << true;
+    QTest::newRow("without photograph") << QString() << true;
+    QTest::newRow("photograph vanished") << QStringLiteral("missing") << false;
+    QTest::newRow("photograph is a folder") << QStringLiteral("folder") << false;
 }
 
 void TestPhotoStore::employeeAndPhotoAreStoredTogether() {
     QFETCH(QString, photo);
     QFETCH(bool, stored);
-    QFETCH(int, photoRowCount);
     QString path;
     if (photo == QLatin1String("present"))
-        path = writeSource(QStringLiteral("p.jpg"), jpegOf(Qt::red));
+        path = writeSource(jpegOf(Qt::red));
     else if (photo == QLatin1String("missing"))
         path = QDir(m_sources->path()).filePath(QStringLiteral("gone.jpg"));
     else if (photo == QLatin1String("folder"))
         path = m_sources->path();
 
-    const employees::EmployeeFields fields{QStringLiteral("Ann"), QStringLiteral("B"), QStringLiteral("Cole"),
-                                           QStringLiteral("Porter"), QStringLiteral("E13")};
     data::Connection connection;
     connection.open();
     data::Command command;
     command.setActiveConnection(&connection);
     bool thrown = false;
     try {
-        employees::addEmployee(command, fields, path);
+        employees::addEmployee(command, {"Ann", "B", "Cole", "Porter", "E13"}, path);
     } catch (const AppError&) {
         thrown = true;
     }
@@ -337,13 +252,16 @@ void TestPhotoStore::employeeAndPhotoAreStoredTogether() {
     QCOMPARE(connection.execute(QStringLiteral("UPDATE EmployeeTable SET Title = ? WHERE EmployeeId = ?"),
                                 {QStringLiteral("x"), -1}),
              0);
+    data::Recordset employeesStored;
+    employeesStored.open(QStringLiteral("SELECT * FROM EmployeeTable"), connection);
+    QCOMPARE(employeesStored.recordCount(), stored ? 1 : 0);
+    employeesStored.close();
     connection.close();
 
-    QCOMPARE(employeeCount(), stored ? 1 : 0);
-    const QList<PhotoRow> rows = photoRows();
-    QCOMPARE(rows.size(), photoRowCount);
-    if (photoRowCount)
-        QCOMPARE(rows.front().code.toString(), QStringLiteral("E13"));
+    const auto rows = photoRows();
+    QCOMPARE(rows.size(), photo == QLatin1String("present") ? 1 : 0);
+    if (!rows.isEmpty())
+        QCOMPARE(rows.front().first.toString(), QStringLiteral("E13"));
 }
 
 void TestPhotoStore::updateNeedsAnExistingRow_data() {
@@ -352,7 +270,6 @@ void TestPhotoStore::updateNeedsAnExistingRow_data() {
     QTest::newRow("existing row") << QStringLiteral("1") << true;
     QTest::newRow("deleted row") << QStringLiteral("2") << false;
     QTest::newRow("not a number") << QStringLiteral("1 OR 1=1") << false;
-    QTest::newRow("empty") << QString() << false;
 }
 
 void TestPhotoStore::updateNeedsAnExistingRow() {
@@ -362,23 +279,17 @@ void TestPhotoStore::updateNeedsAnExistingRow() {
     connection.open();
     data::Command command;
     command.setActiveConnection(&connection);
-    employees::addEmployee(
-        command,
-        {QStringLiteral("Ann"), QStringLiteral("B"), QStringLiteral("Cole"), QString(), QStringLiteral("E1")},
-        QString());
+    employees::addEmployee(command, {"Ann", "B", "Cole", QString(), "E1"}, QString());
     bool thrown = false;
     try {
-        employees::updateEmployee(command, recordId,
-                                  {QStringLiteral("Anna"), QStringLiteral("B"), QStringLiteral("Cole"),
-                                   QString(), QStringLiteral("E2")});
+        employees::updateEmployee(command, recordId, {"Anna", "B", "Cole", QString(), "E2"});
     } catch (const AppError&) {
         thrown = true;
     }
     QCOMPARE(thrown, !updated);
     data::Recordset rows;
     rows.open(QStringLiteral("SELECT * FROM EmployeeTable"), connection);
-    QCOMPARE(rows.text(QStringLiteral("EmployeeFirstName")),
-             updated ? QStringLiteral("Anna") : QStringLiteral("Ann"));
+    QCOMPARE(rows.text(QStringLiteral("EmployeeFirstName")), updated ? QStringLiteral("Anna") : "Ann");
     // An empty title is stored as empty text, as the form always wrote it.
     QVERIFY(!rows.field(QStringLiteral("Title")).isNull());
 }
