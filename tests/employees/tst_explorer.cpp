@@ -3,6 +3,7 @@
 
 #include "app/appfacts.h"
 #include "app/scriptedplatform.h"
+#include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form1.h"
 #include "employees/ui/form2.h"
@@ -77,6 +78,7 @@ private slots:
     void twoExplorersSortIndependently();
     void unreadableDatabaseIsReportedAndWindowStays();
     void printAllIsNotOffered();
+    void companyNameOffersStoredNameAndCancelKeepsIt();
 
 private:
     std::optional<TestAppDir> m_dir;
@@ -240,6 +242,24 @@ void TestExplorer::printAllIsNotOffered() {
     QVERIFY(!explorer.findChild<QAction*>("MnuPrintAllEmployees")->isEnabled());
     QVERIFY(explorer.findChild<QAction*>("MnuPrintSelectedEmployee")->isEnabled());
     QVERIFY(explorer.findChild<QAction*>("mnuAddEditCompany")->isEnabled());
+}
+
+void TestExplorer::companyNameOffersStoredNameAndCancelKeepsIt() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    QAction* command = explorer.findChild<QAction*>("mnuAddEditCompany");
+    platform.inputAnswers.enqueue(QStringLiteral("Acme, Inc."));
+    command->trigger();
+    QCOMPARE(platform.inputs.size(), 1);
+    QCOMPARE(platform.inputs.first().prompt, QStringLiteral("Enter company name"));
+    QCOMPARE(platform.inputs.first().title, QStringLiteral("Pellorin Client 2008"));
+    QCOMPARE(platform.inputs.first().defaultText, QString());
+    QCOMPARE(readCompanyName(companyFilePath()), std::optional<QString>(QStringLiteral("Acme, Inc.")));
+
+    platform.inputAnswers.enqueue(std::nullopt); // Cancel
+    command->trigger();
+    QCOMPARE(platform.inputs.at(1).defaultText, QStringLiteral("Acme, Inc."));
+    QCOMPARE(readCompanyName(companyFilePath()), std::optional<QString>(QStringLiteral("Acme, Inc.")));
 }
 
 QTEST_MAIN(TestExplorer)

@@ -119,7 +119,8 @@ void TestPhotoStore::photographRoundTripsByteForByte() {
     employees::savePhoto(writeSource(bytes), QStringLiteral("E100"));
     // temp/ does not exist yet, as on a fresh installation.
     const std::optional<QString> fetched = employees::fetchPhoto(QStringLiteral("E100"));
-    QCOMPARE(fetched, photoTempFilePath(QStringLiteral("E100")));
+    QVERIFY(fetched);
+    QCOMPARE(*fetched, photoTempFilePath(QStringLiteral("E100")));
     QVERIFY(readFile(*fetched) == bytes);
 }
 
@@ -289,7 +290,7 @@ void TestPhotoStore::updateNeedsAnExistingRow() {
     QCOMPARE(thrown, !updated);
     data::Recordset rows;
     rows.open(QStringLiteral("SELECT * FROM EmployeeTable"), connection);
-    QCOMPARE(rows.text(QStringLiteral("EmployeeFirstName")), updated ? QStringLiteral("Anna") : "Ann");
+    QCOMPARE(rows.text(QStringLiteral("EmployeeFirstName")), QString(updated ? "Anna" : "Ann"));
     // An empty title is stored as empty text, as the form always wrote it.
     QVERIFY(!rows.field(QStringLiteral("Title")).isNull());
 }
