@@ -10,49 +10,17 @@
 #include "employees/photofile.h"
 #include "employees/photostore.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <functional>
+#include <optional>
 
 namespace {
 
-QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator random(seed);
-    for (char& c : bytes)
-        c = char(random.bounded(256));
-    return bytes;
-}
-
-// Every Attachments row as code and bytes, in key order.
-QList<std::pair<QVariant, QByteArray>> photoRows() {
-    data::Connection connection;
-    connection.open();
+qint64 count(data::Connection& connection, const QString& statement) {
     data::Recordset rows;
-    rows.open(QStringLiteral("SELECT * FROM Attachments ORDER BY AttachmentsId"), connection);
-    QList<std::pair<QVariant, QByteArray>> result;
-    for (; !rows.eof(); rows.moveNext())
-        result.append({rows.field(QStringLiteral("EmployeeIdentification")),
-                       rows.getChunk(QStringLiteral("Attachments"))});
-    return result;
-}
-
-// Every file under the folder, relative to it, except the database's own files.
-QStringList filesUnder(const QString& folder) {
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString relative = QDir(folder).relativeFilePath(it.next());
-        if (!relative.startsWith(AppFacts::databaseFileName()))
-            files.append(relative);
-    }
-    return files;
+    rows.open(statement, connection);
+    return rows.recordCount();
 }
 
 } // namespace
@@ -60,240 +28,141 @@ QStringList filesUnder(const QString& folder) {
 class TestPhotoStore : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void photographRoundTripsByteForByte_data();
-    void photographRoundTripsByteForByte();
-    void firstRowReplacesWholeTemporaryFile();
-    void codesNeverWriteOutsideTemp_data();
-    void codesNeverWriteOutsideTemp();
-    void noPhotographWritesNoFile_data();
-    void noPhotographWritesNoFile();
-    void emptyCodeIsStoredAsEmptyText();
-    void loadPhotoFailsQuietly_data();
-    void loadPhotoFailsQuietly();
-
-    void employeeAndPhotoAreStoredTogether_data();
-    void employeeAndPhotoAreStoredTogether();
-    void updateNeedsAnExistingRow_data();
-    void updateNeedsAnExistingRow();
-
-private:
-    QString writeSource(const QByteArray& bytes);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QTemporaryDir> m_sources; // picture files as the operator has them, outside the app folder
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<QTemporaryDir> m_sources; // picture files as the operator has them, outside the app folder
     int m_sourceCount = 0;
+
+    QString writeSource(const QByteArray& bytes) {
+        const QString path = m_sources->filePath(QString::number(++m_sourceCount) + QStringLiteral(".jpg"));
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+    }
+
+private slots:
+    void init() {
+        m_dir.emplace();
+        m_sources.emplace();
+        AppFacts::setApplicationDirectory(m_dir->path());
+    }
+    void cleanup() {
+        m_dir.reset();
+        m_sources.reset();
+    }
+
+    // temp/ does not exist yet, as on a fresh installation. Whatever the code, its one file lands in temp/.
+    void photographRoundTripsByteForByte_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray large(20 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < large.size(); ++i)
+            large[i] = char(i % 251);
+        QTest::newRow("20 MB") << "E100" << large;
+        const QByteArray small("\0\xff\0\x80\0", 5);
+        QTest::newRow("climbs out") << "../../../../x" << small;
+        QTest::newRow("backslash") << "..\\x" << small;
+        QTest::newRow("absolute") << "/tmp/pellorin-photo" << small;
+        QTest::newRow("quote") << "O'Brien" << small;
+        // Bound as Null, the row could never be found again.
+        QTest::newRow("empty code") << QString() << small;
+    }
+    void photographRoundTripsByteForByte() {
+        QFETCH(QString, code);
+        QFETCH(QByteArray, bytes);
+        employees::savePhoto(writeSource(bytes), code);
+        const std::optional<QString> fetched = employees::fetchPhoto(code);
+        QVERIFY(fetched);
+        QCOMPARE(*fetched, photoTempFilePath(code));
+        QVERIFY(readFile(*fetched) == bytes);
+        QCOMPARE(QDir(AppFacts::tempDirectory()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QFileInfo(*fetched).fileName()});
+        // Where pasting the code into the path would have put the file.
+        const QString naive =
+            QDir::cleanPath(AppFacts::tempDirectory() + u'/' + code + QStringLiteral(".jpg"));
+        if (!naive.startsWith(AppFacts::tempDirectory() + u'/'))
+            QVERIFY2(!QFileInfo::exists(naive), qPrintable(naive));
+    }
+
+    // The first row stored is the one shown, and a longer copy left from before leaves no tail behind.
+    void firstRowReplacesWholeTemporaryFile() {
+        const QByteArray first = jpegOf(Qt::red);
+        employees::savePhoto(writeSource(first), QStringLiteral("E7"));
+        employees::savePhoto(writeSource(jpegOf(Qt::blue)), QStringLiteral("E7"));
+        const QString path = photoTempFilePath(QStringLiteral("E7"));
+        QVERIFY(QDir().mkpath(AppFacts::tempDirectory()));
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(first.size() * 3, 'x')) > 0);
+        earlier.close();
+        QCOMPARE(employees::fetchPhoto(QStringLiteral("E7")).value_or(QString()), path);
+        QVERIFY(readFile(path) == first);
+    }
+
+    // A window showing the photograph never fails: it goes on without a picture and says why. No
+    // photograph at all is no failure: nothing is written and nothing is said.
+    void loadPhotoFailsQuietly_data() {
+        QTest::addColumn<QString>("breakage");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("no row") << "" << false;
+        QTest::newRow("row without bytes") << "empty" << false;
+        QTest::newRow("stored value is no picture") << "value" << true;
+        QTest::newRow("database file is no database") << "database" << true;
+        QTest::newRow("temp is a file") << "temp" << true;
+    }
+    void loadPhotoFailsQuietly() {
+        QFETCH(QString, breakage);
+        QFETCH(bool, fails);
+        const QByteArray stored = breakage == "empty" ? "" : breakage == "value" ? "text" : jpegOf(Qt::red);
+        if (breakage != "database") {
+            employees::savePhoto(writeSource(jpegOf(Qt::red)), QStringLiteral("OTHER"));
+            if (!breakage.isEmpty())
+                employees::savePhoto(writeSource(stored), "E12");
+        }
+        if (breakage == "database" || breakage == "temp") { // a file where the database or temp/ should be
+            QFile garbage(breakage == "database" ? m_dir->filePath(AppFacts::databaseFileName())
+                                                 : AppFacts::tempDirectory());
+            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'g')) == 8192);
+        }
+        QString error = QStringLiteral("stale");
+        QVERIFY(employees::loadPhoto(QStringLiteral("E12"), &error).isNull());
+        QCOMPARE(error.isEmpty(), !fails);
+        if (!fails)
+            QVERIFY(QDir(AppFacts::tempDirectory()).isEmpty());
+    }
+
+    // Both rows are stored or neither, and the connection stays usable after a rolled-back attempt. An
+    // update changes the one row it names, and only when that row still exists.
+    void employeeRowsAreWrittenWhole() {
+        data::Connection connection;
+        connection.open();
+        data::Command command;
+        command.setActiveConnection(&connection);
+        const auto fails = [](const std::function<void()>& action) {
+            try {
+                action();
+            } catch (const AppError&) {
+                return true;
+            }
+            return false;
+        };
+        const employees::EmployeeFields ann{"Ann", "B", "Cole", QString(), "E1"};
+        const QString gone = m_sources->filePath(QStringLiteral("gone.jpg"));
+        QVERIFY(fails([&] { employees::addEmployee(command, ann, gone); }));
+        QCOMPARE(count(connection, "SELECT * FROM EmployeeTable"), 0);
+        const qint64 key = employees::addEmployee(command, ann, writeSource(jpegOf(Qt::red)));
+        employees::addEmployee(command, {"Bob", "C", "Dunn", QString(), "E2"}, QString());
+        QCOMPARE(count(connection, "SELECT * FROM EmployeeTable"), 2);
+        QCOMPARE(count(connection, "SELECT * FROM Attachments WHERE EmployeeIdentification = 'E1'"), 1);
+        QCOMPARE(count(connection, "SELECT * FROM Attachments"), 1);
+
+        const employees::EmployeeFields anna{"Anna", "B", "Cole", QString(), "E1"};
+        for (const QString& missing : {QString::number(key + 5), QString::number(key) + " OR 1=1"})
+            QVERIFY(fails([&] { employees::updateEmployee(command, missing, anna); }));
+        employees::updateEmployee(command, QString::number(key), anna);
+        QCOMPARE(count(connection, "SELECT * FROM EmployeeTable WHERE EmployeeFirstName = 'Anna'"), 1);
+        QCOMPARE(count(connection, "SELECT * FROM EmployeeTable WHERE EmployeeFirstName = 'Bob'"), 1);
+        // An empty box is stored as empty text, as the form always wrote it, never as Null.
+        QCOMPARE(count(connection, "SELECT * FROM EmployeeTable WHERE Title = ''"), 2);
+    }
 };
-
-void TestPhotoStore::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_sources = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid() && m_sources->isValid());
-    AppFacts::setApplicationDirectory(m_dir->path());
-}
-
-void TestPhotoStore::cleanup() {
-    m_dir.reset();
-    m_sources.reset();
-}
-
-QString TestPhotoStore::writeSource(const QByteArray& bytes) {
-    const QString path = QDir(m_sources->path()).filePath(QString::number(++m_sourceCount) + ".jpg");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
-
-void TestPhotoStore::photographRoundTripsByteForByte_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("zeros and high bytes") << QByteArray("\0\xff\0\x80\0", 5);
-    QTest::newRow("20 MB") << randomBytes(20 * 1024 * 1024, 7);
-}
-
-void TestPhotoStore::photographRoundTripsByteForByte() {
-    QFETCH(QByteArray, bytes);
-    employees::savePhoto(writeSource(bytes), QStringLiteral("E100"));
-    // temp/ does not exist yet, as on a fresh installation.
-    const std::optional<QString> fetched = employees::fetchPhoto(QStringLiteral("E100"));
-    QVERIFY(fetched);
-    QCOMPARE(*fetched, photoTempFilePath(QStringLiteral("E100")));
-    QVERIFY(readFile(*fetched) == bytes);
-}
-
-// A longer copy left from an earlier photograph must not leave its tail behind.
-void TestPhotoStore::firstRowReplacesWholeTemporaryFile() {
-    const QByteArray first = jpegOf(Qt::red);
-    employees::savePhoto(writeSource(first), QStringLiteral("E7"));
-    employees::savePhoto(writeSource(jpegOf(Qt::blue)), QStringLiteral("E7"));
-    QVERIFY(QDir().mkpath(AppFacts::tempDirectory()));
-    QFile earlier(photoTempFilePath(QStringLiteral("E7")));
-    QVERIFY(earlier.open(QIODevice::WriteOnly));
-    earlier.write(randomBytes(first.size() * 3, 1));
-    earlier.close();
-
-    QVERIFY(employees::fetchPhoto(QStringLiteral("E7")));
-    QVERIFY(readFile(photoTempFilePath(QStringLiteral("E7"))) == first);
-}
-
-void TestPhotoStore::codesNeverWriteOutsideTemp_data() {
-    QTest::addColumn<QString>("code");
-    QTest::newRow("climbs far") << QStringLiteral("../../../../x");
-    QTest::newRow("backslash") << QStringLiteral("..\\x");
-    QTest::newRow("absolute") << QStringLiteral("/tmp/pellorin-photo");
-    QTest::newRow("quote") << QStringLiteral("O'Brien");
-}
-
-void TestPhotoStore::codesNeverWriteOutsideTemp() {
-    QFETCH(QString, code);
-    const QByteArray bytes = jpegOf(Qt::red);
-    employees::savePhoto(writeSource(bytes), code);
-    // Where pasting the code into the path would have put the file.
-    const QString naive = QDir::cleanPath(AppFacts::tempDirectory() + u'/' + code + QStringLiteral(".jpg"));
-
-    const std::optional<QString> fetched = employees::fetchPhoto(code);
-    QVERIFY(fetched);
-    QVERIFY(readFile(*fetched) == bytes);
-    QCOMPARE(filesUnder(m_dir->path()), QStringList{QStringLiteral("temp/") + QFileInfo(*fetched).fileName()});
-    if (!naive.startsWith(AppFacts::tempDirectory() + u'/'))
-        QVERIFY2(!QFileInfo::exists(naive), qPrintable(naive));
-}
-
-void TestPhotoStore::noPhotographWritesNoFile_data() {
-    QTest::addColumn<bool>("storeEmptyValue");
-    QTest::newRow("no row") << false;
-    QTest::newRow("row without bytes") << true;
-}
-
-void TestPhotoStore::noPhotographWritesNoFile() {
-    QFETCH(bool, storeEmptyValue);
-    employees::savePhoto(writeSource(jpegOf(Qt::red)), QStringLiteral("OTHER"));
-    if (storeEmptyValue)
-        employees::savePhoto(writeSource(QByteArray()), QStringLiteral("E9"));
-    QVERIFY(!employees::fetchPhoto(QStringLiteral("E9")));
-    QCOMPARE(filesUnder(m_dir->path()), QStringList());
-    // No photograph is not a failure: the window shows none and says nothing.
-    QString error = QStringLiteral("stale");
-    QVERIFY(employees::loadPhoto(QStringLiteral("E9"), &error).isNull());
-    QCOMPARE(error, QString());
-}
-
-// Bound as Null, the row could never be found again by its code.
-void TestPhotoStore::emptyCodeIsStoredAsEmptyText() {
-    const QByteArray bytes = jpegOf(Qt::red);
-    employees::savePhoto(writeSource(bytes), QString());
-    const auto rows = photoRows();
-    QCOMPARE(rows.size(), 1);
-    QVERIFY(!rows.front().first.isNull());
-    const std::optional<QString> fetched = employees::fetchPhoto(QStringLiteral(""));
-    QVERIFY(fetched && readFile(*fetched) == bytes);
-}
-
-void TestPhotoStore::loadPhotoFailsQuietly_data() {
-    QTest::addColumn<QString>("breakage");
-    QTest::newRow("stored value is no picture") << QStringLiteral("value");
-    QTest::newRow("database file is no database") << QStringLiteral("database");
-    QTest::newRow("temp is a file") << QStringLiteral("temp");
-}
-
-void TestPhotoStore::loadPhotoFailsQuietly() {
-    QFETCH(QString, breakage);
-    const QString code = QStringLiteral("E12");
-    if (breakage == QLatin1String("database")) {
-        QFile garbage(QDir(m_dir->path()).filePath(AppFacts::databaseFileName()));
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(randomBytes(8192, 3));
-    } else {
-        employees::savePhoto(writeSource(breakage == QLatin1String("value") ? "text" : jpegOf(Qt::red)), code);
-    }
-    if (breakage == QLatin1String("temp")) {
-        QFile blocker(AppFacts::tempDirectory());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-    }
-    QString error;
-    QVERIFY(employees::loadPhoto(code, &error).isNull());
-    QVERIFY(!error.isEmpty());
-}
-
-void TestPhotoStore::employeeAndPhotoAreStoredTogether_data() {
-    QTest::addColumn<QString>("photo"); // "", "present", "missing" or "folder"
-    QTest::addColumn<bool>("stored");
-    QTest::newRow("with photograph") << QStringLiteral("present") << true;
-    QTest::newRow("without photograph") << QString() << true;
-    QTest::newRow("photograph vanished") << QStringLiteral("missing") << false;
-    QTest::newRow("photograph is a folder") << QStringLiteral("folder") << false;
-}
-
-void TestPhotoStore::employeeAndPhotoAreStoredTogether() {
-    QFETCH(QString, photo);
-    QFETCH(bool, stored);
-    QString path;
-    if (photo == QLatin1String("present"))
-        path = writeSource(jpegOf(Qt::red));
-    else if (photo == QLatin1String("missing"))
-        path = QDir(m_sources->path()).filePath(QStringLiteral("gone.jpg"));
-    else if (photo == QLatin1String("folder"))
-        path = m_sources->path();
-
-    data::Connection connection;
-    connection.open();
-    data::Command command;
-    command.setActiveConnection(&connection);
-    bool thrown = false;
-    try {
-        employees::addEmployee(command, {"Ann", "B", "Cole", "Porter", "E13"}, path);
-    } catch (const AppError&) {
-        thrown = true;
-    }
-    QCOMPARE(thrown, !stored);
-    // The connection stays usable after a rolled-back attempt.
-    QCOMPARE(connection.execute(QStringLiteral("UPDATE EmployeeTable SET Title = ? WHERE EmployeeId = ?"),
-                                {QStringLiteral("x"), -1}),
-             0);
-    data::Recordset employeesStored;
-    employeesStored.open(QStringLiteral("SELECT * FROM EmployeeTable"), connection);
-    QCOMPARE(employeesStored.recordCount(), stored ? 1 : 0);
-    employeesStored.close();
-    connection.close();
-
-    const auto rows = photoRows();
-    QCOMPARE(rows.size(), photo == QLatin1String("present") ? 1 : 0);
-    if (!rows.isEmpty())
-        QCOMPARE(rows.front().first.toString(), QStringLiteral("E13"));
-}
-
-void TestPhotoStore::updateNeedsAnExistingRow_data() {
-    QTest::addColumn<QString>("recordId");
-    QTest::addColumn<bool>("updated");
-    QTest::newRow("existing row") << QStringLiteral("1") << true;
-    QTest::newRow("deleted row") << QStringLiteral("2") << false;
-    QTest::newRow("not a number") << QStringLiteral("1 OR 1=1") << false;
-}
-
-void TestPhotoStore::updateNeedsAnExistingRow() {
-    QFETCH(QString, recordId);
-    QFETCH(bool, updated);
-    data::Connection connection;
-    connection.open();
-    data::Command command;
-    command.setActiveConnection(&connection);
-    employees::addEmployee(command, {"Ann", "B", "Cole", QString(), "E1"}, QString());
-    bool thrown = false;
-    try {
-        employees::updateEmployee(command, recordId, {"Anna", "B", "Cole", QString(), "E2"});
-    } catch (const AppError&) {
-        thrown = true;
-    }
-    QCOMPARE(thrown, !updated);
-    data::Recordset rows;
-    rows.open(QStringLiteral("SELECT * FROM EmployeeTable"), connection);
-    QCOMPARE(rows.text(QStringLiteral("EmployeeFirstName")), QString(updated ? "Anna" : "Ann"));
-    // An empty title is stored as empty text, as the form always wrote it.
-    QVERIFY(!rows.field(QStringLiteral("Title")).isNull());
-}
 
 QTEST_GUILESS_MAIN(TestPhotoStore)
 #include "tst_photostore.moc"
