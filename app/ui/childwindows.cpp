@@ -61,7 +61,10 @@ void fillWindowsMenu(QMenu* menu) {
     const QList<QMdiSubWindow*> windows = mdi->subWindowList(QMdiArea::CreationOrder);
     int number = 1;
     for (QMdiSubWindow* sub : windows) {
-        const QString caption = sub->widget() ? sub->widget()->windowTitle() : sub->windowTitle();
+        QString caption = sub->widget() ? sub->widget()->windowTitle() : sub->windowTitle();
+        // A window without a caption (a badge) is listed by its accessible name instead of a blank line.
+        if (caption.isEmpty() && sub->widget())
+            caption = sub->widget()->accessibleName();
         QAction* action = menu->addAction(QStringLiteral("&%1 %2").arg(number++).arg(caption));
         action->setCheckable(true);
         action->setChecked(sub == mdi->activeSubWindow());

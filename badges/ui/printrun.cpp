@@ -53,6 +53,7 @@ void runPrint(Form2& explorer, bool selectedOnly) {
             badgeName(model->cell(row, FirstName), model->cell(row, MiddleName), model->cell(row, LastName)));
         badge->label3()->setText(model->cell(row, Title));
         badge->setEmployeeId(model->cell(row, Code));
+        badge->setAccessibleName(QStringLiteral("Badge: %1").arg(badge->label2()->text()));
         ChildWindows::show(badge, true);
     }
 }
