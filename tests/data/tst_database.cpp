@@ -5,7 +5,6 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/clsdatabaseconnection.h"
-#include "data/command.h"
 #include "data/connection.h"
 #include "data/connectionstring.h"
 #include "data/recordset.h"
@@ -27,12 +26,9 @@ private slots:
     void textEqualityIgnoresCaseButNotAccents();
     void hostileTextRoundTrips_data();
     void hostileTextRoundTrips();
-    void unopenableDatabaseNamesFileAndCause_data();
     void unopenableDatabaseNamesFileAndCause();
     void badStatementNamesStatement();
     void twoConnectionsAreIndependent();
-    void commandReportsRowsAffected();
-    void transactionRollsBackBoth();
 };
 
 void TestDatabase::firstStartCreatesEveryTable() {
@@ -207,15 +203,9 @@ void TestDatabase::hostileTextRoundTrips() {
     QCOMPARE(dir.count("EmployeeTable"), 1);
 }
 
-void TestDatabase::unopenableDatabaseNamesFileAndCause_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("cause");
-    QTest::newRow("not a database") << QByteArray(4096, 'z') << QStringLiteral("not a database");
-}
-
 void TestDatabase::unopenableDatabaseNamesFileAndCause() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, cause);
+    const QByteArray content(4096, 'z');
+    const QString cause = QStringLiteral("not a database");
     TestAppDir dir;
     QFile file(dir.file("Pellorin.db"));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -269,38 +259,6 @@ void TestDatabase::twoConnectionsAreIndependent() {
     one.close();
     QVERIFY(!b.eof());
     QCOMPARE(b.text("EmployeeFirstName"), QStringLiteral("a"));
-}
-
-void TestDatabase::commandReportsRowsAffected() {
-    TestAppDir dir;
-    for (int i = 0; i < 4; ++i)
-        dir.addEmployee("a", "b", "c", "", "X");
-    data::Connection c;
-    c.open();
-    data::Command command;
-    command.setActiveConnection(&c);
-    command.setCommandText(
-        "UPDATE EmployeeTable SET EmployeeTable.Title = ? WHERE (EmployeeTable.EmployeeId= ?);");
-    command.setParameters({"Boss", 2});
-    QVERIFY(!command.execute());
-    QCOMPARE(command.recordsAffected(), 1);
-    command.setCommandText("SELECT * From EmployeeTable Order by EmployeeId DESC");
-    command.setParameters({});
-    auto rs = command.execute();
-    QVERIFY(rs);
-    QCOMPARE(rs->field("EmployeeId").toInt(), 4);
-}
-
-void TestDatabase::transactionRollsBackBoth() {
-    TestAppDir dir;
-    data::Connection c;
-    c.open();
-    c.beginTransaction();
-    c.execute("INSERT INTO EmployeeTable (EmployeeFirstName) VALUES (?)", {"x"});
-    c.execute("INSERT INTO Attachments (EmployeeIdentification) VALUES (?)", {"x"});
-    c.rollback();
-    QCOMPARE(dir.count("EmployeeTable"), 0);
-    QCOMPARE(dir.count("Attachments"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
