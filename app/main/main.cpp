@@ -1,12 +1,12 @@
 // Starts Pellorin: chooses the application directory, installs the desktop platform and opens the
 // main window, which opens the first employee explorer.
-#include "app/appfacts.h"
 #include "app/apperror.h"
+#include "app/appfacts.h"
 #include "app/ui/guardedapplication.h"
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
 #include "badges/ui/printrun.h"
-#include "employees/ui/form1.h"
+#include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
 
 #include <QDir>
@@ -46,15 +46,7 @@ int main(int argc, char* argv[]) {
     }
 
     Form2::setPrintRun(badges::ui::runPrint);
-    MDIForm1::Factories factories;
-    factories.newExplorer = [] { return new Form2(); };
-    factories.newEditor = [] { return new Form1(); };
-    factories.childMenus = [](QWidget* window) {
-        if (auto* explorer = qobject_cast<Form2*>(window))
-            return explorer->menus();
-        return QList<QMenu*>();
-    };
-    MDIForm1 mainWindow(factories);
+    MDIForm1 mainWindow(employeeWindowFactories());
     mainWindow.show();
     return QApplication::exec();
 }

@@ -7,6 +7,7 @@
 #include "app/ui/childwindows.h"
 #include "app/ui/mdiform1.h"
 #include "employees/employeelist.h"
+#include "employees/ui/employeewindows.h"
 #include "employees/ui/form1.h"
 #include "employees/ui/form2.h"
 
@@ -18,18 +19,6 @@
 #include <QtTest>
 
 namespace {
-
-MDIForm1::Factories factories() {
-    MDIForm1::Factories f;
-    f.newExplorer = [] { return new Form2(); };
-    f.newEditor = [] { return new Form1(); };
-    f.childMenus = [](QWidget* window) {
-        if (auto* explorer = qobject_cast<Form2*>(window))
-            return explorer->menus();
-        return QList<QMenu*>();
-    };
-    return f;
-}
 
 QStringList menuNames(const MDIForm1& window) {
     QStringList names;
@@ -70,7 +59,7 @@ private slots:
 void TestMainWindow::opensOneExplorerAtStart() {
     TestAppDir dir;
     ScriptedPlatform platform;
-    MDIForm1 window(factories());
+    MDIForm1 window(employeeWindowFactories());
     QCOMPARE(window.windowTitle(), QStringLiteral("Pellorin - Desktop Version"));
     QCOMPARE(window.area()->subWindowList().size(), 1);
     QVERIFY(explorerOf(window.area()->subWindowList().first()));
@@ -79,7 +68,7 @@ void TestMainWindow::opensOneExplorerAtStart() {
 void TestMainWindow::explorerMenusReplaceOwnWhileActive() {
     TestAppDir dir;
     ScriptedPlatform platform;
-    MDIForm1 window(factories());
+    MDIForm1 window(employeeWindowFactories());
     window.show();
     QMdiSubWindow* sub = window.area()->subWindowList().first();
     window.area()->setActiveSubWindow(sub);
@@ -97,7 +86,7 @@ void TestMainWindow::explorerMenusReplaceOwnWhileActive() {
 void TestMainWindow::ownMenusWithoutExplorer() {
     TestAppDir dir;
     ScriptedPlatform platform;
-    MDIForm1 window(factories());
+    MDIForm1 window(employeeWindowFactories());
     window.show();
     window.area()->closeAllSubWindows();
     QTRY_COMPARE(window.area()->subWindowList().size(), 0);
@@ -117,7 +106,7 @@ void TestMainWindow::secondExplorerIsIndependent() {
     dir.addEmployee("b", "m", "Beta", "", "");
     dir.addEmployee("a", "m", "Alpha", "", "");
     ScriptedPlatform platform;
-    MDIForm1 window(factories());
+    MDIForm1 window(employeeWindowFactories());
     window.show();
     shownItem(window, "mnuEmployeeExplorer")->trigger();
     const QList<QMdiSubWindow*> subs = window.area()->subWindowList(QMdiArea::CreationOrder);
@@ -134,7 +123,7 @@ void TestMainWindow::secondExplorerIsIndependent() {
 void TestMainWindow::windowsMenuListsChildrenByCaption() {
     TestAppDir dir;
     ScriptedPlatform platform;
-    MDIForm1 window(factories());
+    MDIForm1 window(employeeWindowFactories());
     window.show();
     explorerOf(window.area()->subWindowList().first())->addEmployee();
     QMenu* windows = window.findChild<QMenu*>("mnuWindows");
@@ -154,7 +143,7 @@ void TestMainWindow::exitEndsAtOnce() {
     const auto previous = ChildWindows::exitApplication;
     ChildWindows::exitApplication = [&exits] { ++exits; };
     {
-        MDIForm1 window(factories());
+        MDIForm1 window(employeeWindowFactories());
         window.show();
         explorerOf(window.area()->subWindowList().first())->addEmployee();
         shownItem(window, "MnuExit")->trigger();

@@ -1,5 +1,6 @@
 // Badge print runs from the explorer's list: which badge windows open, in which order, with which texts,
 // and what the operator is told when there is no company name yet.
+#include "../support/explorerselection.h"
 #include "../support/testappdir.h"
 
 #include "app/scriptedplatform.h"
@@ -20,14 +21,6 @@
 #include <optional>
 
 namespace {
-
-void selectRows(Form2& explorer, const QList<int>& rows) {
-    QTreeView* list = explorer.LstStudenInformation();
-    list->clearSelection();
-    for (int row : rows)
-        list->selectionModel()->select(explorer.listModel()->index(row, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
 
 // What each badge window in the workspace shows, in the order the windows were opened.
 QList<QStringList> texts(QMdiArea& area) {

@@ -1,4 +1,5 @@
 // The employee explorer driven as an operator would: fills, column clicks, toolbar, delete questions.
+#include "../support/explorerselection.h"
 #include "../support/testappdir.h"
 
 #include "app/appfacts.h"
@@ -27,14 +28,6 @@ QStringList column(Form2& explorer, int place) {
 
 void clickHeading(Form2& explorer, int section) {
     emit explorer.LstStudenInformation()->header()->sectionClicked(section);
-}
-
-void selectRows(Form2& explorer, const QList<int>& rows) {
-    QTreeView* list = explorer.LstStudenInformation();
-    list->clearSelection();
-    for (int row : rows)
-        list->selectionModel()->select(explorer.listModel()->index(row, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 QList<Form1*> openEditors() {
