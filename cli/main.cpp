@@ -33,6 +33,13 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
+    "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
+    "                                   store a file; prints its record number and version\n"
+    "  attachments get KEY --out FILE   write a stored file to FILE\n"
+    "  attachments list [--person ID]   stored files: key, name, version, person, description\n"
+    "  attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]\n"
+    "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
+    "                                   case ignored): key, name, version\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
@@ -81,6 +88,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("attachments"), cli::attachments},
     };
 
     try {
