@@ -1,6 +1,7 @@
 // ClsBinaryFunctions on a database of its own: versioned uploads, byte-exact round trips, answers of
 // false that leave nothing half-done, the search over stored rows, and files written inside temp/.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "app/windows1252.h"
@@ -18,15 +19,7 @@
 namespace {
 
 QString writeFile(const TestAppDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile file(dir.file(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return file.fileName();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return writeTestFile(dir.file(name), bytes);
 }
 
 struct Store {
@@ -119,7 +112,7 @@ void TestBinaryFunctions::roundTripsByteForByte() {
     // Over a longer file, which ends up exactly as long as the stored one.
     const QString target = writeFile(*m_dir, "out.bin", QByteArray(size + 100, 'z'));
     QVERIFY(store.transfer.DownLoadDoc(rsDownLoad, target));
-    QCOMPARE(readFile(target), bytes);
+    QCOMPARE(readTestFile(target), bytes);
 }
 
 void TestBinaryFunctions::failuresAnswerFalseAndLeaveNothing() {
@@ -143,7 +136,7 @@ void TestBinaryFunctions::failuresAnswerFalseAndLeaveNothing() {
     data::Recordset nullRow;
     nullRow.open("select * from Attachments", store.connection);
     QVERIFY(!store.transfer.DownLoadDoc(nullRow, target));
-    QCOMPARE(readFile(target), QByteArray("kept"));
+    QCOMPARE(readTestFile(target), QByteArray("kept"));
     // A folder where the file should go.
     store.upload(*m_dir, "x.txt", "x");
     data::Recordset row;
@@ -203,13 +196,13 @@ void TestBinaryFunctions::viewWritesInsideTemp() {
     ClsBinaryFunctions view;
     view.ViewDocument(QString::number(plain));
     QCOMPARE(view.viewedFilePath(), m_dir->file("temp/report.pdf"));
-    QCOMPARE(readFile(view.viewedFilePath()), QByteArray("%PDF-1.4 long"));
+    QCOMPARE(readTestFile(view.viewedFilePath()), QByteArray("%PDF-1.4 long"));
     view.ViewDocument(QString::number(climbing));
     QCOMPARE(QFileInfo(view.viewedFilePath()).absolutePath(), m_dir->file("temp"));
-    QCOMPARE(readFile(view.viewedFilePath()), QByteArray("short"));
+    QCOMPARE(readTestFile(view.viewedFilePath()), QByteArray("short"));
     // The caller's name wins; a shorter file replaces a longer one whole.
     view.ViewDocument(QString::number(climbing), "report.pdf");
-    QCOMPARE(readFile(m_dir->file("temp/report.pdf")), QByteArray("short"));
+    QCOMPARE(readTestFile(m_dir->file("temp/report.pdf")), QByteArray("short"));
 }
 
 void TestBinaryFunctions::viewReportsWhatIsMissing() {
