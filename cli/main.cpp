@@ -1,6 +1,7 @@
 // pellorin-cli: the employee database, photographs, company name and badges without a screen.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "cli/cli.h"
 #include "cli/commands.h"
 
 #include <QGuiApplication>
@@ -55,26 +56,26 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 
 void fail(const QString& message) {
-    std::fprintf(stderr, "pellorin-cli: %s\n", qPrintable(message.simplified()));
+    const QByteArray text = cli::terminalSafe(message.simplified()).toUtf8();
+    std::fprintf(stderr, "pellorin-cli: %s\n", text.constData());
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Read before Qt sees the command line: Qt would take options of its own out of it (-reverse,
+    // -platform) and drop a leading byte-order mark from values.
+    QStringList args = cli::decodeArguments(argc, argv);
     // Badges and barcodes draw text, which needs a GUI application; no screen is ever opened.
     qInstallMessageHandler(quietMessages);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QStringList args = QGuiApplication::arguments().mid(1);
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
 
-    if (args.isEmpty() || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(usage, args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
-    }
-    if (args.contains(QLatin1String("--version"))) {
-        std::printf("pellorin-cli %s\n", qPrintable(AppFacts::version()));
-        return 0;
+    if (args.isEmpty()) {
+        std::fputs(usage, stderr);
+        return 2;
     }
 
     const std::map<QString, std::function<int(cli::Arguments&)>> commands = {
@@ -92,24 +93,48 @@ int main(int argc, char* argv[]) {
     };
 
     try {
-        // --data-dir may stand before the command; what follows the command belongs to it.
-        QString dataDir;
-        if (!args.isEmpty() && args.first().startsWith(QLatin1String("--data-dir"))) {
-            cli::Arguments global(args.mid(0, args.first().contains(QLatin1Char('=')) ? 1 : 2));
-            dataDir = global.option(QStringLiteral("data-dir")).value_or(QString());
-            args = args.mid(args.first().contains(QLatin1Char('=')) ? 1 : 2);
+        // Options before the command belong to the companion; what follows the command belongs to it.
+        std::optional<QString> dataDir;
+        while (!args.isEmpty() && args.first().startsWith(QLatin1String("-"))) {
+            const QString first = args.takeFirst();
+            if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+                std::fputs(usage, stdout);
+                return 0;
+            }
+            if (first == QLatin1String("--version")) {
+                std::printf("pellorin-cli %s\n", qPrintable(AppFacts::version()));
+                return 0;
+            }
+            if (first == QLatin1String("--data-dir") || first.startsWith(QLatin1String("--data-dir="))) {
+                QStringList pair = {first};
+                if (first == QLatin1String("--data-dir") && !args.isEmpty())
+                    pair.append(args.takeFirst());
+                cli::Arguments global(pair);
+                dataDir = global.option(QStringLiteral("data-dir"));
+                continue;
+            }
+            throw cli::UsageError{QStringLiteral("unknown option %1 before the command; see --help")
+                                      .arg(cli::terminalSafe(first))};
         }
         if (args.isEmpty())
             throw cli::UsageError{QStringLiteral("no command given; see --help")};
         const QString name = args.takeFirst();
         const auto command = commands.find(name);
         if (command == commands.end())
-            throw cli::UsageError{QStringLiteral("unknown command \"%1\"; see --help").arg(name)};
+            throw cli::UsageError{
+                QStringLiteral("unknown command \"%1\"; see --help").arg(cli::terminalSafe(name))};
         cli::Arguments commandArgs(args);
-        if (dataDir.isEmpty())
-            dataDir = commandArgs.option(QStringLiteral("data-dir")).value_or(QString());
-        AppFacts::setApplicationDirectory(
-            AppFacts::resolveApplicationDirectory(dataDir, QGuiApplication::applicationDirPath()));
+        if (commandArgs.flag(QStringLiteral("help"))) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (const std::optional<QString> named = commandArgs.option(QStringLiteral("data-dir"))) {
+            if (dataDir)
+                throw cli::UsageError{QStringLiteral("--data-dir is given twice")};
+            dataDir = named;
+        }
+        AppFacts::setApplicationDirectory(AppFacts::resolveApplicationDirectory(
+            dataDir.value_or(QString()), QGuiApplication::applicationDirPath()));
         AppFacts::ensureApplicationDirectory();
         return command->second(commandArgs);
     } catch (const cli::UsageError& error) {
