@@ -15,5 +15,7 @@ int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
+int checkDatabase(Arguments& args);
+int backupDatabase(Arguments& args);
 
 } // namespace cli
