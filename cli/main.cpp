@@ -4,6 +4,8 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -16,10 +18,12 @@ const char* usage =
     "Usage: pellorin-cli [--data-dir DIR] COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
-    "  list [--order COLUMN] [--desc]   employees as the explorer lists them, tab-separated:\n"
+    "  list [--order COLUMN] [--desc] [--format tsv|csv|json]\n"
+    "                                   employees as the explorer lists them, tab-separated:\n"
     "                                   key, first, middle, last, title, code (default order: last name)\n"
     "  delete KEY...                    delete the employees with these record numbers\n"
-    "  sql \"STATEMENT\"                  run one Access-style SQL statement; a SELECT prints its rows\n"
+    "  sql \"STATEMENT\" [--format tsv|csv|json]\n"
+    "                                   run one Access-style SQL statement; a SELECT prints its rows\n"
     "  add --first F --middle M --last L [--title T] [--code C] [--photo FILE]\n"
     "                                   add an employee (with a photograph); prints the record number\n"
     "  update KEY [--first F] [--middle M] [--last L] [--title T] [--code C]\n"
@@ -40,10 +44,23 @@ const char* usage =
     "  attachments list [--person ID]   stored files: key, name, version, person, description\n"
     "  attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]\n"
     "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
-    "                                   case ignored): key, name, version\n"
+    "                                   case ignored): key, name, version; list and search take\n"
+    "                                   --format tsv|csv|json\n"
+    "  check                            check the database file and its links; exit status 1 on problems\n"
+    "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
+    "\n"
+    "  --format tsv|csv|json  output that a script reads back exactly: TSV with \\\\, \\t, \\n, \\r escaped\n"
+    "                         and \\N for no value; CSV as RFC 4180; JSON {\"columns\": [...], \"rows\": "
+    "[...]}\n"
+    "  --                     ends the options: what follows is taken as it is\n"
+    "                         (photo get --out FILE -- --x)\n"
     "\n"
     "Options:\n"
-    "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
+    "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME);\n"
+    "                   without it, this program's folder when it holds Pellorin.db, otherwise\n"
+    "                   ~/.local/share/Pellorin, the folder the Pellorin program uses too\n"
+    "  --create         create the folder named by --data-dir when it does not exist (only for\n"
+    "                   commands that store data)\n"
     "  --help           this text\n"
     "  --version        the program's version\n";
 
@@ -90,11 +107,19 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("attachments"), cli::attachments},
+        {QStringLiteral("check"), cli::checkDatabase},
+        {QStringLiteral("backup"), cli::backupDatabase},
     };
+
+    // These never store anything, so they never create a data folder either.
+    const QStringList readingCommands = {
+        QStringLiteral("list"),  QStringLiteral("photo"), QStringLiteral("check"),  QStringLiteral("backup"),
+        QStringLiteral("badge"), QStringLiteral("print"), QStringLiteral("barcode")};
 
     try {
         // Options before the command belong to the companion; what follows the command belongs to it.
         std::optional<QString> dataDir;
+        bool create = false;
         while (!args.isEmpty() && args.first().startsWith(QLatin1String("-"))) {
             const QString first = args.takeFirst();
             if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
@@ -111,6 +136,10 @@ int main(int argc, char* argv[]) {
                     pair.append(args.takeFirst());
                 cli::Arguments global(pair);
                 dataDir = global.option(QStringLiteral("data-dir"));
+                continue;
+            }
+            if (first == QLatin1String("--create")) {
+                create = true;
                 continue;
             }
             throw cli::UsageError{QStringLiteral("unknown option %1 before the command; see --help")
@@ -133,8 +162,21 @@ int main(int argc, char* argv[]) {
                 throw cli::UsageError{QStringLiteral("--data-dir is given twice")};
             dataDir = named;
         }
-        AppFacts::setApplicationDirectory(AppFacts::resolveApplicationDirectory(
-            dataDir.value_or(QString()), QGuiApplication::applicationDirPath()));
+        create = commandArgs.flag(QStringLiteral("create")) || create;
+        if (create && readingCommands.contains(name))
+            throw cli::UsageError{
+                QStringLiteral("--create is for commands that store data; %1 only reads").arg(name)};
+        const AppFacts::DataDirectory dir =
+            AppFacts::chooseDataDirectory(dataDir.value_or(QString()), QGuiApplication::applicationDirPath());
+        AppFacts::setApplicationDirectory(dir.path);
+        if (!dir.notice.isEmpty())
+            fail(QStringLiteral("note: ") + dir.notice);
+        // A mistyped --data-dir would otherwise create an empty database and list nothing.
+        if (dir.named && !QFileInfo(dir.path).isDir() && !create)
+            throw AppError(QStringLiteral("the data folder %1 does not exist; check the folder given with "
+                                          "--data-dir or PELLORIN_HOME, or add --create to a command that "
+                                          "stores data to start a new one there")
+                               .arg(QDir::toNativeSeparators(dir.path)));
         AppFacts::ensureApplicationDirectory();
         return command->second(commandArgs);
     } catch (const cli::UsageError& error) {
