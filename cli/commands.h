@@ -17,5 +17,6 @@ int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
+int attachments(Arguments& args);
 
 } // namespace cli
