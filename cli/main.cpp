@@ -38,15 +38,16 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
-    "  check                            check the database file and its links; exit status 1 on problems\n"
-    "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
     "                                   store a file; prints its record number and version\n"
     "  attachments get KEY --out FILE   write a stored file to FILE\n"
     "  attachments list [--person ID]   stored files: key, name, version, person, description\n"
     "  attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]\n"
     "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
-    "                                   case ignored): key, name, version\n"
+    "                                   case ignored): key, name, version; list and search take\n"
+    "                                   --format tsv|csv|json\n"
+    "  check                            check the database file and its links; exit status 1 on problems\n"
+    "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "\n"
     "  --format tsv|csv|json  output that a script reads back exactly: TSV with \\\\, \\t, \\n, \\r escaped\n"
     "                         and \\N for no value; CSV as RFC 4180; JSON {\"columns\": [...], \"rows\": "
@@ -105,9 +106,9 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("attachments"), cli::attachments},
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
-        {QStringLiteral("attachments"), cli::attachments},
     };
 
     // These never store anything, so they never create a data folder either.
