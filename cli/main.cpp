@@ -33,6 +33,11 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
+    "  library folders | add-folder NAME [--type TYPE] | rename-folder ID NAME | delete-folder ID\n"
+    "  library documents FOLDER_ID [--all-versions] | upload FOLDER_ID FILE | get DOCUMENT_ID --out FILE\n"
+    "  library delete DOCUMENT_ID | assign DOCUMENT_ID EMPLOYEE_KEY | assigned EMPLOYEE_KEY\n"
+    "                                   the document library: folders (key, name, type, documents),\n"
+    "                                   versions (number, date, name, version) and employee links\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
@@ -81,6 +86,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("library"), cli::library},
     };
 
     try {
