@@ -61,7 +61,6 @@ StoredVersion uploadDocument(qint64 folderId, const QString& filePath, const Pro
     const qint64 version = nextVersion(title);
     data::Connection connection;
     connection.open();
-    data::checkFitsInDatabase(connection, info.size(), filePath);
     const std::optional<qint64> id = data::insertRowWithFile(
         connection, DocumentTable,
         {{QStringLiteral("ObjectIndex"), folderId},
