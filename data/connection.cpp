@@ -125,8 +125,12 @@ void Connection::openSqlite(const QString& file) {
     }
     {
         // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
+        // Counted in pages, whose size differs between older and newer files.
         QSqlQuery pragma(m_database);
-        pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
+        const int pageSize =
+            pragma.exec(QStringLiteral("PRAGMA page_size")) && pragma.next() ? pragma.value(0).toInt() : 4096;
+        pragma.exec(
+            QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(40 * 1024 * 1024 / qMax(pageSize, 512)));
     }
     if (needsSchemaCheck(info.absoluteFilePath())) {
         prepareTables();
@@ -143,8 +147,12 @@ void Connection::prepareTables() {
         if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()) {
             cause = errorText(query.lastError());
         } else {
-            if (query.value(0).toInt() == 0)
+            if (query.value(0).toInt() == 0) {
+                // Set before the first table: large stored documents then move in a sixteenth of the
+                // pages (and log frames) that the default size needs; existing files keep theirs.
+                query.exec(QStringLiteral("PRAGMA page_size=65536"));
                 query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            }
             for (const QString& statement : sqliteSchema()) {
                 if (!query.exec(statement)) {
                     cause =

@@ -93,6 +93,9 @@ void FrmDocExplorer::buildControls() {
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
     m_tree->setIconSize(QSize(16, 16));
+    // Long folder names scroll instead of being cut short in the narrow pane.
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->header()->setStretchLastSection(false);
     m_tree->setEditTriggers(QAbstractItemView::SelectedClicked);
     m_tree->setItemDelegate(new LabelEditDelegate(this));
     m_tree->installEventFilter(this);
@@ -120,7 +123,7 @@ void FrmDocExplorer::buildControls() {
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->resizeSection(0, ui::twips(1000));
     m_list->header()->resizeSection(1, ui::twips(1300));
-    m_list->header()->resizeSection(2, ui::twips(3000));
+    m_list->header()->resizeSection(2, ui::twips(2700));
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { AssignDocument(); });
 
@@ -193,6 +196,14 @@ void FrmDocExplorer::buildCommands() {
         if (!m_setMode)
             UpdateCommandStates();
     });
+}
+
+QSize FrmDocExplorer::sizeHint() const {
+    return QSize(ui::twips(9270), ui::twips(8430));
+}
+
+QSize FrmDocExplorer::minimumSizeHint() const {
+    return QSize(ui::twips(4000), ui::twips(3000));
 }
 
 QAction* FrmDocExplorer::command(const QString& name) const {

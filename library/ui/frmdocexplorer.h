@@ -82,6 +82,10 @@ public:
     // The pointer moved over the splitter, x in pixels relative to it.
     void splitterMouseMove(Qt::MouseButtons buttons, int x);
 
+    // The design's client area; the window has no layout to tell its frame how large to be.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -214,6 +214,12 @@ void TestLibraryCore::shorterVersionReplacesLongerCopy() {
     const QString second = library::copyDocumentToTemp(shorter);
     QCOMPARE(second, first);
     QCOMPARE(readFile(second), QByteArray("short"));
+    // A copy that cannot be replaced (here a folder stands in its place) is left alone.
+    QVERIFY(QFile::remove(first) && QDir().mkpath(first));
+    const QString beside = library::copyDocumentToTemp(longer);
+    QVERIFY(beside != first);
+    QCOMPARE(QFileInfo(beside).absolutePath(), QFileInfo(first).absolutePath());
+    QCOMPARE(readFile(beside).size(), 5000);
     QVERIFY_THROWS_EXCEPTION(AppError, library::copyDocumentToTemp(shorter + 100));
 }
 
