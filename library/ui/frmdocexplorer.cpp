@@ -115,15 +115,15 @@ void FrmDocExplorer::buildControls() {
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("LstStudenInformation"));
     m_list->setColumnCount(4);
-    m_list->setHeaderLabels({QStringLiteral("Number"), QStringLiteral("Date"), QStringLiteral("Name"),
-                             QStringLiteral("Version")});
+    m_list->setHeaderLabels(
+        {QStringLiteral("No."), QStringLiteral("Date"), QStringLiteral("Name"), QStringLiteral("Version")});
     m_list->setRootIsDecorated(false);
     m_list->setAllColumnsShowFocus(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->header()->resizeSection(0, ui::twips(1000));
-    m_list->header()->resizeSection(1, ui::twips(1300));
-    m_list->header()->resizeSection(2, ui::twips(2700));
+    m_list->header()->resizeSection(0, ui::twips(750));
+    m_list->header()->resizeSection(1, ui::twips(1250));
+    m_list->header()->resizeSection(2, ui::twips(2850));
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { AssignDocument(); });
 
