@@ -46,6 +46,11 @@ const char* usage =
     "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
     "                                   case ignored): key, name, version; list and search take\n"
     "                                   --format tsv|csv|json\n"
+    "  library folders | add-folder NAME [--type TYPE] | rename-folder ID NAME | delete-folder ID\n"
+    "  library documents FOLDER_ID [--all-versions] | upload FOLDER_ID FILE | get DOCUMENT_ID --out FILE\n"
+    "  library delete DOCUMENT_ID | assign DOCUMENT_ID EMPLOYEE_KEY | assigned EMPLOYEE_KEY\n"
+    "                                   the document library: folders (key, name, type, documents),\n"
+    "                                   versions (number, date, name, version) and employee links\n"
     "  check                            check the database file and its links; exit status 1 on problems\n"
     "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "\n"
@@ -107,6 +112,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("attachments"), cli::attachments},
+        {QStringLiteral("library"), cli::library},
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
     };
