@@ -33,6 +33,8 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
+    "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
+    "                                   database; --replace replaces one that holds data (kept as a backup)\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
@@ -81,6 +83,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("import-mdb"), cli::importMdb},
     };
 
     try {

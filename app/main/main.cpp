@@ -6,6 +6,7 @@
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
 #include "badges/ui/printrun.h"
+#include "data/legacy/ui/legacystart.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
 
@@ -44,6 +45,8 @@ int main(int argc, char* argv[]) {
         QMessageBox::critical(nullptr, AppFacts::applicationTitle(), error.description());
         return 1;
     }
+    if (legacy::ui::takeOverExistingInstallation(nullptr) == legacy::ui::StartOutcome::Failed)
+        return 1;
 
     Form2::setPrintRun(badges::ui::runPrint);
     MDIForm1 mainWindow(employeeWindowFactories());
