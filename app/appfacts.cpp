@@ -51,8 +51,9 @@ QString resolveApplicationDirectory(const QString& explicitDir, const QString& e
     if (!fromEnvironment.isEmpty())
         return QDir::cleanPath(QDir(fromEnvironment).absolutePath());
     // An existing installation keeps Pellorin.mdb beside the program; its data is taken over there.
-    if (!executableDir.isEmpty() && (QFileInfo::exists(QDir(executableDir).filePath(databaseFileName())) ||
-                                     QFileInfo::exists(QDir(executableDir).filePath(QStringLiteral("Pellorin.mdb")))))
+    if (!executableDir.isEmpty() &&
+        (QFileInfo::exists(QDir(executableDir).filePath(databaseFileName())) ||
+         QFileInfo::exists(QDir(executableDir).filePath(QStringLiteral("Pellorin.mdb")))))
         return QDir::cleanPath(executableDir);
     QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (userDir.isEmpty())

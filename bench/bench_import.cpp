@@ -75,7 +75,8 @@ int main(int argc, char* argv[]) {
     const double theirs = median(exports);
     std::printf("Sample.mdb (%lld bytes), median of %d rounds:\n", QFile(sample).size(), Rounds);
     std::printf("  import into a checked new database   %8.2f ms\n", ours);
-    std::printf("  mdb-export of the five tables         %8.2f ms (%lld bytes of CSV)\n", theirs, exportedBytes);
+    std::printf("  mdb-export of the five tables         %8.2f ms (%lld bytes of CSV)\n", theirs,
+                exportedBytes);
     std::printf("  ratio %.2f (target <= %.1f)\n", ours / theirs, Target);
     return 0;
 }

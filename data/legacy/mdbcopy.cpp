@@ -1,7 +1,7 @@
 #include "data/legacy/mdbcopy.h"
 
 #include "app/apperror.h"
-#include "data/legacy/mdbfile.h"
+#include "data/legacy/jetfile.h"
 #include "data/legacy/mdbtable.h"
 #include "data/legacy/readerprotocol.h"
 #include "data/legacy/sqlitetarget.h"
@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 
 #include <mdbtools.h>
-
 
 namespace legacy {
 
@@ -114,6 +113,7 @@ void copyTable(MdbTableReader& reader, SqliteTarget& target, const QString& tabl
             target.bind(i, value);
         }
         const qint64 rowid = target.insert();
+        qint64 rowBytes = 0;
         for (int i = 0; i < count; ++i) {
             if (!reader.columns()[size_t(i)].isLongBinary() || reader.isNull(i))
                 continue;
@@ -130,19 +130,21 @@ void copyTable(MdbTableReader& reader, SqliteTarget& target, const QString& tabl
                 progress.tick(work.permille());
             });
             target.closeBlob();
+            rowBytes += offset;
         }
+        target.rowDone(rowBytes);
         ++work.doneRows;
         progress.tick(work.permille());
     }
-    report(QStringList{protocol::Table, tableName, QString::number(reader.rowsRead()), QString::number(longValues),
-                       QString::number(longBytes)} +
+    report(QStringList{protocol::Table, tableName, QString::number(reader.rowsRead()),
+                       QString::number(longValues), QString::number(longBytes)} +
            longColumns);
 }
 
 } // namespace
 
 void copyMdbToSqlite(const QString& mdbPath, const QString& targetPath, const ReportLine& report) {
-    MdbFile file(mdbPath);
+    JetFile file(mdbPath);
     const QStringList fileTables = file.userTables();
     const QStringList known = data::tableNames();
 
@@ -153,12 +155,14 @@ void copyMdbToSqlite(const QString& mdbPath, const QString& targetPath, const Re
         return QString();
     };
     if (findTable(QStringLiteral("EmployeeTable")).isEmpty())
-        throw AppError(QStringLiteral("%1 holds no EmployeeTable, so it is not a Pellorin database (its tables: %2). "
-                                      "Choose the Pellorin.mdb of the existing installation.")
-                           .arg(QDir::toNativeSeparators(mdbPath),
-                                fileTables.isEmpty() ? QStringLiteral("none") : fileTables.join(QStringLiteral(", "))));
+        throw AppError(
+            QStringLiteral("%1 holds no EmployeeTable, so it is not a Pellorin database (its tables: %2). "
+                           "Choose the Pellorin.mdb of the existing installation.")
+                .arg(QDir::toNativeSeparators(mdbPath),
+                     fileTables.isEmpty() ? QStringLiteral("none") : fileTables.join(QStringLiteral(", "))));
 
-    report({protocol::Format, file.format() == JetFormat::Jet3 ? QStringLiteral("Jet3") : QStringLiteral("Jet4")});
+    report({protocol::Format,
+            file.format() == JetFormat::Jet3 ? QStringLiteral("Jet3") : QStringLiteral("Jet4")});
     for (const QString& table : fileTables) {
         const bool isKnown = std::any_of(known.begin(), known.end(), [&](const QString& name) {
             return name.compare(table, Qt::CaseInsensitive) == 0;

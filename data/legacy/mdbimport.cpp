@@ -139,22 +139,25 @@ ReaderReport runReader(const QString& mdbPath, const QString& tempPath, const Im
     if (cancelled)
         throw AppError(QStringLiteral("The import was cancelled; nothing was changed."));
     if (silent)
-        throw AppError(QStringLiteral("Reading %1 stopped making progress and was ended after %2 seconds; the "
-                                      "file is probably damaged. Repair it with Access (Compact and Repair "
-                                      "Database) and import it again.")
-                           .arg(shown(mdbPath))
-                           .arg(options.silenceLimitMs / 1000.0));
+        throw AppError(
+            QStringLiteral("Reading %1 stopped making progress and was ended after %2 seconds; the "
+                           "file is probably damaged. Repair it with Access (Compact and Repair "
+                           "Database) and import it again.")
+                .arg(shown(mdbPath))
+                .arg(options.silenceLimitMs / 1000.0));
     if (reader.exitStatus() == QProcess::CrashExit)
-        throw AppError(QStringLiteral("Reading %1 failed: the Access reader stopped unexpectedly, which a damaged "
-                                      "file causes. Repair it with Access (Compact and Repair Database) and "
-                                      "import it again.")
-                           .arg(shown(mdbPath)));
+        throw AppError(
+            QStringLiteral("Reading %1 failed: the Access reader stopped unexpectedly, which a damaged "
+                           "file causes. Repair it with Access (Compact and Repair Database) and "
+                           "import it again.")
+                .arg(shown(mdbPath)));
     if (!report.error.isEmpty())
         throw AppError(report.error);
     if (reader.exitCode() != 0 || !report.ok)
-        throw AppError(QStringLiteral("Reading %1 failed: the Access reader ended without finishing (status %2).")
-                           .arg(shown(mdbPath))
-                           .arg(reader.exitCode()));
+        throw AppError(
+            QStringLiteral("Reading %1 failed: the Access reader ended without finishing (status %2).")
+                .arg(shown(mdbPath))
+                .arg(reader.exitCode()));
     return report;
 }
 
@@ -163,7 +166,8 @@ ReaderReport runReader(const QString& mdbPath, const QString& tempPath, const Im
 void verify(const QString& tempPath, const ReaderReport& report) {
     SqliteHandle db;
     auto fail = [&](const QString& what) {
-        throw AppError(QStringLiteral("The imported database did not check out (%1); nothing was changed.").arg(what));
+        throw AppError(
+            QStringLiteral("The imported database did not check out (%1); nothing was changed.").arg(what));
     };
     // Read-write only so that closing it folds away the log files it opens; nothing is written.
     if (!db.open(tempPath, SQLITE_OPEN_READWRITE))
@@ -174,7 +178,8 @@ void verify(const QString& tempPath, const ReaderReport& report) {
         const ImportedTable& table = report.summary.tables[t];
         const auto rows = db.scalar(QStringLiteral("SELECT count(*) FROM %1").arg(quotedName(table.name)));
         if (!rows || rows->toLongLong() != table.rows)
-            fail(QStringLiteral("%1 holds %2 rows instead of %3").arg(table.name, rows.value_or(QStringLiteral("no")))
+            fail(QStringLiteral("%1 holds %2 rows instead of %3")
+                     .arg(table.name, rows.value_or(QStringLiteral("no")))
                      .arg(table.rows));
         qint64 values = 0;
         qint64 bytes = 0;
@@ -183,12 +188,16 @@ void verify(const QString& tempPath, const ReaderReport& report) {
             values += db.scalar(QStringLiteral("SELECT count(%1) FROM %2").arg(name, quotedName(table.name)))
                           .value_or(QStringLiteral("-1"))
                           .toLongLong();
-            bytes += db.scalar(QStringLiteral("SELECT coalesce(sum(length(%1)), 0) FROM %2").arg(name, quotedName(table.name)))
+            bytes += db.scalar(QStringLiteral("SELECT coalesce(sum(length(%1)), 0) FROM %2")
+                                   .arg(name, quotedName(table.name)))
                          .value_or(QStringLiteral("-1"))
                          .toLongLong();
         }
         if (values != table.longValues || bytes != table.longBytes)
-            fail(QStringLiteral("the long values of %1 hold %2 bytes instead of %3").arg(table.name).arg(bytes).arg(table.longBytes));
+            fail(QStringLiteral("the long values of %1 hold %2 bytes instead of %3")
+                     .arg(table.name)
+                     .arg(bytes)
+                     .arg(table.longBytes));
     }
 }
 
@@ -209,7 +218,8 @@ bool flushToDisk(const QString& path) {
 QString backupPathFor(const QString& target) {
     const QFileInfo info(target);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString candidate = info.dir().filePath(QStringLiteral("%1-before-import-%2.db").arg(info.completeBaseName(), stamp));
+    QString candidate =
+        info.dir().filePath(QStringLiteral("%1-before-import-%2.db").arg(info.completeBaseName(), stamp));
     for (int n = 2; QFileInfo::exists(candidate); ++n)
         candidate = info.dir().filePath(
             QStringLiteral("%1-before-import-%2-%3.db").arg(info.completeBaseName(), stamp).arg(n));
@@ -219,17 +229,19 @@ QString backupPathFor(const QString& target) {
 // Moves the checked file into place; the database it replaces is kept as a backup when it held rows.
 QString putInPlace(const QString& tempPath, const QString& target, bool keepOld) {
     if (!flushToDisk(tempPath))
-        throw AppError(QStringLiteral("The imported database %1 could not be written to disk; nothing was changed.")
-                           .arg(shown(tempPath)));
+        throw AppError(
+            QStringLiteral("The imported database %1 could not be written to disk; nothing was changed.")
+                .arg(shown(tempPath)));
     QString backup;
     if (QFileInfo::exists(target)) {
         foldLog(target);
         if (keepOld) {
             backup = backupPathFor(target);
             if (!QFile::rename(target, backup))
-                throw AppError(QStringLiteral("The database %1 could not be moved aside to %2; nothing was changed. "
-                                              "Check the folder's permissions.")
-                                   .arg(shown(target), shown(backup)));
+                throw AppError(
+                    QStringLiteral("The database %1 could not be moved aside to %2; nothing was changed. "
+                                   "Check the folder's permissions.")
+                        .arg(shown(target), shown(backup)));
             // A log left beside the old file belongs to it, never to the new one.
             if (QFileInfo::exists(target + SideFiles[0]))
                 QFile::rename(target + SideFiles[0], backup + SideFiles[0]);
@@ -238,6 +250,8 @@ QString putInPlace(const QString& tempPath, const QString& target, bool keepOld)
             removeWithSideFiles(target);
         }
     }
+    if (QFileInfo::exists(tempPath + SideFiles[0]) && QFileInfo(tempPath + SideFiles[0]).size() > 0)
+        QFile::rename(tempPath + SideFiles[0], target + SideFiles[0]); // the log goes with its file
     if (!QFile::rename(tempPath, target)) {
         if (!backup.isEmpty()) {
             QFile::rename(backup, target);
@@ -257,7 +271,8 @@ QString readerProgram() {
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     if (QCoreApplication::instance()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pellorin-mdb-reader"));
+        const QString beside =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pellorin-mdb-reader"));
         if (QFileInfo(beside).isExecutable())
             return beside;
     }
@@ -268,10 +283,10 @@ bool databaseHasRows(const QString& dbPath) {
     SqliteHandle db;
     if (!db.open(dbPath, SQLITE_OPEN_READONLY))
         return true; // not a database we can read: treat as precious
-    const auto count = db.scalar(QStringLiteral(
-        "SELECT (SELECT count(*) FROM EmployeeTable) + (SELECT count(*) FROM Attachments) + "
-        "(SELECT count(*) FROM Resources) + (SELECT count(*) FROM ReferenceInfo) + "
-        "(SELECT count(*) FROM ObjectTbl WHERE ObjectType IS NOT 'Root')"));
+    const auto count = db.scalar(
+        QStringLiteral("SELECT (SELECT count(*) FROM EmployeeTable) + (SELECT count(*) FROM Attachments) + "
+                       "(SELECT count(*) FROM Resources) + (SELECT count(*) FROM ReferenceInfo) + "
+                       "(SELECT count(*) FROM ObjectTbl WHERE ObjectType IS NOT 'Root')"));
     return !count || count->toLongLong() > 0;
 }
 
@@ -280,15 +295,17 @@ ImportSummary importMdb(const QString& mdbPath, const QString& targetDb, const I
     if (!source.exists())
         throw AppError(QStringLiteral("The Access database %1 does not exist.").arg(shown(mdbPath)));
     if (!source.isFile() || !source.isReadable())
-        throw AppError(QStringLiteral("The Access database %1 cannot be read. Check its permissions.").arg(shown(mdbPath)));
+        throw AppError(QStringLiteral("The Access database %1 cannot be read. Check its permissions.")
+                           .arg(shown(mdbPath)));
     const QFileInfo target(targetDb);
     if (!target.absoluteDir().exists())
         throw AppError(QStringLiteral("The folder %1 does not exist.").arg(shown(target.absolutePath())));
     const bool targetHasRows = target.exists() && databaseHasRows(targetDb);
     if (targetHasRows && !options.replace)
-        throw AppError(QStringLiteral("The database %1 already holds data; nothing was imported. Use --replace to "
-                                      "replace it (a backup copy of it is kept).")
-                           .arg(shown(targetDb)));
+        throw AppError(
+            QStringLiteral("The database %1 already holds data; nothing was imported. Use --replace to "
+                           "replace it (a backup copy of it is kept).")
+                .arg(shown(targetDb)));
 
     const QString tempPath = target.absoluteFilePath() + QStringLiteral(".importing");
     removeWithSideFiles(tempPath); // left by an import that was cut off
@@ -296,6 +313,7 @@ ImportSummary importMdb(const QString& mdbPath, const QString& targetDb, const I
         ReaderReport report = runReader(source.absoluteFilePath(), tempPath, options);
         verify(tempPath, report);
         report.summary.backup = putInPlace(tempPath, target.absoluteFilePath(), targetHasRows);
+        removeWithSideFiles(tempPath);
         report.summary.source = source.absoluteFilePath();
         report.summary.target = target.absoluteFilePath();
         return report.summary;
@@ -307,10 +325,11 @@ ImportSummary importMdb(const QString& mdbPath, const QString& targetDb, const I
 
 QStringList summaryLines(const ImportSummary& summary) {
     QStringList lines;
-    lines.append(QStringLiteral("Imported %1 (%2) into %3:")
-                     .arg(shown(summary.source), summary.format == QLatin1String("Jet3") ? QStringLiteral("Jet 3")
-                                                                                          : QStringLiteral("Jet 4"),
-                          shown(summary.target)));
+    lines.append(
+        QStringLiteral("Imported %1 (%2) into %3:")
+            .arg(shown(summary.source),
+                 summary.format == QLatin1String("Jet3") ? QStringLiteral("Jet 3") : QStringLiteral("Jet 4"),
+                 shown(summary.target)));
     for (const ImportedTable& table : summary.tables) {
         QString line = QStringLiteral("  %1: %2 rows").arg(table.name).arg(table.rows);
         if (table.longValues > 0)
@@ -318,9 +337,11 @@ QStringList summaryLines(const ImportSummary& summary) {
         lines.append(line);
     }
     if (!summary.absent.isEmpty())
-        lines.append(QStringLiteral("Not in the file (left empty): %1").arg(summary.absent.join(QStringLiteral(", "))));
+        lines.append(QStringLiteral("Not in the file (left empty): %1")
+                         .arg(summary.absent.join(QStringLiteral(", "))));
     if (!summary.leftOut.isEmpty())
-        lines.append(QStringLiteral("Left out (tables Pellorin does not use): %1").arg(summary.leftOut.join(QStringLiteral(", "))));
+        lines.append(QStringLiteral("Left out (tables Pellorin does not use): %1")
+                         .arg(summary.leftOut.join(QStringLiteral(", "))));
     if (!summary.backup.isEmpty())
         lines.append(QStringLiteral("The previous database was kept as %1").arg(shown(summary.backup)));
     return lines;

@@ -22,11 +22,11 @@ struct ImportedTable {
 struct ImportSummary {
     QString source;
     QString target;
-    QString backup;          // where the replaced database went; empty when there was none
-    QString format;          // "Jet3" or "Jet4"
+    QString backup; // where the replaced database went; empty when there was none
+    QString format; // "Jet3" or "Jet4"
     std::vector<ImportedTable> tables;
-    QStringList leftOut;     // tables of the file that the program does not know
-    QStringList absent;      // tables of the program that the file does not hold
+    QStringList leftOut; // tables of the file that the program does not know
+    QStringList absent;  // tables of the program that the file does not hold
 };
 
 struct ImportOptions {

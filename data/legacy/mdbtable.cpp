@@ -46,11 +46,12 @@ bool MdbColumnInfo::isLongBinary() const {
     return type == MDB_OLE;
 }
 
-MdbTableReader::MdbTableReader(MdbFile& file, const QString& tableName) : m_file(file), m_name(tableName) {
+MdbTableReader::MdbTableReader(JetFile& file, const QString& tableName) : m_file(file), m_name(tableName) {
     QByteArray name = tableName.toUtf8();
     m_table = mdb_read_table_by_name(file.handle(), name.data(), MDB_TABLE);
     if (!m_table || !mdb_read_columns(m_table))
-        throw AppError(damaged(QStringLiteral("the definition of its table %1 cannot be read").arg(tableName)));
+        throw AppError(
+            damaged(QStringLiteral("the definition of its table %1 cannot be read").arg(tableName)));
     mdb_rewind_table(m_table);
     const size_t bindSize = std::max<size_t>(file.handle()->bind_size, size_t(file.handle()->fmt->pg_size));
     const int count = int(m_table->num_cols);
@@ -107,15 +108,15 @@ bool MdbTableReader::next() {
     }
     ++m_rowsRead;
     if (m_rowsRead > declaredRows())
-        throw AppError(damaged(QStringLiteral("its table %1 declares %2 rows, but holds more")
-                                   .arg(m_name)
-                                   .arg(declaredRows())));
+        throw AppError(damaged(
+            QStringLiteral("its table %1 declares %2 rows, but holds more").arg(m_name).arg(declaredRows())));
     // The row just fetched is still on the current page: crack it again to learn which fields are
     // Null and where each one's bytes are, which the bound text cannot tell.
     int start = 0;
     size_t length = 0;
     if (mdb_find_row(mdb, int(m_table->cur_row) - 1, &start, &length) != 0 || length == 0)
-        throw AppError(damaged(QStringLiteral("row %1 of %2 cannot be found on its page").arg(m_rowsRead).arg(m_name)));
+        throw AppError(
+            damaged(QStringLiteral("row %1 of %2 cannot be found on its page").arg(m_rowsRead).arg(m_name)));
     if (start & LookupFlag)
         throw AppError(damaged(QStringLiteral("row %1 of %2 was moved to another page, which this program "
                                               "cannot follow")
@@ -124,15 +125,15 @@ bool MdbTableReader::next() {
     start &= OffsetMask;
     std::vector<MdbField> fields(m_fields.size());
     if (mdb_crack_row(m_table, start, length, fields.data()) < 0)
-        throw AppError(damaged(QStringLiteral("row %1 of %2 cannot be taken apart").arg(m_rowsRead).arg(m_name)));
+        throw AppError(
+            damaged(QStringLiteral("row %1 of %2 cannot be taken apart").arg(m_rowsRead).arg(m_name)));
     const int pageSize = int(mdb->fmt->pg_size);
     for (size_t i = 0; i < fields.size(); ++i) {
         const MdbField& f = fields[i];
         const size_t index = size_t(f.colnum) < m_fields.size() ? size_t(f.colnum) : i;
         if (!f.is_null && (f.siz < 0 || f.start < 0 || f.start + f.siz > pageSize))
-            throw AppError(damaged(QStringLiteral("a value in row %1 of %2 lies outside its page")
-                                       .arg(m_rowsRead)
-                                       .arg(m_name)));
+            throw AppError(damaged(
+                QStringLiteral("a value in row %1 of %2 lies outside its page").arg(m_rowsRead).arg(m_name)));
         m_fields[index] = {f.is_null != 0, f.start, f.siz};
     }
     m_longRead.assign(m_longRead.size(), false);
@@ -147,7 +148,10 @@ bool MdbTableReader::isNull(int column) const {
 unsigned char* MdbTableReader::fieldBytes(int column, int expectedSize) const {
     const Field& f = m_fields[size_t(column)];
     if (expectedSize >= 0 && f.size != expectedSize)
-        throw AppError(damaged(QStringLiteral("%1 has %2 bytes instead of %3").arg(where(column)).arg(f.size).arg(expectedSize)));
+        throw AppError(damaged(QStringLiteral("%1 has %2 bytes instead of %3")
+                                   .arg(where(column))
+                                   .arg(f.size)
+                                   .arg(expectedSize)));
     return m_file.handle()->pg_buf + f.start;
 }
 
@@ -158,7 +162,8 @@ QString MdbTableReader::text(const char* bytes, qsizetype length) const {
         return jet4Text(bytes, length);
     // Jet 3 keeps text in the file's code page, which libmdb converts to UTF-8.
     QByteArray out(length * 4 + 16, Qt::Uninitialized);
-    const int written = mdb_unicode2ascii(m_file.handle(), bytes, size_t(length), out.data(), size_t(out.size()));
+    const int written =
+        mdb_unicode2ascii(m_file.handle(), bytes, size_t(length), out.data(), size_t(out.size()));
     out.truncate(qMax(0, written));
     return QString::fromUtf8(out);
 }
@@ -246,9 +251,14 @@ qint64 MdbTableReader::readLong(int column, const std::function<void(const char*
     if ((word & InlineFlag) && (word & SinglePageFlag))
         throw AppError(damaged(QStringLiteral("%1 has an unknown kind of header").arg(where(column))));
     if ((word & InlineFlag) && declared != f.size - MDB_MEMO_OVERHEAD)
-        throw AppError(damaged(QStringLiteral("%1 declares %2 bytes but holds %3").arg(where(column)).arg(declared).arg(f.size - MDB_MEMO_OVERHEAD)));
+        throw AppError(damaged(QStringLiteral("%1 declares %2 bytes but holds %3")
+                                   .arg(where(column))
+                                   .arg(declared)
+                                   .arg(f.size - MDB_MEMO_OVERHEAD)));
     if (declared > m_file.size())
-        throw AppError(damaged(QStringLiteral("%1 declares %2 bytes, more than the whole file").arg(where(column)).arg(declared)));
+        throw AppError(damaged(QStringLiteral("%1 declares %2 bytes, more than the whole file")
+                                   .arg(where(column))
+                                   .arg(declared)));
 
     MdbColumn* col = ::legacy::column(m_table, column);
     char* buffer = m_buffers[size_t(column)].get();
@@ -265,7 +275,10 @@ qint64 MdbTableReader::readLong(int column, const std::function<void(const char*
         piece = mdb_ole_read_next(mdb, col, header);
     }
     if (total != declared)
-        throw AppError(damaged(QStringLiteral("%1 declares %2 bytes, but %3 could be read").arg(where(column)).arg(declared).arg(total)));
+        throw AppError(damaged(QStringLiteral("%1 declares %2 bytes, but %3 could be read")
+                                   .arg(where(column))
+                                   .arg(declared)
+                                   .arg(total)));
     return total;
 }
 

@@ -4,7 +4,7 @@
 // length its header declares. Any inconsistency is reported as damage, never passed on.
 #pragma once
 
-#include "data/legacy/mdbfile.h"
+#include "data/legacy/jetfile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,7 +29,7 @@ struct MdbColumnInfo {
 class MdbTableReader {
 public:
     // Throws AppError when the table's definition cannot be read.
-    MdbTableReader(MdbFile& file, const QString& tableName);
+    MdbTableReader(JetFile& file, const QString& tableName);
     ~MdbTableReader();
     MdbTableReader(const MdbTableReader&) = delete;
     MdbTableReader& operator=(const MdbTableReader&) = delete;
@@ -63,7 +63,7 @@ private:
     unsigned char* fieldBytes(int column, int expectedSize) const;
     QString text(const char* bytes, qsizetype length) const;
 
-    MdbFile& m_file;
+    JetFile& m_file;
     QString m_name;
     S_MdbTableDef* m_table = nullptr;
     std::vector<MdbColumnInfo> m_columns;

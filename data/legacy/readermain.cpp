@@ -5,6 +5,7 @@
 #include "data/legacy/mdbcopy.h"
 #include "data/legacy/readerprotocol.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdio>
@@ -21,6 +22,7 @@ void send(const QStringList& fields) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv); // Qt SQL finds its SQLite driver through it
     if (argc != 3) {
         std::fputs("Usage: pellorin-mdb-reader FILE.mdb NEW.db\n", stderr);
         return 2;

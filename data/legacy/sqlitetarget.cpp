@@ -1,11 +1,11 @@
 #include "data/legacy/sqlitetarget.h"
 
 #include "app/apperror.h"
-#include "data/schema.h"
-#include "data/textcollation.h"
+#include "data/sqlitefile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sqlite3.h>
 
@@ -18,31 +18,30 @@ QString quoted(const QString& identifier) {
 }
 
 SqliteTarget::SqliteTarget(const QString& path) : m_path(path) {
-    const QByteArray name = QFile::encodeName(path);
-    if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE,
-                        nullptr) != SQLITE_OK)
-        fail(QStringLiteral("Creating the database"));
-    if (!data::registerTextCollation(m_db))
-        fail(QStringLiteral("Setting up the text comparison"));
-    // A failed import deletes the whole file, so the copy needs no journal of its own; the program's
-    // write-ahead log is switched on when it is complete.
-    exec(QStringLiteral("PRAGMA journal_mode=OFF"));
+    if (QFileInfo::exists(path))
+        throw AppError(
+            QStringLiteral("The new database %1 exists already.").arg(QDir::toNativeSeparators(path)));
+    m_connection.open(QStringLiteral("Provider=SQLite;Data Source=%1;").arg(path));
+    m_db = data::sqliteHandle(m_connection.database());
+    if (!m_db)
+        throw AppError(
+            QStringLiteral("The new database %1 is not an SQLite file.").arg(QDir::toNativeSeparators(path)));
+    // A failed import deletes the whole file, so nothing needs to reach the disk before the end; the
+    // importer flushes the finished file itself.
     exec(QStringLiteral("PRAGMA synchronous=OFF"));
     exec(QStringLiteral("BEGIN"));
-    for (const QString& statement : data::sqliteSchema())
-        exec(statement);
 }
 
 SqliteTarget::~SqliteTarget() {
     closeBlob();
     sqlite3_finalize(m_insert);
-    sqlite3_close(m_db);
 }
 
 void SqliteTarget::fail(const QString& what) const {
-    throw AppError(QStringLiteral("%1 failed in the new database %2: %3")
-                       .arg(what, QDir::toNativeSeparators(m_path),
-                            m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory")));
+    throw AppError(
+        QStringLiteral("%1 failed in the new database %2: %3")
+            .arg(what, QDir::toNativeSeparators(m_path),
+                 m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory")));
 }
 
 void SqliteTarget::exec(const QString& sql) {
@@ -144,16 +143,26 @@ void SqliteTarget::closeBlob() {
     m_blob = nullptr;
 }
 
+void SqliteTarget::rowDone(qint64 bytes) {
+    constexpr qint64 BytesPerCommit = 32 * 1024 * 1024;
+    constexpr int RowsPerCommit = 20'000;
+    m_pendingBytes += bytes;
+    if (++m_pendingRows < RowsPerCommit && m_pendingBytes < BytesPerCommit)
+        return;
+    exec(QStringLiteral("COMMIT"));
+    exec(QStringLiteral("BEGIN"));
+    m_pendingBytes = 0;
+    m_pendingRows = 0;
+}
+
 void SqliteTarget::finish() {
     closeBlob();
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
     exec(QStringLiteral("COMMIT"));
-    exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    if (sqlite3_close(m_db) != SQLITE_OK)
-        fail(QStringLiteral("Closing the database"));
+    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     m_db = nullptr;
+    m_connection.close();
 }
 
 } // namespace legacy

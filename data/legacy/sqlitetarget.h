@@ -1,7 +1,10 @@
-// The new database file that an import writes, held through SQLite's own interface so that long
+// The new database file that an import writes. Created by the data layer (so it holds the program's
+// tables at the current schema version), then written through SQLite's own interface so that long
 // values go in piece by piece (incremental blob I/O) and memory stays flat however large they are.
-// Created with the program's tables; knows nothing of Access files.
+// Knows nothing of Access files.
 #pragma once
+
+#include "data/connection.h"
 
 #include <QByteArray>
 #include <QString>
@@ -43,14 +46,21 @@ public:
     void writeBlob(const char* bytes, int length, int offset);
     void closeBlob();
 
-    // Commits, switches the file to the journal the program uses, and closes it.
+    // Ends a row of `bytes` long-value bytes; commits now and then so the write-ahead log stays small
+    // (a failed import deletes the whole file, so the rows need not be one transaction).
+    void rowDone(qint64 bytes);
+
+    // Commits, folds the log into the file and closes it.
     void finish();
 
 private:
     [[noreturn]] void fail(const QString& what) const;
 
     QString m_path;
-    sqlite3* m_db = nullptr;
+    data::Connection m_connection;
+    sqlite3* m_db = nullptr; // the connection's
+    qint64 m_pendingBytes = 0;
+    int m_pendingRows = 0;
     sqlite3_stmt* m_insert = nullptr;
     sqlite3_blob* m_blob = nullptr;
     QString m_table;

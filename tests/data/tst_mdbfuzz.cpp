@@ -58,7 +58,8 @@ private:
             break;
         case 1: { // a length, offset or count set to an extreme
             static const quint32 extremes[] = {0, 1, 0x7f, 0xff, 0x1fff, 0xffff, 0x7fffffff, 0xffffffff};
-            const quint32 value = m_random.bounded(4) == 0 ? m_random.generate() : extremes[m_random.bounded(8)];
+            const quint32 value =
+                m_random.bounded(4) == 0 ? m_random.generate() : extremes[m_random.bounded(8)];
             const qsizetype at = inStructuralPage(bytes);
             for (int i = 0; i < (m_random.bounded(2) ? 2 : 4) && at + i < bytes.size(); ++i)
                 bytes[at + i] = char(value >> (8 * i));
@@ -80,7 +81,8 @@ private:
         case 4: { // a page copied over another
             const int from = m_structural[int(m_random.bounded(m_structural.size()))];
             const int to = int(m_random.bounded(pages(bytes)));
-            bytes.replace(qsizetype(to) * PageSize, PageSize, m_original.mid(qsizetype(from) * PageSize, PageSize));
+            bytes.replace(qsizetype(to) * PageSize, PageSize,
+                          m_original.mid(qsizetype(from) * PageSize, PageSize));
             break;
         }
         default: { // a run of bytes blanked
@@ -114,8 +116,8 @@ bool wholeDatabase(const QString& path, const legacy::ImportSummary& summary) {
         whole = whole && query.exec(QStringLiteral("PRAGMA quick_check")) && query.next() &&
                 query.value(0).toString() == QLatin1String("ok");
         for (const legacy::ImportedTable& table : summary.tables) {
-            whole = whole && query.exec(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)) && query.next() &&
-                    query.value(0).toLongLong() == table.rows;
+            whole = whole && query.exec(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)) &&
+                    query.next() && query.value(0).toLongLong() == table.rows;
         }
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fuzz"));
@@ -135,7 +137,7 @@ void TestMdbFuzz::damagedCopiesGiveAMessageOrAWholeImport() {
         QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here");
     QFile sampleFile(mdbfixtures::sample());
     QVERIFY(sampleFile.open(QIODevice::ReadOnly));
-    const int cases = environmentNumber("PELLORIN_FUZZ_CASES", 1200);
+    const int cases = environmentNumber("PELLORIN_FUZZ_CASES", 1500);
     const quint32 seed = quint32(environmentNumber("PELLORIN_FUZZ_SEED", 20261206));
     Mutator mutator(sampleFile.readAll(), seed);
 
@@ -155,14 +157,19 @@ void TestMdbFuzz::damagedCopiesGiveAMessageOrAWholeImport() {
         out.close();
         try {
             const legacy::ImportSummary summary = legacy::importMdb(mdb, db, options);
-            QVERIFY2(wholeDatabase(db, summary), qPrintable(QStringLiteral("case %1: partial database").arg(i)));
+            QVERIFY2(wholeDatabase(db, summary),
+                     qPrintable(QStringLiteral("case %1: partial database").arg(i)));
             ++imported;
-            for (const QString& name : QDir(dir.path()).entryList({QStringLiteral("Pellorin.db*")}, QDir::Files))
+            for (const QString& name :
+                 QDir(dir.path()).entryList({QStringLiteral("Pellorin.db*")}, QDir::Files))
                 QVERIFY(QFile::remove(dir.filePath(name)));
         } catch (const AppError& error) {
-            QVERIFY2(!error.description().isEmpty(), qPrintable(QStringLiteral("case %1: no message").arg(i)));
-            QVERIFY2(!QFileInfo::exists(db), qPrintable(QStringLiteral("case %1: %2").arg(i).arg(error.description())));
-            const QString reason = error.description().section(QLatin1Char(':'), 1, 1).section(QLatin1Char(','), 0, 0);
+            QVERIFY2(!error.description().isEmpty(),
+                     qPrintable(QStringLiteral("case %1: no message").arg(i)));
+            QVERIFY2(!QFileInfo::exists(db),
+                     qPrintable(QStringLiteral("case %1: %2").arg(i).arg(error.description())));
+            const QString reason =
+                error.description().section(QLatin1Char(':'), 1, 1).section(QLatin1Char(','), 0, 0);
             ++refusals[reason.left(60).trimmed()];
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Pellorin.mdb")});

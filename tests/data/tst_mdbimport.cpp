@@ -24,8 +24,8 @@
 
 namespace {
 
-#define REQUIRE_FIXTURES()                                                                                     \
-    if (mdbfixtures::folder().isEmpty())                                                                       \
+#define REQUIRE_FIXTURES()                                                                                   \
+    if (mdbfixtures::folder().isEmpty())                                                                     \
     QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
 
 // Runs one query on a database file and returns the first column of every row.
@@ -88,13 +88,13 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     const QString mdb = dir.filePath(QStringLiteral("Pellorin.mdb"));
     QVERIFY(QFile::copy(mdbfixtures::sample(), mdb));
     QFile::setPermissions(mdb, QFile::ReadOwner | QFile::WriteOwner);
-    // Time stamps in the past: reading the file would move its access time if it were not kept.
-    const utimbuf past{1'200'000'000, 1'200'000'000};
-    QCOMPARE(::utime(QFile::encodeName(mdb).constData(), &past), 0);
     QFile original(mdb);
     QVERIFY(original.open(QIODevice::ReadOnly));
     const QString before = mdbfixtures::sha256(original.readAll());
     original.close();
+    // Time stamps in the past: reading the file would move its access time if it were not kept.
+    const utimbuf past{1'200'000'000, 1'200'000'000};
+    QCOMPARE(::utime(QFile::encodeName(mdb).constData(), &past), 0);
 
     const QString db = dir.filePath(QStringLiteral("Pellorin.db"));
     QList<int> progress;
@@ -119,21 +119,24 @@ void TestMdbImport::importsEveryRowAndLongValue() {
 
     // Every long value byte for byte, Null kept apart, keys kept.
     const auto manifest = mdbfixtures::manifest();
-    for (const auto& [table, key, col] :
-         {std::tuple{"Attachments", "AttachmentsId", "Attachments"}, std::tuple{"Resources", "DocumentId", "Document"}}) {
+    for (const auto& [table, key, col] : {std::tuple{"Attachments", "AttachmentsId", "Attachments"},
+                                          std::tuple{"Resources", "DocumentId", "Document"}}) {
         const QVariantList keys = column(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY 1").arg(key, table));
-        const QVariantList values = column(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(col, table, key));
+        const QVariantList values =
+            column(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(col, table, key));
         QCOMPARE(keys.size(), values.size());
         for (qsizetype i = 0; i < keys.size(); ++i)
             QCOMPARE(mdbfixtures::sha256(values[i].toByteArray()),
                      manifest[QStringLiteral("%1.%2.%3").arg(table, keys[i].toString(), col)].second);
     }
-    QCOMPARE(column(db, QStringLiteral("SELECT quote(EmployeeMiddleName) FROM EmployeeTable WHERE EmployeeId = 2")),
+    QCOMPARE(column(db, QStringLiteral(
+                            "SELECT quote(EmployeeMiddleName) FROM EmployeeTable WHERE EmployeeId = 2")),
              QVariantList{QStringLiteral("NULL")});
     QCOMPARE(column(db, QStringLiteral("SELECT EmployeeFirstName FROM EmployeeTable WHERE EmployeeId = 3")),
              QVariantList{QString::fromUtf8("Chloé")});
-    QCOMPARE(column(db, QStringLiteral("SELECT quote(DocumentDate) FROM Resources ORDER BY DocumentId")).last(),
-             QVariant(QStringLiteral("NULL")));
+    QCOMPARE(
+        column(db, QStringLiteral("SELECT quote(DocumentDate) FROM Resources ORDER BY DocumentId")).last(),
+        QVariant(QStringLiteral("NULL")));
     QCOMPARE(column(db, QStringLiteral("PRAGMA journal_mode")), QVariantList{QStringLiteral("wal")});
 
     // The program's own data layer takes the file as it is, and new rows continue after the highest key.
@@ -141,28 +144,32 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     {
         data::Connection connection;
         connection.open();
-        connection.execute(QStringLiteral("INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, "
-                                          "EmployeeLastName, Title, EmployeeIdentification) VALUES ('G', 'H', 'I', '', 'G700')"));
+        connection.execute(QStringLiteral(
+            "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, "
+            "EmployeeLastName, Title, EmployeeIdentification) VALUES ('G', 'H', 'I', '', 'G700')"));
     }
-    QCOMPARE(column(db, QStringLiteral("SELECT max(EmployeeId) FROM EmployeeTable")), QVariantList{qlonglong(7)});
+    QCOMPARE(column(db, QStringLiteral("SELECT max(EmployeeId) FROM EmployeeTable")),
+             QVariantList{qlonglong(7)});
 
-    // The Access file was only read.
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    QCOMPARE(mdbfixtures::sha256(original.readAll()), before);
+    // The Access file was only read: not even its access time moved.
     struct stat info {};
     QCOMPARE(::stat(QFile::encodeName(mdb).constData(), &info), 0);
     QCOMPARE(qint64(info.st_mtime), qint64(past.modtime));
     QCOMPARE(qint64(info.st_atime), qint64(past.actime));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(mdbfixtures::sha256(original.readAll()), before);
     QCOMPARE(folderEntries(dir.path()).filter(QStringLiteral("importing")), QStringList());
 }
 
 void TestMdbImport::refusesOtherAccessFilesAndLeavesTheFolderAlone_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("message");
-    for (const char* name : {"jackcess_test2V1997.mdb", "jackcess_test2V2000.mdb", "jackcess_testUnicodeCompV2003.mdb",
-                             "debian-mrtg-contrib_Monitor.mdb", "npm-mdb_fruit.mdb"})
+    for (const char* name :
+         {"jackcess_test2V1997.mdb", "jackcess_test2V2000.mdb", "jackcess_testUnicodeCompV2003.mdb",
+          "debian-mrtg-contrib_Monitor.mdb", "npm-mdb_fruit.mdb"})
         QTest::newRow(name) << QString::fromLatin1(name) << "holds no EmployeeTable";
-    QTest::newRow("not Access") << "jackcess_test2BinData.dat" << "is not an Access database file";
+    QTest::newRow("not Access") << "jackcess_test2BinData.dat"
+                                << "is not an Access database file";
 }
 
 void TestMdbImport::refusesOtherAccessFilesAndLeavesTheFolderAlone() {
@@ -182,10 +189,14 @@ void TestMdbImport::refusesOtherAccessFilesAndLeavesTheFolderAlone() {
 void TestMdbImport::aCrashingOrHangingReaderLeavesTheFolderAlone_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("message");
-    QTest::newRow("crash") << "echo 'progress\t10'; : > \"$2\"; kill -SEGV $$" << "stopped unexpectedly";
-    QTest::newRow("hang") << "echo 'progress\t10'; : > \"$2\"; exec sleep 30" << "stopped making progress";
-    QTest::newRow("gives up") << "echo 'error\tpage 7 is not a data page'; exit 1" << "page 7 is not a data page";
-    QTest::newRow("no ok") << ": > \"$2\"; exit 0" << "ended without finishing";
+    QTest::newRow("crash") << "echo 'progress\t10'; : > \"$2\"; kill -SEGV $$"
+                           << "stopped unexpectedly";
+    QTest::newRow("hang") << "echo 'progress\t10'; : > \"$2\"; exec sleep 30"
+                          << "stopped making progress";
+    QTest::newRow("gives up") << "echo 'error\tpage 7 is not a data page'; exit 1"
+                              << "page 7 is not a data page";
+    QTest::newRow("no ok") << ": > \"$2\"; exit 0"
+                           << "ended without finishing";
     QTest::newRow("lies about rows")
         << "cp \"$PELLORIN_TEST_EMPTY_DB\" \"$2\"; printf 'table\\tEmployeeTable\\t3\\t0\\t0\\nok\\n'"
         << "EmployeeTable holds 0 rows instead of 3";
@@ -223,7 +234,8 @@ void TestMdbImport::replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt() {
     REQUIRE_FIXTURES();
     TestAppDir app;
     AppFacts::setApplicationDirectory(app.path());
-    app.addEmployee(QStringLiteral("Kept"), QStringLiteral("In"), QStringLiteral("Backup"), QString(), QStringLiteral("K1"));
+    app.addEmployee(QStringLiteral("Kept"), QStringLiteral("In"), QStringLiteral("Backup"), QString(),
+                    QStringLiteral("K1"));
     const QString db = app.file(QStringLiteral("Pellorin.db"));
     QVERIFY_THROWS_EXCEPTION(AppError, legacy::importMdb(mdbfixtures::sample(), db));
     QCOMPARE(app.count(QStringLiteral("EmployeeTable")), 1);
@@ -266,7 +278,8 @@ void TestMdbImport::firstStartImportsWithProgress() {
     QCOMPARE(platform.progressLabels.size(), 1);
     QVERIFY(platform.progressUpdates > 0);
     QVERIFY(platform.messages[1].text.contains(QStringLiteral("EmployeeTable: 6 rows")));
-    QCOMPARE(column(dir.filePath(QStringLiteral("Pellorin.db")), QStringLiteral("SELECT count(*) FROM Attachments")),
+    QCOMPARE(column(dir.filePath(QStringLiteral("Pellorin.db")),
+                    QStringLiteral("SELECT count(*) FROM Attachments")),
              QVariantList{qlonglong(5)});
     // Once the program's database exists the Access file is left alone.
     QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::NothingToDo);

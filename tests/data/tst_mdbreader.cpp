@@ -6,23 +6,23 @@
 
 #include "app/apperror.h"
 #include "data/legacy/jetvalues.h"
-#include "data/legacy/mdbfile.h"
+#include "data/legacy/jetfile.h"
 #include "data/legacy/mdbtable.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-using legacy::MdbFile;
+using legacy::JetFile;
 using legacy::MdbTableReader;
 
 namespace {
 
-#define REQUIRE_FIXTURES()                                                                                     \
-    if (mdbfixtures::folder().isEmpty())                                                                       \
+#define REQUIRE_FIXTURES()                                                                                   \
+    if (mdbfixtures::folder().isEmpty())                                                                     \
     QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
 
 // All rows of a table, each value as the reader gives it (long values whole).
-QList<QVariantList> readAll(MdbFile& file, const QString& table) {
+QList<QVariantList> readAll(JetFile& file, const QString& table) {
     MdbTableReader reader(file, table);
     QList<QVariantList> rows;
     while (reader.next()) {
@@ -69,7 +69,7 @@ void TestMdbReader::jetDates_data() {
     // Before day zero the days count back while the time still counts forward.
     QTest::newRow("morning before day zero") << -1.25 << "1899-12-29 06:00:00";
     QTest::newRow("evening before day zero") << -1.75 << "1899-12-29 18:00:00";
-    QTest::newRow("1850") << -18105.5 << "1850-06-02 12:00:00";
+    QTest::newRow("1850") << -18108.5 << "1850-06-02 12:00:00";
     QTest::newRow("first Jet day") << -657434.0 << "0100-01-01 00:00:00";
     QTest::newRow("milliseconds") << 0.5 + 0.25 / 86400.0 << "1899-12-30 12:00:00.250";
     QTest::newRow("rounds into next day") << 2.9999999999 << "1900-01-02 00:00:00";
@@ -86,9 +86,14 @@ void TestMdbReader::jet4Text_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("ucs-2") << QByteArray("A\0\xe9\0", 4) << QString::fromUtf8("Aé");
-    QTest::newRow("compressed") << QByteArray("\xff\xfe" "Chlo\xe9", 7) << QString::fromUtf8("Chloé");
-    QTest::newRow("compressed then wide")
-        << QByteArray("\xff\xfe" "ab\0\x3b\x04\0c", 9) << QString::fromUtf8("abлc");
+    QTest::newRow("compressed") << QByteArray("\xff\xfe"
+                                              "Chlo\xe9",
+                                              7)
+                                << QString::fromUtf8("Chloé");
+    QTest::newRow("compressed then wide") << QByteArray("\xff\xfe"
+                                                        "ab\0\x3b\x04\0c",
+                                                        9)
+                                          << QString::fromUtf8("abлc");
     QTest::newRow("surrogate pair") << QByteArray("\x3d\xd8\x00\xde", 4) << QString::fromUtf8("😀");
     QTest::newRow("odd last byte") << QByteArray("A\0B", 3) << QStringLiteral("A");
 }
@@ -101,9 +106,10 @@ void TestMdbReader::jet4Text() {
 
 void TestMdbReader::sampleHoldsEveryValue() {
     REQUIRE_FIXTURES();
-    MdbFile file(mdbfixtures::sample());
+    JetFile file(mdbfixtures::sample());
     QCOMPARE(file.format(), legacy::JetFormat::Jet4);
-    QCOMPARE(file.userTables(), (QStringList{"EmployeeTable", "Attachments", "ObjectTbl", "Resources", "ReferenceInfo"}));
+    QCOMPARE(file.userTables(),
+             (QStringList{"EmployeeTable", "Attachments", "ObjectTbl", "Resources", "ReferenceInfo"}));
 
     const QList<QVariantList> employees = {
         {n(1), t("Alice"), t("May"), t("Carter"), t("Receptionist"), t("A100")},
@@ -122,7 +128,8 @@ void TestMdbReader::sampleHoldsEveryValue() {
         {n(4), n(4), n(1), t("Policies"), t("Policies")},
     };
     QCOMPARE(readAll(file, QStringLiteral("ObjectTbl")), folders);
-    QCOMPARE(readAll(file, QStringLiteral("ReferenceInfo")), (QList<QVariantList>{{n(3), t("1")}, {n(4), t("2")}}));
+    QCOMPARE(readAll(file, QStringLiteral("ReferenceInfo")),
+             (QList<QVariantList>{{n(3), t("1")}, {n(4), t("2")}}));
 
     // Long values are compared in the manifest test; here every other column.
     QList<QVariantList> attachments = readAll(file, QStringLiteral("Attachments"));
@@ -153,9 +160,10 @@ void TestMdbReader::sampleLongValuesMatchTheManifest() {
     REQUIRE_FIXTURES();
     const auto manifest = mdbfixtures::manifest();
     QCOMPARE(manifest.size(), 11);
-    MdbFile file(mdbfixtures::sample());
+    JetFile file(mdbfixtures::sample());
     int checked = 0;
-    for (const auto& [table, column] : {std::pair{"Attachments", "Attachments"}, std::pair{"Resources", "Document"}}) {
+    for (const auto& [table, column] :
+         {std::pair{"Attachments", "Attachments"}, std::pair{"Resources", "Document"}}) {
         MdbTableReader reader(file, QString::fromLatin1(table));
         const int index = reader.columnIndex(QString::fromLatin1(column));
         while (reader.next()) {
@@ -193,7 +201,7 @@ void TestMdbReader::oleValueAcrossPagesInAccessFiles() {
     const QByteArray expected = expectedFile.readAll();
     QCOMPARE(expected.size(), 22970);
 
-    MdbFile mdb(mdbfixtures::thirdParty(file));
+    JetFile mdb(mdbfixtures::thirdParty(file));
     QCOMPARE(int(mdb.format()), format);
     MdbTableReader reader(mdb, QStringLiteral("MSP_PROJECTS"));
     const int column = reader.columnIndex(QStringLiteral("RESERVED_BINARY_DATA"));
@@ -237,7 +245,7 @@ void TestMdbReader::refusesWhatIsNotAJetDatabase() {
     out.write(bytes);
     out.close();
     try {
-        MdbFile file(path);
+        JetFile file(path);
         QFAIL("the file was accepted");
     } catch (const AppError& error) {
         QVERIFY2(error.description().contains(message), qPrintable(error.description()));

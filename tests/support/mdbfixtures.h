@@ -13,7 +13,8 @@ namespace mdbfixtures {
 
 inline QString folder() {
     const QString root = TestAppDir::fixtures();
-    return root.isEmpty() || !QDir(root).exists(QStringLiteral("mdb")) ? QString() : root + QStringLiteral("/mdb");
+    return root.isEmpty() || !QDir(root).exists(QStringLiteral("mdb")) ? QString()
+                                                                       : root + QStringLiteral("/mdb");
 }
 
 inline QString sample() {

@@ -23,12 +23,13 @@ StartOutcome takeOverExistingInstallation(QObject* parent) {
 
     Platform& platform = Platform::instance();
     const QString title = AppFacts::applicationTitle();
-    platform.information(parent,
-                         QStringLiteral("Pellorin found the database of an existing installation:\n%1\n\n"
-                                        "Its employees, photographs, folders and documents will now be copied "
-                                        "into %2. The Access file itself is only read and stays as it is.")
-                             .arg(QDir::toNativeSeparators(mdb), QDir::toNativeSeparators(db)),
-                         title);
+    platform.information(
+        parent,
+        QStringLiteral("Pellorin found the database of an existing installation:\n%1\n\n"
+                       "Its employees, photographs, folders and documents will now be copied "
+                       "into %2. The Access file itself is only read and stays as it is.")
+            .arg(QDir::toNativeSeparators(mdb), QDir::toNativeSeparators(db)),
+        title);
     constexpr int Steps = 1000;
     std::unique_ptr<ProgressReport> progress = platform.startProgress(
         parent, QStringLiteral("Copying %1 ...").arg(legacyDatabaseFileName()), title, Steps);
@@ -41,11 +42,12 @@ StartOutcome takeOverExistingInstallation(QObject* parent) {
         return StartOutcome::Imported;
     } catch (const AppError& error) {
         progress.reset();
-        platform.critical(parent,
-                          error.description() +
-                              QStringLiteral("\n\nPellorin ends now without creating a database, so the import is "
-                                             "offered again at the next start."),
-                          title);
+        platform.critical(
+            parent,
+            error.description() +
+                QStringLiteral("\n\nPellorin ends now without creating a database, so the import is "
+                               "offered again at the next start."),
+            title);
         return StartOutcome::Failed;
     }
 }

@@ -12,14 +12,14 @@ namespace legacy {
 
 enum class JetFormat { Jet3, Jet4 };
 
-class MdbFile {
+class JetFile {
 public:
     // Throws AppError when the file cannot be read, is not an Access file, or has a format this
     // program does not import.
-    explicit MdbFile(const QString& path);
-    ~MdbFile();
-    MdbFile(const MdbFile&) = delete;
-    MdbFile& operator=(const MdbFile&) = delete;
+    explicit JetFile(const QString& path);
+    ~JetFile();
+    JetFile(const JetFile&) = delete;
+    JetFile& operator=(const JetFile&) = delete;
 
     MdbHandle* handle() const { return m_mdb; }
     JetFormat format() const { return m_format; }

@@ -1,4 +1,4 @@
-#include "data/legacy/mdbfile.h"
+#include "data/legacy/jetfile.h"
 
 #include "app/apperror.h"
 
@@ -67,13 +67,12 @@ JetFormat checkJetHeader(const char* bytes, size_t size, const QString& path) {
                                       "program does not import. Open it in Access, save it as an Access "
                                       "2002-2003 database (.mdb) and import that copy.")
                            .arg(shown(path)));
-    throw AppError(
-        QStringLiteral("%1 is in an Access format this program does not know (version %2).")
-            .arg(shown(path))
-            .arg(version));
+    throw AppError(QStringLiteral("%1 is in an Access format this program does not know (version %2).")
+                       .arg(shown(path))
+                       .arg(version));
 }
 
-MdbFile::MdbFile(const QString& path) : m_path(path) {
+JetFile::JetFile(const QString& path) : m_path(path) {
     m_fd = openUntouched(QFile::encodeName(path));
     if (m_fd < 0)
         throw AppError(QStringLiteral("Could not open %1: %2.").arg(shown(path), systemError(errno)));
@@ -112,11 +111,11 @@ MdbFile::MdbFile(const QString& path) : m_path(path) {
     }
 }
 
-MdbFile::~MdbFile() {
+JetFile::~JetFile() {
     release();
 }
 
-void MdbFile::release() {
+void JetFile::release() {
     if (m_mdb)
         mdb_close(m_mdb);
     m_mdb = nullptr;
@@ -128,7 +127,7 @@ void MdbFile::release() {
     m_fd = -1;
 }
 
-QStringList MdbFile::userTables() const {
+QStringList JetFile::userTables() const {
     QStringList names;
     for (guint i = 0; i < m_mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(m_mdb->catalog, i));
