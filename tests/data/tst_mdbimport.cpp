@@ -72,14 +72,11 @@ class TestMdbImport : public QObject {
     Q_OBJECT
 private slots:
     void importsEveryRowAndLongValue();
-    void refusesOtherAccessFilesAndLeavesTheFolderAlone_data();
-    void refusesOtherAccessFilesAndLeavesTheFolderAlone();
-    void aCrashingOrHangingReaderLeavesTheFolderAlone_data();
-    void aCrashingOrHangingReaderLeavesTheFolderAlone();
+    void failuresLeaveTheFolderAsItWas_data();
+    void failuresLeaveTheFolderAsItWas();
     void replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt();
-    void cancellingChangesNothing();
-    void firstStartImportsWithProgress();
-    void firstStartThatFailsCreatesNoDatabase();
+    void firstStart_data();
+    void firstStart();
 };
 
 void TestMdbImport::importsEveryRowAndLongValue() {
@@ -161,54 +158,39 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     QCOMPARE(folderEntries(dir.path()).filter(QStringLiteral("importing")), QStringList());
 }
 
-void TestMdbImport::refusesOtherAccessFilesAndLeavesTheFolderAlone_data() {
-    QTest::addColumn<QString>("file");
+void TestMdbImport::failuresLeaveTheFolderAsItWas_data() {
+    QTest::addColumn<QString>("file");   // under third-party/, or the sample
+    QTest::addColumn<QString>("script"); // a stand-in for the reader; empty for the real one
+    QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("message");
     for (const char* name :
          {"jackcess_test2V1997.mdb", "jackcess_test2V2000.mdb", "jackcess_testUnicodeCompV2003.mdb",
           "debian-mrtg-contrib_Monitor.mdb", "npm-mdb_fruit.mdb"})
-        QTest::newRow(name) << QString::fromLatin1(name) << "holds no EmployeeTable";
-    QTest::newRow("not Access") << "jackcess_test2BinData.dat"
-                                << "is not an Access database file";
+        QTest::newRow(name) << QString::fromLatin1(name) << QString() << false << "holds no EmployeeTable";
+    QTest::newRow("cancelled") << QString() << QString() << true << "cancelled; nothing was changed";
+    QTest::newRow("reader crashes") << QString() << "echo 'progress\t10'; : > \"$2\"; kill -SEGV $$" << false
+                                    << "stopped unexpectedly";
+    QTest::newRow("reader hangs") << QString() << "echo 'progress\t10'; : > \"$2\"; exec sleep 30" << false
+                                  << "stopped making progress";
+    QTest::newRow("reader gives up") << QString() << "echo 'error\tpage 7 is not a data page'; exit 1"
+                                     << false << "page 7 is not a data page";
+    QTest::newRow("reader ends early")
+        << QString() << ": > \"$2\"; exit 0" << false << "ended without finishing";
+    QTest::newRow("reader miscounts")
+        << QString()
+        << "cp \"$PELLORIN_TEST_EMPTY_DB\" \"$2\"; printf 'table\\tEmployeeTable\\t3\\t0\\t0\\nok\\n'"
+        << false << "EmployeeTable holds 0 rows instead of 3";
 }
 
-void TestMdbImport::refusesOtherAccessFilesAndLeavesTheFolderAlone() {
+void TestMdbImport::failuresLeaveTheFolderAsItWas() {
     REQUIRE_FIXTURES();
     QFETCH(QString, file);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    try {
-        legacy::importMdb(mdbfixtures::thirdParty(file), dir.filePath(QStringLiteral("Pellorin.db")));
-        QFAIL("the file was imported");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
-    }
-    QCOMPARE(folderEntries(dir.path()), QStringList());
-}
-
-void TestMdbImport::aCrashingOrHangingReaderLeavesTheFolderAlone_data() {
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("crash") << "echo 'progress\t10'; : > \"$2\"; kill -SEGV $$"
-                           << "stopped unexpectedly";
-    QTest::newRow("hang") << "echo 'progress\t10'; : > \"$2\"; exec sleep 30"
-                          << "stopped making progress";
-    QTest::newRow("gives up") << "echo 'error\tpage 7 is not a data page'; exit 1"
-                              << "page 7 is not a data page";
-    QTest::newRow("no ok") << ": > \"$2\"; exit 0"
-                           << "ended without finishing";
-    QTest::newRow("lies about rows")
-        << "cp \"$PELLORIN_TEST_EMPTY_DB\" \"$2\"; printf 'table\\tEmployeeTable\\t3\\t0\\t0\\nok\\n'"
-        << "EmployeeTable holds 0 rows instead of 3";
-}
-
-void TestMdbImport::aCrashingOrHangingReaderLeavesTheFolderAlone() {
-    REQUIRE_FIXTURES();
     QFETCH(QString, script);
+    QFETCH(bool, cancel);
     QFETCH(QString, message);
     QTemporaryDir dir;
     QTemporaryDir scripts;
-    // An empty database of the program's own, for the reader that miscounts.
+    // An empty database with one table, for the reader that miscounts.
     const QString emptyDb = scripts.filePath(QStringLiteral("empty.db"));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("empty"));
@@ -218,11 +200,13 @@ void TestMdbImport::aCrashingOrHangingReaderLeavesTheFolderAlone() {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("empty"));
     qputenv("PELLORIN_TEST_EMPTY_DB", QFile::encodeName(emptyDb));
-    const ReaderOverride reader(writeScript(scripts, script));
+    const ReaderOverride reader(script.isEmpty() ? legacy::readerProgram() : writeScript(scripts, script));
     legacy::ImportOptions options;
     options.silenceLimitMs = 500;
+    options.progress = [cancel](int) { return !cancel; };
     try {
-        legacy::importMdb(mdbfixtures::sample(), dir.filePath(QStringLiteral("Pellorin.db")), options);
+        legacy::importMdb(file.isEmpty() ? mdbfixtures::sample() : mdbfixtures::thirdParty(file),
+                          dir.filePath(QStringLiteral("Pellorin.db")), options);
         QFAIL("the import succeeded");
     } catch (const AppError& error) {
         QVERIFY2(error.description().contains(message), qPrintable(error.description()));
@@ -250,52 +234,44 @@ void TestMdbImport::replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt() {
     QCOMPARE(column(db, QStringLiteral("SELECT count(*) FROM EmployeeTable")), QVariantList{qlonglong(6)});
 }
 
-void TestMdbImport::cancellingChangesNothing() {
-    REQUIRE_FIXTURES();
-    QTemporaryDir dir;
-    legacy::ImportOptions options;
-    options.progress = [](int) { return false; };
-    try {
-        legacy::importMdb(mdbfixtures::sample(), dir.filePath(QStringLiteral("Pellorin.db")), options);
-        QFAIL("the import was not cancelled");
-    } catch (const AppError& error) {
-        QVERIFY(error.description().contains(QStringLiteral("cancelled")));
-    }
-    QCOMPARE(folderEntries(dir.path()), QStringList());
+void TestMdbImport::firstStart_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("existing installation")
+        << QString() << int(legacy::ui::StartOutcome::Imported) << "EmployeeTable: 6 rows";
+    QTest::newRow("not a Pellorin database")
+        << "npm-mdb_fruit.mdb" << int(legacy::ui::StartOutcome::Failed) << "holds no EmployeeTable";
 }
 
-void TestMdbImport::firstStartImportsWithProgress() {
+void TestMdbImport::firstStart() {
     REQUIRE_FIXTURES();
+    QFETCH(QString, file);
+    QFETCH(int, outcome);
+    QFETCH(QString, message);
     QTemporaryDir dir;
     AppFacts::setApplicationDirectory(dir.path());
     ScriptedPlatform platform;
     QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::NothingToDo);
-    QVERIFY(QFile::copy(mdbfixtures::sample(), dir.filePath(QStringLiteral("Pellorin.mdb"))));
+    QVERIFY(QFile::copy(file.isEmpty() ? mdbfixtures::sample() : mdbfixtures::thirdParty(file),
+                        dir.filePath(QStringLiteral("Pellorin.mdb"))));
 
-    QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::Imported);
+    QCOMPARE(int(legacy::ui::takeOverExistingInstallation(nullptr)), outcome);
     QCOMPARE(platform.messages.size(), 2);
     QVERIFY(platform.messages[0].text.contains(QStringLiteral("existing installation")));
     QCOMPARE(platform.progressLabels.size(), 1);
+    QVERIFY2(platform.messages[1].text.contains(message), qPrintable(platform.messages[1].text));
+    if (outcome == int(legacy::ui::StartOutcome::Failed)) {
+        QCOMPARE(platform.messages[1].icon, Platform::Icon::Critical);
+        QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("Pellorin.mdb")});
+        return;
+    }
     QVERIFY(platform.progressUpdates > 0);
-    QVERIFY(platform.messages[1].text.contains(QStringLiteral("EmployeeTable: 6 rows")));
     QCOMPARE(column(dir.filePath(QStringLiteral("Pellorin.db")),
                     QStringLiteral("SELECT count(*) FROM Attachments")),
              QVariantList{qlonglong(5)});
     // Once the program's database exists the Access file is left alone.
     QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::NothingToDo);
-}
-
-void TestMdbImport::firstStartThatFailsCreatesNoDatabase() {
-    REQUIRE_FIXTURES();
-    QTemporaryDir dir;
-    AppFacts::setApplicationDirectory(dir.path());
-    QVERIFY(QFile::copy(mdbfixtures::thirdParty(QStringLiteral("npm-mdb_fruit.mdb")),
-                        dir.filePath(QStringLiteral("Pellorin.mdb"))));
-    ScriptedPlatform platform;
-    QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::Failed);
-    QCOMPARE(platform.messages.last().icon, Platform::Icon::Critical);
-    QVERIFY(platform.messages.last().text.contains(QStringLiteral("holds no EmployeeTable")));
-    QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("Pellorin.mdb")});
 }
 
 QTEST_GUILESS_MAIN(TestMdbImport)

@@ -5,8 +5,8 @@
 #include "../support/mdbfixtures.h"
 
 #include "app/apperror.h"
-#include "data/legacy/jetvalues.h"
 #include "data/legacy/jetfile.h"
+#include "data/legacy/jetvalues.h"
 #include "data/legacy/mdbtable.h"
 
 #include <QTemporaryDir>
