@@ -9,8 +9,17 @@
 #include <QString>
 
 #include <cstdio>
+#include <sqlite3.h>
 
 namespace {
+
+// Every SQLite connection of this process skips flushing to disk: a failed import deletes the whole
+// file, and the importer flushes the finished file itself before moving it into place. Set for the
+// process because the data layer opens the new file (and writes its tables) on a connection of its own.
+int writeWithoutFlushing(sqlite3* db, char**, const sqlite3_api_routines*) {
+    sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    return SQLITE_OK;
+}
 
 void send(const QStringList& fields) {
     const QByteArray bytes = legacy::protocol::line(fields).toUtf8();
@@ -23,6 +32,7 @@ void send(const QStringList& fields) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv); // Qt SQL finds its SQLite driver through it
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(writeWithoutFlushing));
     if (argc != 3) {
         std::fputs("Usage: pellorin-mdb-reader FILE.mdb NEW.db\n", stderr);
         return 2;

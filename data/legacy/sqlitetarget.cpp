@@ -26,9 +26,6 @@ SqliteTarget::SqliteTarget(const QString& path) : m_path(path) {
     if (!m_db)
         throw AppError(
             QStringLiteral("The new database %1 is not an SQLite file.").arg(QDir::toNativeSeparators(path)));
-    // A failed import deletes the whole file, so nothing needs to reach the disk before the end; the
-    // importer flushes the finished file itself.
-    exec(QStringLiteral("PRAGMA synchronous=OFF"));
     exec(QStringLiteral("BEGIN"));
 }
 
