@@ -98,6 +98,9 @@ ReaderReport runReader(const QString& mdbPath, const QString& tempPath, const Im
     reader.setProcessEnvironment(environment);
     reader.setProgram(readerProgram());
     reader.setArguments({mdbPath, tempPath});
+    // libmdb warns on standard error about every odd page of a damaged file; unread, those warnings
+    // would fill the pipe and stall the reader.
+    reader.setStandardErrorFile(QProcess::nullDevice());
     reader.start(QIODevice::ReadOnly);
     if (!reader.waitForStarted(30'000))
         throw AppError(QStringLiteral("The Access reader %1 could not be started: %2. Reinstall Pellorin.")

@@ -53,6 +53,7 @@ private slots:
     void jet4Text();
     void sampleHoldsEveryValue();
     void sampleLongValuesMatchTheManifest();
+    void unicodeTextAsAccessWroteIt();
     void oleValueAcrossPagesInAccessFiles_data();
     void oleValueAcrossPagesInAccessFiles();
     void refusesWhatIsNotAJetDatabase_data();
@@ -183,6 +184,18 @@ void TestMdbReader::sampleLongValuesMatchTheManifest() {
         }
     }
     QCOMPARE(checked, 11);
+}
+
+void TestMdbReader::unicodeTextAsAccessWroteIt() {
+    REQUIRE_FIXTURES();
+    // Access keeps Latin text "compressed" to one byte a character and the rest in two.
+    JetFile file(mdbfixtures::thirdParty(QStringLiteral("jackcess_testUnicodeCompV2003.mdb")));
+    const QList<QVariantList> rows = readAll(file, QStringLiteral("Table"));
+    QVERIFY(rows.size() >= 7);
+    const char* expected[] = {"only ascii chars", "ääkkösiä",      "Мир",   "ϰαὶ τότ' ἐγὼ Κύϰλωπα",
+                              "漢字仮名交じり文", "3L952_AB(¥!!V", "ümlaut"};
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(rows[i].value(1).toString(), QString::fromUtf8(expected[i]));
 }
 
 void TestMdbReader::oleValueAcrossPagesInAccessFiles_data() {
