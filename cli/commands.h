@@ -18,5 +18,6 @@ int printBadges(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
 int importMdb(Arguments& args);
+int attachments(Arguments& args);
 
 } // namespace cli

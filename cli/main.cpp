@@ -42,6 +42,13 @@ const char* usage =
     "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
     "                                   database; --replace replaces one that holds data (kept as a backup)\n"
+    "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
+    "                                   store a file; prints its record number and version\n"
+    "  attachments get KEY --out FILE   write a stored file to FILE\n"
+    "  attachments list [--person ID]   stored files: key, name, version, person, description\n"
+    "  attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]\n"
+    "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
+    "                                   case ignored): key, name, version\n"
     "\n"
     "  --format tsv|csv|json  output that a script reads back exactly: TSV with \\\\, \\t, \\n, \\r escaped\n"
     "                         and \\N for no value; CSV as RFC 4180; JSON {\"columns\": [...], \"rows\": "
@@ -103,6 +110,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
         {QStringLiteral("import-mdb"), cli::importMdb},
+        {QStringLiteral("attachments"), cli::attachments},
     };
 
     // These never store anything, so they never create a data folder either.
