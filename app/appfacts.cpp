@@ -98,7 +98,10 @@ DataDirectory chooseDataDirectory(const QString& explicitDir, const QString& exe
     const QString fromEnvironment = qEnvironmentVariable("PELLORIN_HOME");
     if (!fromEnvironment.isEmpty())
         return {QDir::cleanPath(QDir(fromEnvironment).absolutePath()), true, QString()};
-    if (!executableDir.isEmpty() && holdsDatabase(executableDir))
+    // An existing installation keeps Pellorin.mdb beside the program; its data is taken over there.
+    if (!executableDir.isEmpty() &&
+        (holdsDatabase(executableDir) ||
+         QFileInfo::exists(QDir(executableDir).filePath(QStringLiteral("Pellorin.mdb")))))
         return {QDir::cleanPath(executableDir), false, QString()};
     const QString target = defaultDataDirectory();
     if (holdsDatabase(target))

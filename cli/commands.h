@@ -19,5 +19,6 @@ int attachments(Arguments& args);
 int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
+int importMdb(Arguments& args);
 
 } // namespace cli

@@ -38,6 +38,8 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
+    "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
+    "                                   database; --replace replaces one that holds data (kept as a backup)\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
     "                                   store a file; prints its record number and version\n"
     "  attachments get KEY --out FILE   write a stored file to FILE\n"
@@ -115,6 +117,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("library"), cli::library},
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
+        {QStringLiteral("import-mdb"), cli::importMdb},
     };
 
     // These never store anything, so they never create a data folder either.
