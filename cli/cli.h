@@ -29,6 +29,7 @@ private:
 };
 
 void out(const QString& line);            // one line on standard output
+void warn(const QString& message);        // "pellorin-cli: warning: ..." on standard error
 QString tabbed(const QStringList& cells); // cells joined by tabs; tabs and line ends inside become blanks
 
 } // namespace cli

@@ -23,6 +23,7 @@ const char* usage =
     "                                   add an employee (with a photograph); prints the record number\n"
     "  update KEY [--first F] [--middle M] [--last L] [--title T] [--code C]\n"
     "                                   change the given fields of an employee\n"
+    "         [--photo FILE]            and replace the employee's photograph\n"
     "  photo get CODE --out FILE        write the photograph stored under CODE to FILE\n"
     "  company set NAME | company get   the company name printed on every badge\n"
     "  barcode TEXT --out FILE.png [--label] [--startstop] [--height N]\n"
