@@ -54,8 +54,10 @@ QList<badges::Badge> badgeBatch(const std::function<QImage(int)>& photoFor) {
         list.append(badges::Badge{
             QStringLiteral("Acme Security"),
             badges::badgeName(QStringLiteral("Jane"), QStringLiteral("Q"), QStringLiteral("Doe %1").arg(i)),
-            QStringLiteral("Security Officer"), QStringLiteral("EMP-%1").arg(i, 4, 10, QChar(u'0')),
-            photoFor(i)});
+            QStringLiteral("Security Officer"),
+            QStringLiteral("EMP-%1").arg(i, 4, 10, QChar(u'0')),
+            photoFor(i),
+            {}});
     return list;
 }
 
