@@ -69,7 +69,9 @@ void paintBadges(QPagedPaintDevice& device, const QList<Badge>& badges) {
     QPainter painter;
     if (!painter.begin(&device))
         throw AppError(QStringLiteral("The printer could not start the document."));
-    painter.setRenderHint(QPainter::LosslessImageRendering);
+    // Photographs go in as JPEG at high quality (Qt's PDF writer uses 94), already scaled to what the
+    // printed box needs: losslessly, a thousand badges came to hundreds of megabytes. Bars are
+    // rectangles, never pictures, so they stay sharp.
     // Any margins the device still keeps move its origin away from the paper's corner; undo that.
     const QPoint origin = device.pageLayout().paintRectPixels(device.logicalDpiX()).topLeft();
     for (qsizetype i = 0; i < badges.size(); ++i) {

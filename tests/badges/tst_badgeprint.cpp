@@ -224,18 +224,22 @@ void TestBadgePrint::textsStartAtTheirPrintPositions() {
     QVERIFY(label->box.top() > 230 + 40 && label->box.bottom() <= 230 + 54.75 + 1);
 }
 
-// The photograph goes in without JPEG's losses, at its print position.
+// The photograph goes in as a JPEG no larger than 300 dots per inch across its box, at its print
+// position.
 void TestBadgePrint::photoFillsItsBoxKeepingProportions() {
-    // Red over blue, twice as wide as high.
-    QImage photo(400, 200, QImage::Format_RGB32);
+    // Red over blue, twice as wide as high, at ten times what the box needs.
+    QImage photo(5660, 2830, QImage::Format_RGB32);
     photo.fill(QColor(220, 0, 0));
-    QPainter(&photo).fillRect(0, 100, 400, 100, QColor(0, 0, 220));
+    QPainter(&photo).fillRect(0, 1415, 5660, 1415, QColor(0, 0, 220));
     const QString pdf = m_dir->file("badge.pdf");
     badges::writeBadgesPdf(pdf, {sampleBadge("C300", photo)});
     QFile file(pdf);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.contains("/Subtype /Image") && !bytes.contains("/DCTDecode"));
+    QVERIFY(bytes.contains("/Subtype /Image") && bytes.contains("/DCTDecode"));
+    const auto width = QRegularExpression(QStringLiteral("/Subtype /Image\\s*/Width (\\d+)"))
+                           .match(QString::fromLatin1(bytes));
+    QVERIFY2(width.hasMatch() && width.captured(1).toInt() <= 566, qPrintable(width.captured(0)));
     if (!havePoppler())
         QSKIP("pdftoppm (poppler-utils) is needed to look at printed pages");
     const QImage page = rasterise(pdf, 1, QRect(0, 0, 4000, 4500));
