@@ -140,7 +140,9 @@ void Form3::buildControls() {
     action("MnuPrint", tr("&Print"), QKeySequence::Print, &Form3::printBadge);
     action("MnuPrintPreview", tr("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
            &Form3::printPreview);
-    action("MnuPrintToPdf", tr("Print to P&DF..."), QKeySequence::SaveAs, &Form3::printToPdf);
+    // Spelled out: the platform's Save As key is empty on some desktops.
+    action("MnuPrintToPdf", tr("Print to P&DF..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+           &Form3::printToPdf);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -315,7 +317,12 @@ void Form3::printPreview() {
 void Form3::printToPdf() {
     if (refuseUndrawableCode())
         return;
-    const QString folder = d->pdfFolder.isEmpty() ? QDir::homePath() : d->pdfFolder;
+    // Badge files live together in the application's badges folder, unless the operator chose another.
+    QString folder = d->pdfFolder;
+    if (folder.isEmpty()) {
+        folder = badges::badgesDirectory();
+        QDir().mkpath(folder);
+    }
     const std::optional<QString> chosen = Platform::instance().saveFileName(
         this, tr("Save Badge as PDF"), folder + u'/' + suggestedPdfName(d->employeeId), PdfFilter);
     if (!chosen || chosen->isEmpty())

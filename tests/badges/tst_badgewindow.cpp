@@ -210,9 +210,12 @@ void TestBadgeWindow::previewAndPdfKeepTheWindow() {
     button(window, "CommandPreview")->click();
     window->findChild<QAction*>("MnuPrintPreview")->trigger();
     QCOMPARE(platform.previewCount, 2);
-    // Cancelled: nothing happens.
+    // Cancelled: nothing happens. The chooser starts in the badges folder; Ctrl+Shift+S opens it too.
     button(window, "CommandPdf")->click();
     QCOMPARE(platform.fileDialogCaptions.size(), 1);
+    QCOMPARE(platform.fileDialogStarts.first(), m_dir->file("badges/badge-C300.pdf"));
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(platform.fileDialogCaptions.size(), 2);
     // A name without extension gets ".pdf".
     platform.fileAnswers.enqueue(m_dir->file("jane"));
     window->findChild<QAction*>("MnuPrintToPdf")->trigger();
