@@ -246,7 +246,8 @@ int printBadges(Arguments& args) {
         if (cause.isEmpty()) {
             list.append(numbered.badge);
         } else {
-            std::fprintf(stderr, "pellorin-cli: left out %s\n", cause.simplified().toUtf8().constData());
+            std::fprintf(stderr, "pellorin-cli: left out %s\n",
+                         terminalSafe(cause.simplified()).toUtf8().constData());
             ++leftOut;
         }
     }

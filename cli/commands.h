@@ -15,5 +15,8 @@ int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
+int checkDatabase(Arguments& args);
+int backupDatabase(Arguments& args);
+int attachments(Arguments& args);
 
 } // namespace cli

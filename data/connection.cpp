@@ -4,6 +4,8 @@
 #include "app/appfacts.h"
 #include "data/connectionstring.h"
 #include "data/schema.h"
+#include "data/sqlitefile.h"
+#include "data/sqliteschema.h"
 #include "data/textcollation.h"
 
 #include <QAtomicInteger>
@@ -19,13 +21,6 @@
 
 namespace data {
 
-namespace {
-
-QString uniqueConnectionName() {
-    static QAtomicInteger<quint64> counter;
-    return QStringLiteral("pellorin-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 QString errorText(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
@@ -33,11 +28,11 @@ QString errorText(const QSqlError& error) {
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
 
-sqlite3* sqliteHandle(const QSqlDatabase& db) {
-    const QVariant v = db.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(v.constData());
+namespace {
+
+QString uniqueConnectionName() {
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("pellorin-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
 // Files whose tables this process has already made sure of; checked once, not on every open.
@@ -95,6 +90,11 @@ void Connection::open(const QString& connectionString) {
                        .arg(settings.provider));
 }
 
+void Connection::failOpen(const QString& cause) {
+    close();
+    throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
+}
+
 void Connection::openSqlite(const QString& file) {
     m_location = QDir::toNativeSeparators(file);
     const QFileInfo info(file);
@@ -106,58 +106,75 @@ void Connection::openSqlite(const QString& file) {
         throw AppError(QStringLiteral("Could not open the database %1: the file cannot be read. "
                                       "Check its permissions.")
                            .arg(m_location));
+    const SqliteFileFacts facts = sqliteFileFacts(file);
+    if (!facts.exists && !facts.folderWritable)
+        throw AppError(QStringLiteral("Could not create the database %1: the folder %2 cannot be written. "
+                                      "Check its permissions or choose another folder with --data-dir.")
+                           .arg(m_location, QDir::toNativeSeparators(info.absolutePath())));
+    const SqliteAccess access = chooseSqliteAccess(facts);
+    m_readOnly = access != SqliteAccess::ReadWrite;
+    const SqliteOpenSettings settings = sqliteOpenSettings(file, access);
 
     m_database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    m_database.setDatabaseName(file);
-    // Two running copies wait for each other's writes instead of failing at once.
-    m_database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    if (!m_database.open()) {
-        const QString cause = errorText(m_database.lastError());
-        close();
-        throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
-    }
+    m_database.setDatabaseName(settings.databaseName);
+    m_database.setConnectOptions(settings.connectOptions);
+    if (!m_database.open())
+        failOpen(errorText(m_database.lastError()));
+    // Still needed by files of schema version 0, which name it; statements apply it through translate().
     sqlite3* handle = sqliteHandle(m_database);
-    if (!handle || !registerTextCollation(handle)) {
-        close();
-        throw AppError(
-            QStringLiteral("Could not open the database %1: the text comparison could not be set up.")
-                .arg(m_location));
-    }
+    if (!handle || !registerTextCollation(handle))
+        failOpen(QStringLiteral("the text comparison could not be set up."));
     {
         // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
         QSqlQuery pragma(m_database);
         pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
     }
-    if (needsSchemaCheck(info.absoluteFilePath())) {
-        prepareTables();
+    if (needsSchemaCheck(info.absoluteFilePath()) && checkSqliteSchema())
         markSchemaChecked(info.absoluteFilePath());
-    }
-    keepLogOpen(file);
+    if (access == SqliteAccess::ReadWrite)
+        keepLogOpen(file);
 }
 
-void Connection::prepareTables() {
-    QString cause;
+bool Connection::checkSqliteSchema() {
     {
-        QSqlQuery query(m_database);
         // The first read tells a file that is not a database (or is locked) apart from a good one.
-        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()) {
-            cause = errorText(query.lastError());
-        } else {
-            if (query.value(0).toInt() == 0)
-                query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-            for (const QString& statement : sqliteSchema()) {
-                if (!query.exec(statement)) {
-                    cause =
-                        QStringLiteral("its tables could not be prepared: ") + errorText(query.lastError());
-                    break;
-                }
-            }
+        QSqlQuery probe(m_database);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !probe.next())
+            failOpen(errorText(probe.lastError()));
+    }
+    try {
+        switch (sqlite::schemaState(*this)) {
+        case sqlite::SchemaState::Current:
+            return true;
+        case sqlite::SchemaState::Newer:
+            sqlite::refuseNewerSchema(*this);
+        case sqlite::SchemaState::Old:
+            // Readable as it is: the collation it names is registered above.
+            if (m_readOnly)
+                return false;
+            break;
+        case sqlite::SchemaState::Empty:
+            if (m_readOnly)
+                failOpen(
+                    QStringLiteral("it holds no Pellorin tables, and it cannot be written to add them."));
+            break;
         }
-    }
-    if (!cause.isEmpty()) {
+        ensureSchema(*this);
+        ensureWriteAheadLog();
+    } catch (const AppError&) {
         close();
-        throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
+        throw;
     }
+    return true;
+}
+
+// A file restored from a copy is in rollback mode, where a reader waits for a writer's commit; the
+// write-ahead log lets readers read beside a writer.
+void Connection::ensureWriteAheadLog() {
+    QSqlQuery query(m_database);
+    if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() &&
+        query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
 }
 
 void Connection::close() {
@@ -176,15 +193,37 @@ QString Connection::failure(const QString& what, const QString& cause) const {
     return QStringLiteral("%1 failed in the database %2: %3").arg(what, m_location, cause);
 }
 
+QString Connection::translate(const QString& jetSql) const {
+    const QString sql = translateJet(jetSql, m_backend);
+    return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName)) : sql;
+}
+
+Connection::Bound Connection::bindable(const QString& sql, const QVariantList& values) const {
+    Bound bound{sql, values};
+    if (m_backend != Backend::SQLite)
+        return bound;
+    QList<qsizetype> places;
+    for (qsizetype i = 0; i < bound.values.size(); ++i) {
+        QVariant& value = bound.values[i];
+        if (value.typeId() == QMetaType::QString && value.toString().startsWith(QChar(0xFEFF))) {
+            value = value.toString().toUtf8();
+            places.append(i);
+        }
+    }
+    bound.sql = replaceMarks(sql, places, QStringLiteral("CAST(? AS TEXT)"));
+    return bound;
+}
+
 int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!isOpen())
         throw AppError(
             QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
+    const Bound bound = bindable(translate(jetSql), values);
     QSqlQuery query(m_database);
-    if (!query.prepare(translateJet(jetSql, m_backend)))
+    if (!query.prepare(bound.sql))
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
-    for (const QVariant& value : values)
+    for (const QVariant& value : bound.values)
         query.addBindValue(value);
     if (!query.exec())
         throw AppError(

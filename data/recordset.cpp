@@ -10,13 +10,6 @@
 
 namespace data {
 
-namespace {
-QString errorText(const QSqlError& error) {
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.driverText().trimmed() : text;
-}
-} // namespace
-
 Recordset::~Recordset() {
     close();
 }
@@ -27,8 +20,9 @@ void Recordset::open(const QString& source, Connection& connection, const QVaria
         throw AppError(QStringLiteral("The record set \"%1\" was opened without an open database connection.")
                            .arg(source));
     m_source = source;
-    m_translated = translateJet(source, connection.backend());
-    m_values = values;
+    const Connection::Bound bound = connection.bindable(connection.translate(source), values);
+    m_translated = bound.sql;
+    m_values = bound.values;
     m_query.emplace(connection.database());
     m_query->setForwardOnly(true);
     if (!m_query->prepare(m_translated)) {
@@ -225,12 +219,16 @@ QVariant Recordset::update() {
                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                 .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName),
                                      columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    QVariantList values;
+    for (const auto& entry : m_newRow)
+        values.append(entry.second);
+    const Connection::Bound bound = m_connection->bindable(statement, values);
     QSqlQuery insert(db);
     const QString what = QStringLiteral("Adding a row to %1").arg(table);
-    if (!insert.prepare(statement))
+    if (!insert.prepare(bound.sql))
         throw AppError(m_connection->failure(what, errorText(insert.lastError())));
-    for (const auto& entry : m_newRow)
-        insert.addBindValue(entry.second);
+    for (const QVariant& value : bound.values)
+        insert.addBindValue(value);
     if (!insert.exec())
         throw AppError(m_connection->failure(what, errorText(insert.lastError())));
     m_adding = false;

@@ -1,25 +1,30 @@
 #include "data/schema.h"
 
-#include "data/textcollation.h"
+#include "app/apperror.h"
+#include "data/connection.h"
+#include "data/sqliteschema.h"
 
 namespace data {
 
 QStringList sqliteSchema() {
-    const QString text = QStringLiteral("TEXT COLLATE %1").arg(QLatin1String(TextCollationName));
+    // NOCASE is built into SQLite, so the file opens, sorts and passes integrity_check in any SQLite
+    // tool; indexes stay consistent for every reader.
+    const QString text = QStringLiteral("TEXT COLLATE NOCASE");
+    // Long binary columns come last: SQLite can then make room for a value streamed in pieces without
+    // building the whole row in memory.
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS EmployeeTable ("
                        "EmployeeId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeFirstName %1, "
                        "EmployeeMiddleName %1, EmployeeLastName %1, Title %1, EmployeeIdentification %1)")
             .arg(text),
-        // Indexes let the explorer's sorted fills read in order instead of sorting every time.
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS EmployeeLastNameIndex ON EmployeeTable (EmployeeLastName)"),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS EmployeeFirstNameIndex ON EmployeeTable (EmployeeFirstName)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS Attachments ("
                        "AttachmentsId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeIdentification %1, "
-                       "Attachments BLOB, AttachmentsName %1, AttachmentVersion INTEGER, "
-                       "AttachmentDescription %1, PersonalInformationId %1)")
+                       "AttachmentsName %1, AttachmentVersion INTEGER, AttachmentDescription %1, "
+                       "PersonalInformationId %1, Attachments BLOB)")
             .arg(text),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS AttachmentsEmployeeIndex ON Attachments (EmployeeIdentification)"),
@@ -29,7 +34,7 @@ QStringList sqliteSchema() {
             .arg(text),
         QStringLiteral("CREATE TABLE IF NOT EXISTS Resources ("
                        "DocumentId INTEGER PRIMARY KEY AUTOINCREMENT, DocumentName %1, "
-                       "DocuemntVersion INTEGER, DocumentDate DATETIME, Document BLOB, ObjectIndex INTEGER)")
+                       "DocuemntVersion INTEGER, DocumentDate DATETIME, ObjectIndex INTEGER, Document BLOB)")
             .arg(text),
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")
@@ -43,6 +48,18 @@ QStringList sqliteSchema() {
 QStringList tableNames() {
     return {QStringLiteral("EmployeeTable"), QStringLiteral("Attachments"), QStringLiteral("ObjectTbl"),
             QStringLiteral("Resources"), QStringLiteral("ReferenceInfo")};
+}
+
+void ensureSchema(Connection& connection) {
+    switch (connection.backend()) {
+    case Backend::SQLite:
+        sqlite::ensureSchema(connection);
+        return;
+    case Backend::PostgreSQL:
+        break;
+    }
+    throw AppError(QStringLiteral("The tables of the database %1 cannot be prepared for this provider.")
+                       .arg(connection.location()));
 }
 
 } // namespace data

@@ -2,12 +2,16 @@
 
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/windows1252.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,25 +22,6 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-// Windows-1252 differs from Latin-1 only in 0x80-0x9F. Qt decodes it only when built with ICU, so the
-// table is kept here. The five bytes the code page leaves undefined map to the same C1 control codes,
-// as Windows itself does.
-constexpr char16_t Windows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString fromWindows1252(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char ch : bytes) {
-        const auto byte = static_cast<unsigned char>(ch);
-        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(Windows1252High[byte - 0x80]) : QChar(byte);
-    }
-    return text;
-}
-
 // New files are UTF-8; files from older installations are ANSI. A line of ANSI text with letters
 // above 0x7F is almost never valid UTF-8, so validity decides.
 QString decodeLine(QByteArrayView bytes) {
@@ -45,7 +30,30 @@ QString decodeLine(QByteArrayView bytes) {
         return QString::fromUtf8(bytes.sliced(Bom.size()));
     if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
-    return fromWindows1252(bytes);
+    return app::fromWindows1252(bytes);
+}
+
+// The whole text read, decoded: UTF-16 when it starts with its byte order mark, otherwise the first line
+// by its bytes.
+QString decodeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
+    const qsizetype lineEnd = std::min(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n'),
+                                       bytes.indexOf('\r') < 0 ? bytes.size() : bytes.indexOf('\r'));
+    return decodeLine(QByteArrayView(bytes).first(lineEnd));
+}
+
+// Text files hold no control characters besides tabs, line and page ends; a picture or a document saved
+// under the name does, and would otherwise print as garbage on every badge.
+bool looksLikeText(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r' && u != u'\f') || u == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 QString firstField(const QString& line) {
@@ -127,14 +135,15 @@ std::optional<QString> readCompanyName(const QString& path) {
     if (file.error() != QFileDevice::NoError)
         fail();
 
-    qsizetype lineEnd = bytes.size();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes.at(i) == '\n' || bytes.at(i) == '\r') {
-            lineEnd = i;
-            break;
-        }
-    }
-    return firstField(decodeLine(QByteArrayView(bytes).first(lineEnd)));
+    // Control bytes show up in 8-bit text as themselves, so the whole text read is checked.
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    const QString text = decodeText(bytes);
+    if (!looksLikeText(utf16 ? text : QString::fromLatin1(bytes)))
+        throw AppError(QStringLiteral("Could not read the company name: %1 is not a text file. Enter the "
+                                      "company name again (File > Add/Edit Company), which replaces it.")
+                           .arg(nativePath(path)));
+    return firstField(text.first(std::min(text.indexOf(u'\n') < 0 ? text.size() : text.indexOf(u'\n'),
+                                          text.indexOf(u'\r') < 0 ? text.size() : text.indexOf(u'\r'))));
 }
 
 void writeCompanyName(const QString& path, const QString& name) {

@@ -2,15 +2,13 @@
 // main window, which opens the first employee explorer.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/ui/datafolderstart.h"
 #include "app/ui/guardedapplication.h"
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
 #include "badges/ui/printrun.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
-
-#include <QDir>
-#include <QMessageBox>
 
 #include <cstdio>
 
@@ -25,7 +23,9 @@ int main(int argc, char* argv[]) {
         std::printf("Usage: Pellorin [--data-dir DIR]\n"
                     "  --data-dir DIR  folder that holds Pellorin.db, Company.txt and temp/\n"
                     "                  (also PELLORIN_HOME); without it, the program's own folder when it\n"
-                    "                  holds the database, otherwise the user's data folder.\n");
+                    "                  holds the database, otherwise ~/.local/share/Pellorin, the folder\n"
+                    "                  that pellorin-cli uses too. A named folder that does not exist is\n"
+                    "                  created only when you agree.\n");
         return 0;
     }
     if (arguments.contains(QLatin1String("--version"))) {
@@ -36,14 +36,9 @@ int main(int argc, char* argv[]) {
     QtPlatform platform;
     Platform::install(&platform);
 
-    AppFacts::setApplicationDirectory(AppFacts::resolveApplicationDirectory(
-        AppFacts::dataDirArgument(arguments), QApplication::applicationDirPath()));
-    try {
-        AppFacts::ensureApplicationDirectory();
-    } catch (const AppError& error) {
-        QMessageBox::critical(nullptr, AppFacts::applicationTitle(), error.description());
+    if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
+                                                            QApplication::applicationDirPath())))
         return 1;
-    }
 
     Form2::setPrintRun(badges::ui::runPrint);
     MDIForm1 mainWindow(employeeWindowFactories());
