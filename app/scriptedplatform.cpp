@@ -55,15 +55,17 @@ std::optional<QString> ScriptedPlatform::inputBox(QObject*, const QString& promp
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
 }
 
-std::optional<QString> ScriptedPlatform::openFileName(QObject*, const QString& caption, const QString&,
-                                                      const QString&) {
+std::optional<QString> ScriptedPlatform::openFileName(QObject*, const QString& caption,
+                                                      const QString& startPath, const QString&) {
     fileDialogCaptions.append(caption);
+    fileDialogStarts.append(startPath);
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 
-std::optional<QString> ScriptedPlatform::saveFileName(QObject*, const QString& caption, const QString&,
-                                                      const QString&) {
+std::optional<QString> ScriptedPlatform::saveFileName(QObject*, const QString& caption,
+                                                      const QString& startPath, const QString&) {
     fileDialogCaptions.append(caption);
+    fileDialogStarts.append(startPath);
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 

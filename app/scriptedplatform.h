@@ -37,6 +37,7 @@ public:
     QList<MessageCall> messages;
     QList<InputCall> inputs;
     QStringList fileDialogCaptions;
+    QStringList fileDialogStarts; // the start path each chooser was given
     QStringList printedFiles;
     QStringList openedFiles;
     int previewCount = 0;

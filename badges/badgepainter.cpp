@@ -1,6 +1,8 @@
 #include "badges/badgepainter.h"
 
+#include "badges/badgelayout.h"
 #include "badges/barcode39.h"
+#include "employees/employeecode.h"
 #include "employees/photofile.h"
 
 #include <QFontMetricsF>
@@ -13,18 +15,9 @@ namespace badges {
 
 namespace {
 
-// Code 39 data characters. "*" is left out on purpose: the renderer draws it anywhere, but inside a
-// code it ends the symbol for a scanner, which then reads only the part before it.
-const QString DataCharacters = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%");
-const QChar StartStop = u'*';
-
 // Photographs go onto paper at no more than this many dots per inch: enough for a sharp print, and a
-// camera picture stored losslessly at full size would make every badge page several megabytes.
+// camera picture at full size would make every badge page several megabytes.
 constexpr double PhotoDotsPerInch = 300;
-
-// Smallest sizes a text shrinks to before it is cut short to fit the badge.
-constexpr double MinCompanyPoints = 10;
-constexpr double MinTextPoints = 7;
 
 QFont sansSerif(double points) {
     QFont font(QStringLiteral("Arial"));
@@ -33,43 +26,15 @@ QFont sansSerif(double points) {
     return font;
 }
 
-// Twips to the units of the device the painter draws on.
-class DeviceScale {
-public:
-    explicit DeviceScale(const QPaintDevice& device)
-        : m_dpiX(device.logicalDpiX()), m_dpiY(device.logicalDpiY()) {}
-
-    double dpiX() const { return m_dpiX; }
-    int x(int twips) const { return qRound(twips * m_dpiX / layout::TwipsPerInch); }
-    int y(int twips) const { return qRound(twips * m_dpiY / layout::TwipsPerInch); }
-    QRect rect(const QRect& twips) const {
-        const int left = x(twips.left());
-        const int top = y(twips.top());
-        return QRect(left, top, x(twips.left() + twips.width()) - left,
-                     y(twips.top() + twips.height()) - top);
-    }
-    double toTwipsY(double deviceUnits) const { return deviceUnits * layout::TwipsPerInch / m_dpiY; }
-
-private:
-    double m_dpiX;
-    double m_dpiY;
-};
-
-// Writes one line of text with its top at `at` (twips), shrinking the font and at last eliding the text
-// so that it ends before the badge's right edge. Returns the line's bottom in twips.
-int drawTextLine(QPainter& painter, const DeviceScale& scale, QFont font, double minPoints, QPoint at,
-                 const QString& text) {
-    QPaintDevice* device = painter.device();
-    const double room = scale.x(layout::TextRight) - scale.x(at.x());
-    while (font.pointSizeF() > minPoints && QFontMetricsF(font, device).horizontalAdvance(text) > room)
-        font.setPointSizeF(std::max(minPoints, font.pointSizeF() - 0.5));
-    const QFontMetricsF metrics(font, device);
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, room);
-    painter.setFont(font);
+void drawText(QPainter& painter, const DeviceScale& scale, int x, const TextBlock& block) {
+    const QFontMetricsF metrics(block.font, painter.device());
+    painter.setFont(block.font);
     painter.setPen(Qt::black);
-    const int top = scale.y(at.y());
-    painter.drawText(QPointF(scale.x(at.x()), top + metrics.ascent()), shown);
-    return at.y() + int(std::ceil(scale.toTwipsY(metrics.height())));
+    double top = scale.y(block.top);
+    for (const QString& line : block.lines) {
+        painter.drawText(QPointF(scale.x(x), top + metrics.ascent()), line);
+        top += metrics.height();
+    }
 }
 
 void drawPhoto(QPainter& painter, const DeviceScale& scale, const QImage& photo) {
@@ -85,12 +50,11 @@ void drawPhoto(QPainter& painter, const DeviceScale& scale, const QImage& photo)
     painter.drawImage(QRectF(fitted), shown);
 }
 
-void drawBarcodeBox(QPainter& painter, const DeviceScale& scale, const QString& code) {
-    if (code.isEmpty() || firstInvalidBarcodeCharacter(code))
+void drawBarcodeBox(QPainter& painter, const DeviceScale& scale, const QString& code,
+                    const BarcodePlan& plan) {
+    if (code.isEmpty() || !employees::undrawableCodeCharacters(code).isEmpty())
         return;
-    // The box's pixels become whole device dots, as many as a screen pixel's 15 twips cover.
-    PainterSurface surface(painter, scale.rect(layout::BarcodeBox),
-                           scale.dpiX() * layout::TwipsPerPixel / layout::TwipsPerInch);
+    PainterSurface surface(painter, scale.rect(layout::BarcodeBox), plan.dotsPerPixel);
     surface.setFont(barcodeLabelFont());
     surface.setForeColor(Qt::black);
     surface.setBackColor(Qt::white);
@@ -111,33 +75,6 @@ QFont barcodeLabelFont() {
     return sansSerif(8);
 }
 
-std::optional<QChar> firstInvalidBarcodeCharacter(const QString& code) {
-    for (const QChar c : code) {
-        if (!DataCharacters.contains(c.toUpper()))
-            return c;
-    }
-    return std::nullopt;
-}
-
-QString undrawableCodeMessage(const QString& code, QChar character) {
-    QString why;
-    if (character == StartStop) {
-        why = QStringLiteral(
-            "\"*\" marks the start and the end of a Code 39 barcode and cannot be part of the code");
-    } else {
-        const QString shown =
-            character.isPrint() && !character.isSpace()
-                ? QStringLiteral("\"%1\"").arg(character)
-                : QStringLiteral("the character U+%1").arg(character.unicode(), 4, 16, QChar(u'0'));
-        why = QStringLiteral("%1 is not a Code 39 character").arg(shown);
-    }
-    return QStringLiteral(
-               "The identification code \"%1\" cannot be drawn as a barcode: %2. Code 39 takes the "
-               "letters A to Z, the digits 0 to 9, blanks and - . $ / + %. Change the code in the "
-               "employee editor.")
-        .arg(code, why);
-}
-
 void drawBadgeBarcode(DrawSurface& surface, const QString& code) {
     clsBarCode39 barcode;
     barcode.setShowLabel(true);
@@ -148,17 +85,14 @@ void drawBadgeBarcode(DrawSurface& surface, const QString& code) {
 
 void paintBadge(QPainter& painter, const Badge& badge) {
     const DeviceScale scale(*painter.device());
+    const BadgeLayout planned = layoutBadge(badge, painter.device());
     painter.save();
-    drawTextLine(painter, scale, companyFont(), MinCompanyPoints, layout::CompanyAt, badge.company);
+    drawText(painter, scale, layout::CompanyAt.x(), planned.company);
     if (!badge.photo.isNull())
         drawPhoto(painter, scale, badge.photo);
-    const int nameBottom =
-        drawTextLine(painter, scale, textFont(), MinTextPoints, layout::NameAt, badge.fullName);
-    // Only 150 twips (7.5 points) separate the name from the title, less than a line of any readable
-    // font, so the title goes below the name instead of across it.
-    const QPoint titleAt(layout::TitleAt.x(), std::max(layout::TitleAt.y(), nameBottom));
-    drawTextLine(painter, scale, textFont(), MinTextPoints, titleAt, badge.title);
-    drawBarcodeBox(painter, scale, badge.code);
+    drawText(painter, scale, layout::NameAt.x(), planned.name);
+    drawText(painter, scale, layout::TitleAt.x(), planned.title);
+    drawBarcodeBox(painter, scale, badge.code, planned.barcode);
     painter.restore();
 }
 

@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -22,6 +23,9 @@ struct Badge {
     QString title;
     QString code; // the identification code, drawn as the barcode; may be empty
     QImage photo; // null when the employee has no photograph
+    // Every employee holding this code, by name, when more than one does: the photograph found by the
+    // code may then be another employee's.
+    QStringList codeHolders;
 };
 
 // Print positions in twips (1/1440 inch) from the top-left corner of the paper.
@@ -46,20 +50,16 @@ QFont companyFont();      // 20 point
 QFont textFont();         // full name and title
 QFont barcodeLabelFont(); // the barcode box's font: the text under the bars, on screen and on paper
 
-// The first character of the code that Code 39 cannot encode once upper-cased, or nothing.
-std::optional<QChar> firstInvalidBarcodeCharacter(const QString& code);
-
-// What the operator reads when a code cannot be drawn as a barcode.
-QString undrawableCodeMessage(const QString& code, QChar character);
-
 // The code as the badge carries it: upper case, wrapped in start/stop characters, the text under the
 // bars, the bar height worked out from the surface. Throws AppError as the renderer does; an empty code
 // leaves the surface alone.
 void drawBadgeBarcode(DrawSurface& surface, const QString& code);
 
 // Paints the badge at the print positions. The painter must be active on a device whose coordinates
-// start at the top-left corner of the paper and whose logical resolution is the device's own.
-// A code that cannot be drawn leaves the barcode box empty; callers refuse such badges beforehand.
+// start at the top-left corner of the paper and whose logical resolution is the device's own. Texts too
+// long for one line break onto a second; a barcode too wide for the box is drawn with narrower bars
+// (layoutBadge). A code that cannot be drawn leaves the barcode box empty; callers refuse such badges
+// beforehand.
 void paintBadge(QPainter& painter, const Badge& badge);
 
 } // namespace badges

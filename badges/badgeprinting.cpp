@@ -3,6 +3,8 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "employees/employeecode.h"
+#include "employees/employeestore.h"
 #include "employees/photofile.h"
 
 #include <QDir>
@@ -42,10 +44,18 @@ QString badgeName(const QString& first, const QString& middle, const QString& la
 
 void checkCodes(const QList<Badge>& badges) {
     for (const Badge& badge : badges) {
-        if (const std::optional<QChar> invalid = firstInvalidBarcodeCharacter(badge.code))
-            throw AppError(AppError::ObjectErrorBase + 101, QStringLiteral("Barcode"),
-                           undrawableCodeMessage(badge.code, *invalid));
+        if (const QString refusal = employees::undrawableCodeMessage(badge.code); !refusal.isEmpty())
+            throw AppError(AppError::ObjectErrorBase + 101, QStringLiteral("Barcode"), refusal);
     }
+}
+
+QStringList codeHolders(data::Connection& connection, const QString& code) {
+    const QList<employees::EmployeeRef> holders = employees::employeesWithCode(connection, code);
+    QStringList names;
+    if (holders.size() > 1)
+        for (const employees::EmployeeRef& holder : holders)
+            names.append(QStringLiteral("%1 (record %2)").arg(holder.name).arg(holder.key));
+    return names;
 }
 
 void paintBadges(QPagedPaintDevice& device, const QList<Badge>& badges) {
@@ -59,7 +69,9 @@ void paintBadges(QPagedPaintDevice& device, const QList<Badge>& badges) {
     QPainter painter;
     if (!painter.begin(&device))
         throw AppError(QStringLiteral("The printer could not start the document."));
-    painter.setRenderHint(QPainter::LosslessImageRendering);
+    // Photographs go in as JPEG at high quality (Qt's PDF writer uses 94), already scaled to what the
+    // printed box needs: losslessly, a thousand badges came to hundreds of megabytes. Bars are
+    // rectangles, never pictures, so they stay sharp.
     // Any margins the device still keeps move its origin away from the paper's corner; undo that.
     const QPoint origin = device.pageLayout().paintRectPixels(device.logicalDpiX()).topLeft();
     for (qsizetype i = 0; i < badges.size(); ++i) {

@@ -13,13 +13,20 @@
 class PrintJob;
 class QPagedPaintDevice;
 
+namespace data {
+class Connection;
+} // namespace data
+
 namespace badges {
 
 // first + " " + middle + " " + last: both blanks stay when a part is empty, as on the badge windows.
 QString badgeName(const QString& first, const QString& middle, const QString& last);
 
-// Throws AppError with undrawableCodeMessage for the first badge whose code cannot be a barcode.
+// Throws AppError (ObjectErrorBase + 101) naming the first badge's code that a barcode cannot draw.
 void checkCodes(const QList<Badge>& badges);
+
+// Badge::codeHolders for the code: "Ann B Cole (record 1)", ... when more than one employee has it.
+QStringList codeHolders(data::Connection& connection, const QString& code);
 
 // Paints the badges one per page in full-page coordinates. The device must have no painter open.
 // Checks every code before the first page, so a refused badge leaves nothing half printed. Throws

@@ -1,5 +1,6 @@
 // barcode, badge and print: barcodes and badges without a screen, the same drawing as the badge window.
 #include "app/apperror.h"
+#include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
 #include "badges/barcode39.h"
 #include "cli/commands.h"
@@ -17,6 +18,8 @@
 #include <QPrinterInfo>
 
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 namespace cli {
 
@@ -38,21 +41,53 @@ qint64 recordNumber(const QString& text) {
     return *key;
 }
 
+// Exit status of print when some badges were left out and the others printed.
+constexpr int SomeLeftOut = 3;
+
 // The badges carry the company name; like the program, the command refuses to print without one.
 QString companyName() {
     const std::optional<QString> company = readCompanyName(companyFilePath());
     if (!company)
         throw AppError(
-            QStringLiteral("no company name has been set yet (%1 does not exist); set it in the program "
-                           "with File > Add/Edit Company")
+            QStringLiteral("no company name has been set yet (%1 does not exist); set it with: pellorin-cli "
+                           "company set NAME")
                 .arg(QDir::toNativeSeparators(companyFilePath())));
     return *company;
 }
 
-badges::Badge badgeOf(data::Connection& connection, const EmployeeListRow& row, const QString& company) {
+// One employee's badge with the record number it came from, for messages.
+struct NumberedBadge {
+    QString key;
+    badges::Badge badge;
+    QString who() const { return QStringLiteral("%1 (record %2)").arg(badge.fullName.simplified(), key); }
+};
+
+NumberedBadge badgeOf(data::Connection& connection, const EmployeeListRow& row, const QString& company) {
     const auto& c = row.cells;
-    return badges::Badge{company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5],
-                         employees::loadPhoto(connection, c[5])};
+    return {c[0],
+            badges::Badge{company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5],
+                          employees::loadPhoto(connection, c[5]), badges::codeHolders(connection, c[5])}};
+}
+
+// Why the badge is not printed (empty when it is): a barcode that cannot be drawn or will not scan.
+// Warnings about a badge that does print go to standard error.
+QString leftOutBecause(const NumberedBadge& numbered, const QPaintDevice* device) {
+    const badges::BadgeProblems problems = badges::badgeProblems(numbered.badge, device);
+    const QString cause = !problems.refusal.isEmpty() ? problems.refusal : problems.unreadable;
+    for (const QString& warning : problems.warnings)
+        warn(QStringLiteral("%1: %2").arg(numbered.who(), warning));
+    if (cause.isEmpty())
+        return QString();
+    return QStringLiteral("%1: %2 Change it with: pellorin-cli update %3 --code CODE")
+        .arg(numbered.who(), cause, numbered.key);
+}
+
+// A 300 dots per inch picture, as `badge --out FILE.png` draws one, for measuring the badge on it.
+QImage pictureDevice() {
+    QImage probe(1, 1, QImage::Format_RGB32);
+    probe.setDotsPerMeterX(qRound(300 / 0.0254));
+    probe.setDotsPerMeterY(qRound(300 / 0.0254));
+    return probe;
 }
 
 EmployeeListRow rowByKey(data::Connection& connection, qint64 key) {
@@ -68,17 +103,6 @@ EmployeeListRow rowByKey(data::Connection& connection, qint64 key) {
                  rs.text(QStringLiteral("Title")),
                  rs.text(QStringLiteral("EmployeeIdentification"))};
     return row;
-}
-
-// Names the employee as well as the code, so the operator knows whom to correct.
-void checkEveryCode(const QList<badges::Badge>& list) {
-    for (const badges::Badge& badge : list) {
-        try {
-            badges::checkCodes({badge});
-        } catch (const AppError& error) {
-            throw AppError(QStringLiteral("%1: %2").arg(badge.fullName.simplified(), error.description()));
-        }
-    }
 }
 
 } // namespace
@@ -152,8 +176,12 @@ int writeBadge(Arguments& args) {
     const QString company = companyName();
     data::Connection connection;
     connection.open();
-    const badges::Badge badge = badgeOf(connection, rowByKey(connection, key), company);
-    checkEveryCode({badge});
+    const NumberedBadge numbered = badgeOf(connection, rowByKey(connection, key), company);
+    const badges::Badge& badge = numbered.badge;
+    const QImage picture = pictureDevice();
+    if (const QString cause = leftOutBecause(numbered, suffix == QLatin1String("pdf") ? nullptr : &picture);
+        !cause.isEmpty())
+        throw AppError(cause);
     if (suffix == QLatin1String("pdf")) {
         badges::writeBadgesPdf(path, {badge});
     } else if (!badges::renderBadge(badge).save(path, "PNG")) {
@@ -190,39 +218,60 @@ int printBadges(Arguments& args) {
     const QString company = companyName();
     data::Connection connection;
     connection.open();
-    QList<badges::Badge> list;
+    QList<NumberedBadge> found;
     if (all) {
         // In the order the explorer first shows them: by last name.
         data::Command command;
         command.setActiveConnection(&connection);
         for (const EmployeeListRow& row :
              employees::readEmployeeRows(command, QString(), QStringLiteral(" ASC")))
-            list.append(badgeOf(connection, row, company));
+            found.append(badgeOf(connection, row, company));
     } else {
         for (const qint64 key : numbers)
-            list.append(badgeOf(connection, rowByKey(connection, key), company));
+            found.append(badgeOf(connection, rowByKey(connection, key), company));
     }
-    if (list.isEmpty())
+    if (found.isEmpty())
         throw AppError(QStringLiteral("there are no employees to print"));
-    checkEveryCode(list);
+
+    std::optional<QPrinter> printer;
+    if (!pdf) {
+        printer.emplace(printerInfo, QPrinter::HighResolution);
+        printer->setDocName(QStringLiteral("Badges"));
+    }
+    // Every badge that can be printed readable is; the others are named, and the status says so.
+    QList<badges::Badge> list;
+    int leftOut = 0;
+    for (const NumberedBadge& numbered : std::as_const(found)) {
+        const QString cause = leftOutBecause(numbered, printer ? &*printer : nullptr);
+        if (cause.isEmpty()) {
+            list.append(numbered.badge);
+        } else {
+            std::fprintf(stderr, "pellorin-cli: left out %s\n",
+                         terminalSafe(cause.simplified()).toUtf8().constData());
+            ++leftOut;
+        }
+    }
+    const int status = leftOut ? SomeLeftOut : 0;
+    if (list.isEmpty()) {
+        std::fprintf(stderr, "pellorin-cli: no badge could be printed\n");
+        return status;
+    }
 
     if (pdf) {
         badges::writeBadgesPdf(*pdf, list);
         out(QStringLiteral("%1 badge(s) written to %2").arg(list.size()).arg(QDir::toNativeSeparators(*pdf)));
-        return 0;
+        return status;
     }
-    QPrinter printer(printerInfo, QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Badges"));
     try {
-        badges::paintBadges(printer, list);
+        badges::paintBadges(*printer, list);
     } catch (const AppError& error) {
         throw AppError(
             QStringLiteral("could not print on %1: %2").arg(printerInfo.printerName(), error.description()));
     }
-    if (printer.printerState() == QPrinter::Error)
+    if (printer->printerState() == QPrinter::Error)
         throw AppError(QStringLiteral("the printer %1 reported an error").arg(printerInfo.printerName()));
     out(QStringLiteral("%1 badge(s) sent to %2").arg(list.size()).arg(printerInfo.printerName()));
-    return 0;
+    return status;
 }
 
 } // namespace cli

@@ -151,6 +151,11 @@ void out(const QString& line) {
     std::fputc('\n', stdout);
 }
 
+void warn(const QString& message) {
+    std::fprintf(stderr, "pellorin-cli: warning: %s\n",
+                 terminalSafe(message.simplified()).toUtf8().constData());
+}
+
 QString tabbed(const QStringList& cells) {
     QStringList clean;
     clean.reserve(cells.size());

@@ -45,6 +45,7 @@ private:
 QStringList decodeArguments(int argc, char* argv[]);
 
 void out(const QString& line);            // one line on standard output; made safe for a terminal
+void warn(const QString& message);        // "pellorin-cli: warning: ..." on standard error
 QString tabbed(const QStringList& cells); // cells joined by tabs; control characters inside become blanks
 
 // Control characters (and the escape sequences they start) replaced, so that stored text cannot move

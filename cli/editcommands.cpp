@@ -6,6 +6,7 @@
 #include "data/keys.h"
 #include "data/recordset.h"
 #include "employees/companyfile.h"
+#include "employees/employeecode.h"
 #include "employees/employeestore.h"
 #include "employees/photofile.h"
 
@@ -18,6 +19,25 @@ namespace {
 void checkNames(const employees::EmployeeFields& fields) {
     if (const auto message = employees::invalidNameMessage(fields))
         throw AppError(*message);
+}
+
+// A code that cannot be printed as typed is refused; one holding "*" is stored with a warning.
+void checkCode(const QString& code) {
+    if (const QString refusal = employees::undrawableCodeMessage(code); !refusal.isEmpty())
+        throw AppError(refusal + QStringLiteral(" Give another --code."));
+    if (const QString warning = employees::startStopInCodeMessage(code); !warning.isEmpty())
+        warn(warning);
+}
+
+void checkPhoto(const QString& photo, const QString& code) {
+    if (photo.isEmpty())
+        return;
+    if (code.isEmpty())
+        throw AppError(employees::photoNeedsCodeMessage() +
+                       QStringLiteral(" Give the employee a code with --code CODE, or leave out --photo."));
+    QString error;
+    if (!isPictureFile(photo, &error))
+        throw AppError(error);
 }
 
 // The employee as stored now, so that update changes only what it is given.
@@ -46,9 +66,8 @@ int addEmployee(Arguments& args) {
         throw UsageError{QStringLiteral("add takes only options: --first F --middle M --last L [--title T] "
                                         "[--code C] [--photo FILE]")};
     checkNames(fields);
-    QString error;
-    if (!photo.isEmpty() && !isPictureFile(photo, &error))
-        throw AppError(error);
+    checkCode(fields.identification);
+    checkPhoto(photo, fields.identification);
     data::Connection connection;
     connection.open();
     data::Command command;
@@ -63,6 +82,7 @@ int updateEmployee(Arguments& args) {
     const std::optional<QString> last = args.option(QStringLiteral("last"));
     const std::optional<QString> title = args.option(QStringLiteral("title"));
     const std::optional<QString> code = args.option(QStringLiteral("code"));
+    const QString photo = args.option(QStringLiteral("photo")).value_or(QString());
     const QStringList rest = args.positional();
     if (rest.size() != 1)
         throw UsageError{QStringLiteral("update takes one record number, then the options to change")};
@@ -76,11 +96,15 @@ int updateEmployee(Arguments& args) {
     fields.middleName = middle.value_or(fields.middleName);
     fields.lastName = last.value_or(fields.lastName);
     fields.title = title.value_or(fields.title);
+    // A code kept as it is is not checked again: older databases hold codes typed before the check.
+    if (code && *code != fields.identification)
+        checkCode(*code);
     fields.identification = code.value_or(fields.identification);
     checkNames(fields);
+    checkPhoto(photo, fields.identification);
     data::Command command;
     command.setActiveConnection(&connection);
-    employees::updateEmployee(command, QString::number(*key), fields);
+    employees::updateEmployee(command, QString::number(*key), fields, photo);
     return 0;
 }
 
@@ -90,6 +114,8 @@ int photo(Arguments& args) {
     if (rest.size() != 2 || rest.first() != QLatin1String("get") || !target)
         throw UsageError{QStringLiteral("usage: photo get CODE --out FILE")};
     const QString code = rest.at(1);
+    if (code.isEmpty())
+        throw AppError(QStringLiteral("Employees without a code have no photograph; give a code."));
     data::Connection connection;
     connection.open();
     data::Recordset rs;

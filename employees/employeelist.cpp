@@ -29,8 +29,30 @@ bool EmployeeListModel::isColumnName(const QString& name) {
     return false;
 }
 
+namespace employees {
+
+QString foldedForSearch(const QString& text) {
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii)
+        return text.toLower();
+    // Decomposed, an accented letter is its base letter followed by marks that can be left out.
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            folded.append(c);
+    return folded.toCaseFolded();
+}
+
+} // namespace employees
+
 int EmployeeListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    if (parent.isValid())
+        return 0;
+    return m_filtering ? int(m_shown.size()) : int(m_rows.size());
 }
 
 int EmployeeListModel::columnCount(const QModelIndex& parent) const {
@@ -38,9 +60,9 @@ int EmployeeListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant EmployeeListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || size_t(index.row()) >= m_rows.size())
+    if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
-    const EmployeeListRow& row = m_rows[size_t(index.row())];
+    const EmployeeListRow& row = m_rows[sourceRow(index.row())];
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return row.cells.at(size_t(index.column()));
     if (role == Qt::UserRole)
@@ -63,12 +85,31 @@ void EmployeeListModel::clear() {
         return;
     beginResetModel();
     m_rows.clear();
+    m_folded.clear();
+    m_shown.clear();
     endResetModel();
 }
 
 void EmployeeListModel::append(std::vector<EmployeeListRow>&& rows) {
     if (rows.empty())
         return;
+    const size_t firstNew = m_rows.size();
+    std::vector<int> newlyShown;
+    if (m_filtering) {
+        m_rows.reserve(m_rows.size() + rows.size());
+        std::move(rows.begin(), rows.end(), std::back_inserter(m_rows));
+        foldNewRows();
+        for (size_t i = firstNew; i < m_rows.size(); ++i)
+            if (matches(i, m_foldedFilter))
+                newlyShown.push_back(int(i));
+        if (newlyShown.empty())
+            return;
+        const int first = int(m_shown.size());
+        beginInsertRows(QModelIndex(), first, first + int(newlyShown.size()) - 1);
+        m_shown.insert(m_shown.end(), newlyShown.begin(), newlyShown.end());
+        endInsertRows();
+        return;
+    }
     const int first = int(m_rows.size());
     beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
     if (m_rows.empty()) {
@@ -78,6 +119,49 @@ void EmployeeListModel::append(std::vector<EmployeeListRow>&& rows) {
         std::move(rows.begin(), rows.end(), std::back_inserter(m_rows));
     }
     endInsertRows();
+}
+
+void EmployeeListModel::foldNewRows() {
+    m_folded.reserve(m_rows.size());
+    for (size_t i = m_folded.size(); i < m_rows.size(); ++i) {
+        const auto& cells = m_rows[i].cells;
+        // Names, title and code; a separator no typed text contains keeps neighbours from running together.
+        m_folded.push_back(employees::foldedForSearch(cells[1] + u'\n' + cells[2] + u'\n' + cells[3] + u'\n' +
+                                                      cells[4] + u'\n' + cells[5]));
+    }
+}
+
+bool EmployeeListModel::matches(size_t source, const QString& folded) {
+    return m_folded[source].contains(folded);
+}
+
+void EmployeeListModel::setFilter(const QString& text) {
+    if (text == m_filter)
+        return;
+    const QString folded = employees::foldedForSearch(text);
+    beginResetModel();
+    // Typing on narrows what is shown already; anything else looks at every loaded row again.
+    const bool narrowing = m_filtering && !m_foldedFilter.isEmpty() && folded.contains(m_foldedFilter);
+    m_filter = text;
+    m_foldedFilter = folded;
+    m_filtering = !text.isEmpty();
+    if (m_filtering) {
+        foldNewRows();
+        std::vector<int> shown;
+        if (narrowing) {
+            for (const int source : m_shown)
+                if (matches(size_t(source), folded))
+                    shown.push_back(source);
+        } else {
+            for (size_t i = 0; i < m_rows.size(); ++i)
+                if (matches(i, folded))
+                    shown.push_back(int(i));
+        }
+        m_shown = std::move(shown);
+    } else {
+        m_shown.clear();
+    }
+    endResetModel();
 }
 
 namespace employees {

@@ -21,6 +21,11 @@ struct EmployeeListRow {
     QVariant tag;                 // the row's EmployeeId
 };
 
+namespace employees {
+// The text as the list's filter compares it: letter case and accents dropped ("Zoë" matches "zoe").
+QString foldedForSearch(const QString& text);
+} // namespace employees
+
 class EmployeeListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -40,12 +45,32 @@ public:
 
     void clear();
     void append(std::vector<EmployeeListRow>&& rows);
-    const EmployeeListRow& row(int index) const { return m_rows.at(size_t(index)); }
+    // Rows are the rows shown: with a filter set, only those that match it, in the order loaded.
+    const EmployeeListRow& row(int index) const { return m_rows.at(sourceRow(index)); }
     // Item text (place 0) and sub-items (places 1 to 5).
-    QString cell(int row, int place) const { return m_rows.at(size_t(row)).cells.at(size_t(place)); }
+    QString cell(int row, int place) const { return this->row(row).cells.at(size_t(place)); }
+
+    // Shows only the rows whose names, title or code contain the text, without regard to letter case or
+    // accents; an empty text shows every row. Stays in force when rows are loaded again.
+    void setFilter(const QString& text);
+    const QString& filter() const { return m_filter; }
+    int loadedRowCount() const { return int(m_rows.size()); }
 
 private:
+    size_t sourceRow(int index) const {
+        return m_filtering ? size_t(m_shown.at(size_t(index))) : size_t(index);
+    }
+    bool matches(size_t source, const QString& folded);
+    void foldNewRows();
+
     std::vector<EmployeeListRow> m_rows;
+    // What the filter compares, one per loaded row, made when a filter is first needed: a fill of a
+    // hundred thousand rows does not pay for it.
+    std::vector<QString> m_folded;
+    bool m_filtering = false;
+    QString m_filter;
+    QString m_foldedFilter;
+    std::vector<int> m_shown; // loaded rows that match the filter, in order
 };
 
 namespace employees {

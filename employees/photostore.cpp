@@ -18,6 +18,14 @@ const QString StoreSource = QStringLiteral("select * from Attachments");
 const QString LoadSource = QStringLiteral("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)");
 const QString CodeField = QStringLiteral("EmployeeIdentification");
 const QString PictureField = QStringLiteral("Attachments");
+const QString DeleteOfCode = QStringLiteral("DELETE FROM Attachments WHERE EmployeeIdentification = ?");
+// The column's own comparison keeps the old code's rows when the two codes differ only in letter case.
+const QString DeleteOfNewCode = QStringLiteral(
+    "DELETE FROM Attachments WHERE EmployeeIdentification = ? AND EmployeeIdentification <> ?");
+const QString MoveToCode =
+    QStringLiteral("UPDATE Attachments SET EmployeeIdentification = ? WHERE EmployeeIdentification = ?");
+const QString CountOfCode =
+    QStringLiteral("SELECT COUNT(*) AS Photos FROM Attachments WHERE EmployeeIdentification = ?");
 
 // Qt SQL binds a null QString as Null; an empty code must stay empty text so that it can be found again.
 QString nonNull(const QString& text) {
@@ -63,10 +71,7 @@ void writeWholeFile(const QString& filePath, const QByteArray& bytes) {
                        .arg(shown, cause));
 }
 
-} // namespace
-
-void savePhoto(data::Connection& connection, const QString& filePath, const QString& code) {
-    const QByteArray bytes = readWholeFile(filePath);
+void storeBytes(data::Connection& connection, const QByteArray& bytes, const QString& code) {
     data::Recordset recordset;
     recordset.open(StoreSource, connection);
     recordset.addNew();
@@ -75,13 +80,38 @@ void savePhoto(data::Connection& connection, const QString& filePath, const QStr
     recordset.update();
 }
 
+} // namespace
+
+void savePhoto(data::Connection& connection, const QString& filePath, const QString& code) {
+    storeBytes(connection, readWholeFile(filePath), code);
+}
+
 void savePhoto(const QString& filePath, const QString& code) {
     data::Connection connection;
     connection.open();
     savePhoto(connection, filePath, code);
 }
 
+void replacePhoto(data::Connection& connection, const QString& filePath, const QString& code) {
+    // Read before anything is deleted, so an unreadable file leaves the rows as they were.
+    const QByteArray bytes = readWholeFile(filePath);
+    connection.execute(DeleteOfCode, {nonNull(code)});
+    storeBytes(connection, bytes, code);
+}
+
+void movePhotos(data::Connection& connection, const QString& oldCode, const QString& newCode) {
+    data::Recordset count;
+    count.open(CountOfCode, connection, {nonNull(oldCode)});
+    if (count.eof() || count.field(0).toLongLong() == 0)
+        return;
+    count.close();
+    connection.execute(DeleteOfNewCode, {nonNull(newCode), nonNull(oldCode)});
+    connection.execute(MoveToCode, {nonNull(newCode), nonNull(oldCode)});
+}
+
 std::optional<QString> fetchPhoto(data::Connection& connection, const QString& code) {
+    if (code.isEmpty())
+        return std::nullopt;
     QByteArray bytes;
     {
         data::Recordset recordset;

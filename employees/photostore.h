@@ -21,10 +21,20 @@ namespace employees {
 void savePhoto(data::Connection& connection, const QString& filePath, const QString& code);
 void savePhoto(const QString& filePath, const QString& code); // on a connection of its own
 
+// Stores the whole file as the code's only photograph: the rows stored under the code before go, so the
+// new one is the one fetched. Use inside a transaction; throws AppError as savePhoto does.
+void replacePhoto(data::Connection& connection, const QString& filePath, const QString& code);
+
+// Gives the photographs stored under oldCode to newCode, whose own earlier rows go first (they would be
+// found before the moved ones). Nothing happens when oldCode has none, or when both codes are the same
+// for the lookup (they differ only in letter case): the rows then just take the new spelling.
+void movePhotos(data::Connection& connection, const QString& oldCode, const QString& newCode);
+
 // Writes the first stored photograph of the code (the first row the database returns; codes compare
 // without regard to letter case) to its temporary file, replacing the file's whole content, and returns
-// the file's path. Returns nothing, and writes nothing, when the code has no row or the row holds no
-// bytes. Creates temp/ when missing. Throws AppError when the database or the file fails.
+// the file's path. Returns nothing, and writes nothing, when the code is empty (a photograph there would
+// belong to every employee without a code), has no row or the row holds no bytes. Creates temp/ when missing.
+// Throws AppError when the database or the file fails.
 std::optional<QString> fetchPhoto(data::Connection& connection, const QString& code);
 std::optional<QString> fetchPhoto(const QString& code);
 

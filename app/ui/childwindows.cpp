@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QStyle>
 
 #include <cstdlib>
 
@@ -42,6 +43,7 @@ void show(QWidget* window, bool fixedSize) {
         window->activateWindow();
         return;
     }
+    QMdiSubWindow* previous = mdi->activeSubWindow();
     QMdiSubWindow* sub = mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     // A window that closes itself ("Exit", "Print") takes its frame with it.
@@ -50,7 +52,51 @@ void show(QWidget* window, bool fixedSize) {
         sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     sub->show();
+    if (previous) {
+        const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + 4;
+        QPoint at = previous->pos() + QPoint(step, step);
+        const QRect room = mdi->viewport()->rect();
+        if (at.x() + sub->width() > room.right() || at.y() + sub->height() > room.bottom())
+            at = QPoint(0, 0);
+        sub->move(at);
+    }
     mdi->setActiveSubWindow(sub);
+}
+
+QList<QAction*> windowCommands() {
+    QMdiArea* mdi = currentArea();
+    if (!mdi)
+        return {};
+    static const char* const names[] = {"mnuCascade", "mnuTile", "mnuCloseAll", "mnuNextWindow",
+                                        "mnuCloseWindow"};
+    if (!mdi->findChild<QAction*>(QLatin1String(names[0]), Qt::FindDirectChildrenOnly)) {
+        auto command = [mdi](const char* name, const QString& caption, QList<QKeySequence> keys,
+                             void (QMdiArea::*slot)()) {
+            auto* action = new QAction(caption, mdi);
+            action->setObjectName(QString::fromLatin1(name));
+            action->setShortcuts(keys);
+            action->setShortcutContext(Qt::WindowShortcut);
+            QObject::connect(action, &QAction::triggered, mdi, slot);
+        };
+        command(names[0], QObject::tr("&Cascade"), {}, &QMdiArea::cascadeSubWindows);
+        command(names[1], QObject::tr("&Tile"), {}, &QMdiArea::tileSubWindows);
+        command(names[2], QObject::tr("Close &All"), {}, &QMdiArea::closeAllSubWindows);
+        command(names[3], QObject::tr("&Next"),
+                {QKeySequence(Qt::CTRL | Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab)},
+                &QMdiArea::activateNextSubWindow);
+        // Where the platform's Close key already is Ctrl+F4, each child window's own close action answers
+        // it; a second owner would make the key ambiguous and do nothing.
+        const QKeySequence closeKey(Qt::CTRL | Qt::Key_F4);
+        const bool platformCloses = QKeySequence::keyBindings(QKeySequence::Close).contains(closeKey);
+        command(names[4], QObject::tr("C&lose"), {closeKey}, &QMdiArea::closeActiveSubWindow);
+        if (platformCloses)
+            mdi->findChild<QAction*>(QLatin1String(names[4]), Qt::FindDirectChildrenOnly)
+                ->setShortcutContext(Qt::WidgetShortcut);
+    }
+    QList<QAction*> commands;
+    for (const char* name : names)
+        commands.append(mdi->findChild<QAction*>(QLatin1String(name), Qt::FindDirectChildrenOnly));
+    return commands;
 }
 
 void fillWindowsMenu(QMenu* menu) {
@@ -59,6 +105,9 @@ void fillWindowsMenu(QMenu* menu) {
     if (!mdi)
         return;
     const QList<QMdiSubWindow*> windows = mdi->subWindowList(QMdiArea::CreationOrder);
+    menu->addActions(windowCommands());
+    if (!windows.isEmpty())
+        menu->addSeparator();
     int number = 1;
     for (QMdiSubWindow* sub : windows) {
         QString caption = sub->widget() ? sub->widget()->windowTitle() : sub->windowTitle();

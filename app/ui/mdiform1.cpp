@@ -19,6 +19,8 @@ MDIForm1::MDIForm1(Factories factories, QWidget* parent)
     m_area->setBackground(palette().brush(QPalette::Dark)); // the system's workspace colour
     setCentralWidget(m_area);
     ChildWindows::setArea(m_area);
+    // Their keys work whichever child window is active; the Windows menus list them.
+    addActions(ChildWindows::windowCommands());
     buildMenus();
     connect(m_area, &QMdiArea::subWindowActivated, this, &MDIForm1::showMenusOf);
     resize(1000, 700);

@@ -7,8 +7,11 @@
 #include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
+#include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
 #include "badges/drawsurface.h"
+#include "data/connection.h"
+#include "employees/employeecode.h"
 #include "employees/photofile.h"
 #include "employees/photostore.h"
 #include "employees/ui/photobox.h"
@@ -40,10 +43,14 @@ QString suggestedPdfName(const QString& code) {
         .arg(code.isEmpty() ? QStringLiteral("no-code") : photoTempFileName(code).chopped(4));
 }
 
+// What the operator does about a code the barcode cannot carry, from this window.
+const QString CodeRemedy = QStringLiteral("Change the code in the employee editor.");
+
 } // namespace
 
 struct Form3::Private {
     QString employeeId;
+    QStringList codeHolders; // when several employees share the code
     QImage barcode;
     // The code whose undrawable barcode the operator has been told about; the message box itself
     // reactivates the window, which must not bring the message back.
@@ -133,7 +140,9 @@ void Form3::buildControls() {
     action("MnuPrint", tr("&Print"), QKeySequence::Print, &Form3::printBadge);
     action("MnuPrintPreview", tr("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
            &Form3::printPreview);
-    action("MnuPrintToPdf", tr("Print to P&DF..."), QKeySequence::SaveAs, &Form3::printToPdf);
+    // Spelled out: the platform's Save As key is empty on some desktops.
+    action("MnuPrintToPdf", tr("Print to P&DF..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+           &Form3::printToPdf);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -161,8 +170,8 @@ const QImage& Form3::barcodeImage() const {
 }
 
 badges::Badge Form3::badge() const {
-    return badges::Badge{d->label1->text(), d->label2->text(), d->label3->text(), d->employeeId,
-                         d->image1->picture()};
+    return badges::Badge{d->label1->text(), d->label2->text(),    d->label3->text(),
+                         d->employeeId,     d->image1->picture(), d->codeHolders};
 }
 
 // Every activation loads afresh: the photograph may have been replaced in the meantime.
@@ -170,7 +179,20 @@ void Form3::formActivate() {
     if (d->employeeId.isEmpty())
         return;
     loadPhoto();
+    findCodeHolders();
     drawBarcode();
+}
+
+// Who else has the code, asked afresh with the photograph: a badge of a shared code may show another
+// employee's face, and the operator is told before it prints.
+void Form3::findCodeHolders() {
+    try {
+        data::Connection connection;
+        connection.open();
+        d->codeHolders = badges::codeHolders(connection, d->employeeId);
+    } catch (const AppError&) {
+        d->codeHolders.clear(); // the photograph load says nothing either; Print reports the database
+    }
 }
 
 // A failed load leaves the picture shown before; the badge is then printed with what the box shows.
@@ -195,9 +217,9 @@ void Form3::drawBarcode() {
     surface.cls();
     // Checked before drawing: the renderer keeps the characters before a bad one, and part of a symbol
     // would scan as some other code. A code that cannot be drawn gets an empty box.
-    QString failure;
-    if (const std::optional<QChar> invalid = badges::firstInvalidBarcodeCharacter(d->employeeId)) {
-        failure = badges::undrawableCodeMessage(d->employeeId, *invalid);
+    QString failure = employees::undrawableCodeMessage(d->employeeId);
+    if (!failure.isEmpty()) {
+        failure += u' ' + CodeRemedy;
     } else {
         try {
             badges::drawBadgeBarcode(surface, d->employeeId);
@@ -224,11 +246,26 @@ void Form3::reportUndrawableCode(const QString& message) {
 }
 
 bool Form3::refuseUndrawableCode() {
-    const std::optional<QChar> invalid = badges::firstInvalidBarcodeCharacter(d->employeeId);
-    if (!invalid)
+    const QString refusal = employees::undrawableCodeMessage(d->employeeId);
+    if (refusal.isEmpty())
         return false;
-    ChildWindows::reportError(this, badges::undrawableCodeMessage(d->employeeId, *invalid));
+    ChildWindows::reportError(this, refusal + u' ' + CodeRemedy);
     return true;
+}
+
+// Every badge that goes out either scans and shows what it should, or the operator said to print it
+// knowing what is wrong with it.
+bool Form3::confirmProblems(const badges::Badge& printed, const QPaintDevice* device) {
+    const badges::BadgeProblems problems = badges::badgeProblems(printed, device);
+    if (problems.isEmpty())
+        return true;
+    QStringList text = problems.all();
+    if (problems.codeNeedsChange)
+        text.append(CodeRemedy);
+    text.append(tr("Print the badge all the same?"));
+    return Platform::instance().messageBox(this, text.join(QStringLiteral("\n\n")),
+                                           AppFacts::applicationTitle(), Platform::Icon::Warning,
+                                           Platform::Yes | Platform::No, Platform::No) == Platform::Yes;
 }
 
 void Form3::printBadge() {
@@ -238,6 +275,9 @@ void Form3::printBadge() {
     try {
         std::unique_ptr<PrintJob> job =
             Platform::instance().startPrintJob(QStringLiteral("Badge %1").arg(printed.fullName.simplified()));
+        // Nothing has been painted yet: No drops the job and sends nothing.
+        if (!confirmProblems(printed, job ? job->device() : nullptr))
+            return;
         if (job) {
             badges::printBadges(*job, {printed});
         } else {
@@ -277,7 +317,12 @@ void Form3::printPreview() {
 void Form3::printToPdf() {
     if (refuseUndrawableCode())
         return;
-    const QString folder = d->pdfFolder.isEmpty() ? QDir::homePath() : d->pdfFolder;
+    // Badge files live together in the application's badges folder, unless the operator chose another.
+    QString folder = d->pdfFolder;
+    if (folder.isEmpty()) {
+        folder = badges::badgesDirectory();
+        QDir().mkpath(folder);
+    }
     const std::optional<QString> chosen = Platform::instance().saveFileName(
         this, tr("Save Badge as PDF"), folder + u'/' + suggestedPdfName(d->employeeId), PdfFilter);
     if (!chosen || chosen->isEmpty())
@@ -285,8 +330,11 @@ void Form3::printToPdf() {
     QString path = *chosen;
     if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
+    const badges::Badge printed = badge();
+    if (!confirmProblems(printed, nullptr))
+        return;
     try {
-        badges::writeBadgesPdf(path, {badge()});
+        badges::writeBadgesPdf(path, {printed});
     } catch (const AppError& error) {
         ChildWindows::reportError(this, error.description());
         return;

@@ -10,6 +10,7 @@
 
 class PhotoBox;
 class QLabel;
+class QPaintDevice;
 class QPushButton;
 
 class Form3 : public QWidget {
@@ -47,6 +48,10 @@ private:
     void drawBarcode();
     void reportUndrawableCode(const QString& message);
     bool refuseUndrawableCode();
+    void findCodeHolders();
+    // Tells what will not come out right on the device (nullptr: a PDF file); false unless the operator
+    // says to print all the same.
+    bool confirmProblems(const badges::Badge& printed, const QPaintDevice* device);
 
     struct Private;
     std::unique_ptr<Private> d;

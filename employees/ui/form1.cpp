@@ -9,6 +9,7 @@
 #include "app/ui/twips.h"
 #include "data/command.h"
 #include "data/connection.h"
+#include "employees/employeecode.h"
 #include "employees/employeestore.h"
 #include "employees/photofile.h"
 #include "employees/photostore.h"
@@ -252,13 +253,16 @@ void Form1::command2Click() {
         return;
     }
     const bool adding = isAddMode();
+    QString photo = d->photoPath;
+    if (!confirmCode(fields.identification, adding, photo))
+        return;
     try {
         d->connection.open();
         d->command.setActiveConnection(&d->connection);
         if (adding)
-            employees::addEmployee(d->command, fields, d->photoPath);
+            employees::addEmployee(d->command, fields, photo);
         else
-            employees::updateEmployee(d->command, d->recordId, fields);
+            employees::updateEmployee(d->command, d->recordId, fields, photo);
         d->connection.close();
     } catch (const AppError& error) {
         d->connection.close();
@@ -271,8 +275,42 @@ void Form1::command2Click() {
                                             QStringLiteral("\n\n") + retry);
         return;
     }
-    if (adding)
+    if (adding) {
         clearForNextEmployee();
+        return;
+    }
+    // The window now stands for the code just stored: coming back to it must not put the old code back
+    // into the box, where the next Update would store it again.
+    d->employeeId = fields.identification;
+    d->photoPath.clear();
+}
+
+// The code is checked before anything is stored, so that a badge never meets it first at the printer. A
+// code kept as it was in update mode is not checked again: older databases hold such codes.
+bool Form1::confirmCode(const QString& code, bool adding, QString& photo) {
+    Platform& platform = Platform::instance();
+    const auto ask = [&](const QString& text) {
+        return platform.messageBox(this, text, AppFacts::productName(), Platform::Icon::Warning,
+                                   Platform::Yes | Platform::No, Platform::No) == Platform::Yes;
+    };
+    if (adding || code != d->employeeId) {
+        if (const QString refusal = employees::undrawableCodeMessage(code); !refusal.isEmpty()) {
+            platform.messageBox(
+                this, refusal + tr("\n\nCorrect the code and press %1 again.").arg(d->command2->text()),
+                AppFacts::productName(), Platform::Icon::Critical, Platform::Ok, Platform::Ok);
+            return false;
+        }
+        if (const QString warning = employees::startStopInCodeMessage(code);
+            !warning.isEmpty() && !ask(warning + tr("\n\nStore the code all the same?")))
+            return false;
+    }
+    if (!photo.isEmpty() && code.isEmpty()) {
+        if (!ask(employees::photoNeedsCodeMessage() +
+                 tr("\n\nStore the employee without the photograph? Choose No to enter a code first.")))
+            return false;
+        photo.clear();
+    }
+    return true;
 }
 
 // Ready for the next employee. The stored photograph is forgotten, so the next employee never gets it

@@ -37,7 +37,7 @@ public:
 
     // Add mode while the save button reads exactly "Save"; update mode otherwise.
     bool isAddMode() const;
-    // The picture file that the next save in add mode stores; empty when none is chosen.
+    // The picture file that the next save stores (in either mode); empty when none is chosen.
     QString photoPath() const;
     // Takes the file as the employee's photograph and shows it; a file that is not a picture is refused
     // with a message and the earlier choice stays. Returns whether the file was taken.
@@ -49,6 +49,8 @@ private:
     void command1Click();
     void command2Click();
     void command3Click();
+    // Checks the code before a save; may drop the photograph when the operator agrees. False: do not save.
+    bool confirmCode(const QString& code, bool adding, QString& photo);
     void loadPhoto();
     void clearForNextEmployee();
 

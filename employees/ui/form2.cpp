@@ -57,11 +57,17 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The design's widths are where the columns start; the operator may widen them, and a double click on
+    // a heading's edge fits the column to its contents.
+    header->setSectionResizeMode(QHeaderView::Interactive);
     for (int i = 0; i < EmployeeListModel::ColumnCount; ++i)
         header->resizeSection(i, ui::twips(1440));
+    // The arrow shows the column and the direction of the last fill, which alternates with every fill.
+    header->setSortIndicatorShown(true);
     connect(header, &QHeaderView::sectionClicked, this, &Form2::columnClicked);
     connect(m_list, &QTreeView::doubleClicked, this, [this] { editSelectedEmployees(); });
 
+    buildFilterBox();
     buildMenus();
     populateTree();
 }
@@ -101,6 +107,42 @@ void Form2::buildToolbar() {
         addAction(action);
         connect(action, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
     }
+}
+
+// Finding a person among thousands: the list narrows as the operator types.
+void Form2::buildFilterBox() {
+    auto* spacer = new QWidget(m_toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolbar->addWidget(spacer);
+    m_filter = new QLineEdit(m_toolbar);
+    m_filter->setObjectName(QStringLiteral("txtFilter"));
+    m_filter->setPlaceholderText(tr("Find (Ctrl+F)"));
+    m_filter->setToolTip(tr("Show only employees whose names, title or code contain this text, whatever "
+                            "the letter case or accents (Ctrl+F; Esc clears)"));
+    m_filter->setAccessibleName(tr("Find employee"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->setFixedWidth(ui::twips(3000));
+    m_toolbar->addWidget(m_filter);
+    connect(m_filter, &QLineEdit::textChanged, m_model, &EmployeeListModel::setFilter);
+
+    auto* find = new QAction(tr("Find"), this);
+    find->setObjectName(QStringLiteral("MnuFind"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QAction::triggered, m_filter, [this] {
+        m_filter->setFocus(Qt::ShortcutFocusReason);
+        m_filter->selectAll();
+    });
+    addAction(find);
+    auto* clear = new QAction(tr("Clear Find"), this);
+    clear->setObjectName(QStringLiteral("MnuClearFind"));
+    clear->setShortcut(QKeySequence(Qt::Key_Escape));
+    clear->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(clear, &QAction::triggered, m_filter, [this] {
+        m_filter->clear();
+        m_list->setFocus(Qt::ShortcutFocusReason);
+    });
+    addAction(clear);
 }
 
 void Form2::buildMenus() {
@@ -168,11 +210,20 @@ void Form2::populateTree(QString& Order) {
         std::vector<EmployeeListRow> rows = employees::readEmployeeRows(m_command, Order, direction);
         m_connection.close();
         m_model->append(std::move(rows));
+        showSortIndicator(Order, direction);
     } catch (const AppError& error) {
         m_connection.close();
         ChildWindows::reportError(
             this, QStringLiteral("The employee list could not be loaded.\n%1").arg(error.description()));
     }
+}
+
+void Form2::showSortIndicator(const QString& order, const QString& direction) {
+    const auto& names = EmployeeListModel::columnNames();
+    for (int section = 0; section < EmployeeListModel::ColumnCount; ++section)
+        if (names.at(size_t(section)).compare(order, Qt::CaseInsensitive) == 0)
+            m_list->header()->setSortIndicator(
+                section, direction == QLatin1String(" DESC") ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void Form2::clearList() {
@@ -202,7 +253,9 @@ void Form2::toolbarButtonClick(const QString& key) {
     if (key == QLatin1String("New")) {
         addEmployee();
     } else if (key == QLatin1String("Delete")) {
-        deleteSelected();
+        // No ends the command: the list stays exactly as it was.
+        if (!deleteSelected())
+            return;
     } else if (key == QLatin1String("Refresh")) {
         reload();
     }
@@ -211,13 +264,13 @@ void Form2::toolbarButtonClick(const QString& key) {
     reload();
 }
 
-void Form2::deleteSelected() {
+bool Form2::deleteSelected() {
     const Platform::Button answer = Platform::instance().messageBox(
         this,
         QStringLiteral("Warning you are about to delete the selected employee(s)\r\nDo you want to continue"),
         AppFacts::applicationTitle(), Platform::Icon::None, Platform::Yes | Platform::No, Platform::Yes);
     if (answer != Platform::Yes)
-        return;
+        return false;
     QStringList failures;
     const QList<int> rows = selectedRows();
     try {
@@ -240,6 +293,7 @@ void Form2::deleteSelected() {
         ChildWindows::reportError(
             this,
             QStringLiteral("Some employees could not be deleted:\n%1").arg(failures.join(QLatin1Char('\n'))));
+    return true;
 }
 
 void Form2::addEmployee() {

@@ -15,6 +15,7 @@ class QMenu;
 class QToolBar;
 class QTreeView;
 class QAction;
+class QLineEdit;
 
 class Form2 : public QWidget {
     Q_OBJECT
@@ -59,9 +60,13 @@ private:
     void buildToolbar();
     void columnClicked(int section);
     void reload(); // empties the list and fills it by last name
-    void deleteSelected();
+    // Asks, then deletes the selected rows; false when the operator answered No.
+    bool deleteSelected();
+    void buildFilterBox();
+    void showSortIndicator(const QString& order, const QString& direction);
 
     QToolBar* m_toolbar = nullptr;
+    QLineEdit* m_filter = nullptr;
     QTreeView* m_list = nullptr;
     EmployeeListModel* m_model = nullptr;
     QList<QMenu*> m_menus;

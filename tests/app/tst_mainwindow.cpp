@@ -17,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -53,6 +54,7 @@ private slots:
     void ownMenusWithoutExplorer();
     void secondExplorerIsIndependent();
     void windowsMenuListsChildrenByCaption();
+    void windowCommandsAndCascade();
     void exitEndsAtOnce();
     void applicationDirectoryChoice();
     void namedDataFolderIsCreatedOnlyWhenAgreed();
@@ -131,11 +133,49 @@ void TestMainWindow::windowsMenuListsChildrenByCaption() {
     QMenu* windows = window.findChild<QMenu*>("mnuWindows");
     ChildWindows::fillWindowsMenu(windows);
     QStringList captions;
+    QList<QAction*> listed;
     for (QAction* action : windows->actions())
-        captions << action->text();
+        if (action->text().contains(QRegularExpression("^&\\d "))) {
+            captions << action->text();
+            listed << action;
+        }
     QCOMPARE(captions, QStringList({"&1 Pellorin - Employee Explorer", "&2 Pellorin - Employees"}));
-    windows->actions().first()->trigger();
+    listed.first()->trigger();
     QVERIFY(explorerOf(window.area()->activeSubWindow()));
+}
+
+// Windows opened one after another do not hide each other; the Windows menu arranges them, and its keys
+// move between and close child windows whichever one is active.
+void TestMainWindow::windowCommandsAndCascade() {
+    TestAppDir dir;
+    ScriptedPlatform platform;
+    MDIForm1 window(employeeWindowFactories());
+    window.resize(1400, 1000);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Form2* explorer = explorerOf(window.area()->subWindowList().first());
+    explorer->addEmployee();
+    explorer->addEmployee();
+    const QList<QMdiSubWindow*> subs = window.area()->subWindowList(QMdiArea::CreationOrder);
+    QCOMPARE(subs.size(), 3);
+    QVERIFY(subs.at(1)->pos().x() > subs.at(0)->pos().x() && subs.at(1)->pos().y() > subs.at(0)->pos().y());
+    QVERIFY(subs.at(2)->pos().x() > subs.at(1)->pos().x() && subs.at(2)->pos().y() > subs.at(1)->pos().y());
+
+    QMenu* windows = window.findChild<QMenu*>("mnuWindows");
+    ChildWindows::fillWindowsMenu(windows);
+    QStringList commands;
+    for (QAction* action : windows->actions())
+        if (action->objectName().startsWith("mnu"))
+            commands << action->objectName() + u' ' + action->shortcut().toString();
+    QCOMPARE(commands, QStringList({"mnuCascade ", "mnuTile ", "mnuCloseAll ", "mnuNextWindow Ctrl+F6",
+                                    "mnuCloseWindow Ctrl+F4"}));
+    QCOMPARE(window.area()->activeSubWindow(), subs.at(2));
+    QTest::keyClick(window.area()->activeSubWindow()->widget(), Qt::Key_F6, Qt::ControlModifier);
+    QTRY_VERIFY(window.area()->activeSubWindow() != subs.at(2));
+    QTest::keyClick(window.area()->activeSubWindow()->widget(), Qt::Key_F4, Qt::ControlModifier);
+    QTRY_COMPARE(window.area()->subWindowList().size(), 2);
+    window.findChild<QAction*>("mnuCloseAll")->trigger();
+    QTRY_COMPARE(window.area()->subWindowList().size(), 0);
 }
 
 void TestMainWindow::exitEndsAtOnce() {

@@ -7,6 +7,7 @@
 #include "../support/testappdir.h"
 
 #include "app/apperror.h"
+#include "badges/badgelayout.h"
 #include "badges/badgepainter.h"
 #include "badges/badgeprinting.h"
 
@@ -96,8 +97,12 @@ QString decode(const QImage& image) {
 const QRect PrintedBarcodeArea(200, 4450, 3535, 1395);
 
 badges::Badge sampleBadge(const QString& code, const QImage& photo = QImage()) {
-    return badges::Badge{QStringLiteral("Acme Security"), QStringLiteral("Jane Q Doe"),
-                         QStringLiteral("Engineer"), code, photo};
+    return badges::Badge{QStringLiteral("Acme Security"),
+                         QStringLiteral("Jane Q Doe"),
+                         QStringLiteral("Engineer"),
+                         code,
+                         photo,
+                         {}};
 }
 
 // The smallest rectangle holding every pixel close to the colour.
@@ -129,6 +134,9 @@ private slots:
     void onePagePerBadgeInOrder();
     void undrawableCodeIsRefusedBeforeAnyPage_data();
     void undrawableCodeIsRefusedBeforeAnyPage();
+    void longCodesScanOrAreReported_data();
+    void longCodesScanOrAreReported();
+    void longTextsBreakInsteadOfBeingCut();
     void fallbackFileNamesStayInTheBadgesFolder_data();
     void fallbackFileNamesStayInTheBadgesFolder();
 
@@ -216,18 +224,22 @@ void TestBadgePrint::textsStartAtTheirPrintPositions() {
     QVERIFY(label->box.top() > 230 + 40 && label->box.bottom() <= 230 + 54.75 + 1);
 }
 
-// The photograph goes in without JPEG's losses, at its print position.
+// The photograph goes in as a JPEG no larger than 300 dots per inch across its box, at its print
+// position.
 void TestBadgePrint::photoFillsItsBoxKeepingProportions() {
-    // Red over blue, twice as wide as high.
-    QImage photo(400, 200, QImage::Format_RGB32);
+    // Red over blue, twice as wide as high, at ten times what the box needs.
+    QImage photo(5660, 2830, QImage::Format_RGB32);
     photo.fill(QColor(220, 0, 0));
-    QPainter(&photo).fillRect(0, 100, 400, 100, QColor(0, 0, 220));
+    QPainter(&photo).fillRect(0, 1415, 5660, 1415, QColor(0, 0, 220));
     const QString pdf = m_dir->file("badge.pdf");
     badges::writeBadgesPdf(pdf, {sampleBadge("C300", photo)});
     QFile file(pdf);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.contains("/Subtype /Image") && !bytes.contains("/DCTDecode"));
+    QVERIFY(bytes.contains("/Subtype /Image") && bytes.contains("/DCTDecode"));
+    const auto width = QRegularExpression(QStringLiteral("/Subtype /Image\\s*/Width (\\d+)"))
+                           .match(QString::fromLatin1(bytes));
+    QVERIFY2(width.hasMatch() && width.captured(1).toInt() <= 566, qPrintable(width.captured(0)));
     if (!havePoppler())
         QSKIP("pdftoppm (poppler-utils) is needed to look at printed pages");
     const QImage page = rasterise(pdf, 1, QRect(0, 0, 4000, 4500));
@@ -269,8 +281,6 @@ void TestBadgePrint::onePagePerBadgeInOrder() {
 void TestBadgePrint::undrawableCodeIsRefusedBeforeAnyPage_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("named");
-    // A "*" inside draws, but a scanner stops reading at it: the badge would carry another code.
-    QTest::newRow("start/stop inside") << QString("AB*CD") << "\"*\"";
     QTest::newRow("accented letter") << QString("JOSÉ1") << "\"É\"";
     QTest::newRow("tab") << QString("A\tB") << "U+0009";
 }
@@ -293,6 +303,83 @@ void TestBadgePrint::undrawableCodeIsRefusedBeforeAnyPage() {
     }
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+void TestBadgePrint::longCodesScanOrAreReported_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("readable");
+    // A badge file is 1440 dots per inch: 11 dots (0.194 mm) are the narrowest bar, which leaves room
+    // for 12 characters besides start and stop.
+    QTest::newRow("8, as on screen") << "EMP-0001" << true;
+    QTest::newRow("10") << "EMP-000001" << true;
+    QTest::newRow("12") << "ACME-0000042" << true;
+    QTest::newRow("13") << "ACME-00000042" << false;
+    QTest::newRow("20") << "ACME-SECURITY-000042" << false;
+    // Drawn as designed, but a reader stops at the "*".
+    QTest::newRow("start/stop inside") << "AB*CD" << true;
+}
+
+// Every printed badge carries a barcode that decodes to its code, or the operator was told it will not.
+void TestBadgePrint::longCodesScanOrAreReported() {
+    QFETCH(QString, code);
+    QFETCH(bool, readable);
+    if (!havePoppler())
+        QSKIP("pdftoppm (poppler-utils) is needed to read printed pages");
+    const badges::Badge badge = sampleBadge(code);
+    const badges::BadgeProblems problems = badges::badgeProblems(badge);
+    QCOMPARE(problems.unreadable.isEmpty(), readable);
+    QVERIFY(problems.printable());
+    QCOMPARE(problems.warnings.isEmpty(), !code.contains(u'*'));
+    const QString pdf = m_dir->file("badge.pdf");
+    badges::writeBadgesPdf(pdf, {badge});
+    const QString decoded = decode(rasterise(pdf, 1, PrintedBarcodeArea));
+    if (readable && !code.contains(u'*'))
+        QCOMPARE(decoded, code);
+    else if (!readable)
+        QVERIFY2(problems.unreadable.contains(QStringLiteral("\"%1\"").arg(code)) &&
+                     problems.unreadable.contains("up to 12 characters"),
+                 qPrintable(problems.unreadable));
+    // A 300 dot printer cannot print bars narrower than the window's, so the screen's limit holds.
+    QImage printer(1, 1, QImage::Format_RGB32);
+    printer.setDotsPerMeterX(qRound(300 / 0.0254));
+    printer.setDotsPerMeterY(qRound(300 / 0.0254));
+    QCOMPARE(badges::badgeProblems(badge, &printer).unreadable.isEmpty(), code.size() <= 8);
+}
+
+// A long name, title or company name shrinks, then takes a second line; nothing printed is cut or
+// overlaps, and only a text too long even then is cut, with a warning.
+void TestBadgePrint::longTextsBreakInsteadOfBeingCut() {
+    if (!havePoppler())
+        QSKIP("pdftotext (poppler-utils) is needed to find printed words");
+    badges::Badge badge = sampleBadge("C300");
+    badge.company = "Consolidated Security Services Worldwide Inc.";
+    badge.fullName = "Maximilian Alexander Bartholomew-Featherstonehaugh de la Cruz Montgomery";
+    badge.title = "Senior Security Compliance Officer";
+    QVERIFY2(badges::badgeProblems(badge).isEmpty(),
+             qPrintable(badges::badgeProblems(badge).all().join('\n')));
+    const QString pdf = m_dir->file("badge.pdf");
+    badges::writeBadgesPdf(pdf, {badge});
+    const QList<Word> words = pdfWords(pdf);
+    QString printed;
+    double lastBottom = 0;
+    for (const Word& word : words) {
+        QVERIFY2(word.box.right() <= 3535 / 20.0 + 1, qPrintable(word.text));
+        printed += word.text + u' ';
+        if (word.text != "*C300*")
+            lastBottom = std::max(lastBottom, word.box.bottom());
+    }
+    // A line may end after a hyphen.
+    printed.replace(QStringLiteral("- "), QStringLiteral("-"));
+    for (const QString& text : {badge.company, badge.fullName, badge.title})
+        QVERIFY2(printed.contains(text), qPrintable(printed));
+    QVERIFY(!printed.contains(QChar(0x2026)));
+    QVERIFY2(lastBottom <= 230, "the title runs into the barcode box");
+    QCOMPARE(decode(rasterise(pdf, 1, PrintedBarcodeArea)), QStringLiteral("C300"));
+
+    badge.fullName = badge.fullName.repeated(3);
+    const badges::BadgeProblems problems = badges::badgeProblems(badge);
+    QCOMPARE(problems.warnings.size(), 1);
+    QVERIFY(problems.warnings.first().contains("The name"));
 }
 
 void TestBadgePrint::fallbackFileNamesStayInTheBadgesFolder_data() {

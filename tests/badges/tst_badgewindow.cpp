@@ -62,6 +62,8 @@ private slots:
     void print_data();
     void print();
     void previewAndPdfKeepTheWindow();
+    void printAsksAboutWhatWillNotComeOutRight_data();
+    void printAsksAboutWhatWillNotComeOutRight();
 
 private:
     void storePhoto(const QString& code, QColor colour) {
@@ -208,9 +210,12 @@ void TestBadgeWindow::previewAndPdfKeepTheWindow() {
     button(window, "CommandPreview")->click();
     window->findChild<QAction*>("MnuPrintPreview")->trigger();
     QCOMPARE(platform.previewCount, 2);
-    // Cancelled: nothing happens.
+    // Cancelled: nothing happens. The chooser starts in the badges folder; Ctrl+Shift+S opens it too.
     button(window, "CommandPdf")->click();
     QCOMPARE(platform.fileDialogCaptions.size(), 1);
+    QCOMPARE(platform.fileDialogStarts.first(), m_dir->file("badges/badge-C300.pdf"));
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(platform.fileDialogCaptions.size(), 2);
     // A name without extension gets ".pdf".
     platform.fileAnswers.enqueue(m_dir->file("jane"));
     window->findChild<QAction*>("MnuPrintToPdf")->trigger();
@@ -225,6 +230,43 @@ void TestBadgeWindow::previewAndPdfKeepTheWindow() {
     QCOMPARE(platform.messages.size(), 1);
     QVERIFY(
         platform.messages.first().text.contains(QDir::toNativeSeparators(m_dir->file("missing/jane.pdf"))));
+}
+
+void TestBadgeWindow::printAsksAboutWhatWillNotComeOutRight_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("start/stop inside, No") << "C3*00"
+                                           << "only \"C3\"" << int(Platform::No);
+    QTest::newRow("shared code, Yes") << "c300"
+                                      << "Bob C Dunn (record 2)" << int(Platform::Yes);
+    QTest::newRow("too long to scan, No") << "ACME-SECURITY-000042"
+                                          << "no reader" << int(Platform::No);
+}
+
+// A badge that will not scan as its code, or may show another employee's face, prints only when the
+// operator says so after being told; the window draws it as designed all the same.
+void TestBadgeWindow::printAsksAboutWhatWillNotComeOutRight() {
+    QFETCH(QString, code);
+    QFETCH(QString, said);
+    QFETCH(int, answer);
+    ScriptedPlatform platform;
+    platform.printFolder = m_dir->file("printer");
+    m_dir->addEmployee("Ann", "B", "Cole", "", "C300");
+    m_dir->addEmployee("Bob", "C", "Dunn", "", "C300");
+    QPointer<Form3> window = showBadge(code);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(hasInk(window->barcodeImage()));
+    platform.messageAnswers.enqueue(Platform::Button(answer));
+    button(window, "Command1")->click();
+    QCOMPARE(platform.messages.size(), 1);
+    QVERIFY2(platform.messages.first().text.contains(said), qPrintable(platform.messages.first().text));
+    QCOMPARE(platform.messages.first().defaultButton, Platform::No);
+    QCOMPARE(platform.printedFiles.size(), answer == Platform::Yes ? 1 : 0);
+    if (answer == Platform::Yes)
+        QTRY_VERIFY(window.isNull());
+    else
+        QVERIFY(window && window->isVisible());
 }
 
 QTEST_MAIN(TestBadgeWindow)

@@ -130,6 +130,23 @@ void TestCli::addUpdateAndPhotoRoundTrip() {
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("No photograph"));
     QVERIFY(cli(dir.path(), {"update", "99", "--title", "x"}).status != 0);
+
+    // Nobody else gets the code; a new photograph and a new code go together, and the old code keeps
+    // nothing.
+    run = cli(dir.path(), {"add", "--first", "B", "--middle", "C", "--last", "D", "--code", "emp-7"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QString::fromUtf8("Seán Q O'Brien (record 1)")), qPrintable(run.err));
+    picture.fill(Qt::darkRed);
+    QVERIFY(picture.save(photo));
+    QCOMPARE(cli(dir.path(), {"update", "1", "--code", "EMP-8", "--photo", photo}).status, 0);
+    QCOMPARE(cli(dir.path(), {"photo", "get", "EMP-8", "--out", copy}).status, 0);
+    QFile stored(copy), chosen(photo);
+    QVERIFY(stored.open(QIODevice::ReadOnly) && chosen.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), chosen.readAll());
+    QCOMPARE(cli(dir.path(), {"photo", "get", "EMP-7", "--out", copy}).status, 1);
+    run = cli(dir.path(), {"update", "1", "--code", "", "--photo", photo});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("--code CODE"), qPrintable(run.err));
 }
 
 void TestCli::addChecksNamesAndPhoto() {
@@ -141,8 +158,8 @@ void TestCli::addChecksNamesAndPhoto() {
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("not a picture");
     text.close();
-    run =
-        cli(dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--photo", text.fileName()});
+    run = cli(dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--code", "X1", "--photo",
+                           text.fileName()});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("notes.txt"));
     QCOMPARE(dir.count("EmployeeTable"), 0);

@@ -27,8 +27,9 @@ const QStringList BoxNames = {"txtEmployeeFirstName", "txtEmployeeMiddleName", "
                               "txtTitle", "txtEmployeeId"};
 const QVariantList Ann = {"Ann", "B", "Cole", "", "A1"};
 
+// Four names and a code a barcode can draw.
 QVariantList five(const QString& text) {
-    return {text + u'1', text + u'2', text + u'3', text + u'4', text + u'5'};
+    return {text + u'1', text + u'2', text + u'3', text + u'4', "E5"};
 }
 
 // The table's rows in key order: the fields after the key, texts as QString, photographs as QByteArray.
@@ -210,8 +211,8 @@ private slots:
     }
 
     // Coming back to an editor being updated puts back the code it was opened with and reloads that
-    // photograph; an editor adding an employee keeps what was typed. An update then changes the employee
-    // row only, the photograph staying under the code it was stored with.
+    // photograph; an editor adding an employee keeps what was typed. An update stores the photograph
+    // chosen, under the new code, and the window then stands for that code.
     void activationReloadsAndUpdateKeepsPhotograph() {
         auto* area = new QMdiArea();
         area->resize(1200, 800);
@@ -249,8 +250,57 @@ private slots:
         click(editor, "Command2");
         QCOMPARE(m_platform->messages.size(), 0);
         QCOMPARE(employeeRows(), Rows{edited});
-        QCOMPARE(photoRows(), (Rows{{"A1", red}}));
+        QCOMPARE(photoRows(), (Rows{{"E2", jpegOf(Qt::blue)}}));
         QCOMPARE(boxTexts(editor), edited);
+        area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(explorer->parentWidget()));
+        area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(editor->parentWidget()));
+        QTRY_COMPARE(editor->txtEmployeeId()->text(), QStringLiteral("E2"));
+    }
+
+    // Codes are checked before anything is stored: another employee's code and characters a barcode
+    // cannot draw are refused, a "*" or a photograph without a code is stored only when the operator
+    // says so (without the photograph).
+    void codeIsCheckedAtSave_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("withPhoto");
+        QTest::addColumn<int>("answer"); // to a question; 0: none asked
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("employees");
+        QTest::addColumn<int>("photos");
+        QTest::newRow("another employee's, other case")
+            << "a1" << true << 0 << "Ann B Cole (record 1)" << 1 << 0;
+        QTest::newRow("not Code 39") << "B_1é" << false << 0 << "\"_\", \"é\"" << 1 << 0;
+        QTest::newRow("star, No") << "B*1" << false << int(Platform::No) << "only \"B\"" << 1 << 0;
+        QTest::newRow("star, Yes") << "B*1" << true << int(Platform::Yes) << "only \"B\"" << 2 << 1;
+        QTest::newRow("photo without code, No")
+            << "" << true << int(Platform::No) << "this employee has none" << 1 << 0;
+        QTest::newRow("photo without code, Yes")
+            << "" << true << int(Platform::Yes) << "this employee has none" << 2 << 0;
+    }
+    void codeIsCheckedAtSave() {
+        QFETCH(QString, code);
+        QFETCH(bool, withPhoto);
+        QFETCH(int, answer);
+        QFETCH(QString, said);
+        QFETCH(int, employees);
+        QFETCH(int, photos);
+        m_dir->addEmployee("Ann", "B", "Cole", "", "A1");
+        Form1* editor = newEditor();
+        fill(editor, {"Bob", "C", "Dunn", "", code});
+        if (withPhoto) {
+            m_platform->fileAnswers << writeFile(QStringLiteral("bob.jpg"), jpegOf(Qt::red));
+            click(editor, "Command1");
+        }
+        if (answer)
+            m_platform->messageAnswers.enqueue(Platform::Button(answer));
+        click(editor, "Command2");
+        QCOMPARE(m_platform->messages.size(), 1);
+        const ScriptedPlatform::MessageCall message = m_platform->messages.first();
+        QVERIFY2(message.text.contains(said), qPrintable(message.text));
+        QCOMPARE(message.buttons,
+                 answer ? Platform::Buttons(Platform::Yes | Platform::No) : Platform::Buttons(Platform::Ok));
+        QCOMPARE(employeeRows().size(), employees);
+        QCOMPARE(photoRows().size(), photos);
     }
 
     // Ctrl+S anywhere and Enter in the last box save; Esc and Exit close the editor and reload the
@@ -271,7 +321,7 @@ private slots:
         };
         fill(editor, Ann);
         press(editor->txtEmployeeFirstName(), Qt::ControlModifier | Qt::Key_S);
-        fill(editor, Ann);
+        fill(editor, {"Bob", "C", "Dunn", "", "B1"});
         press(editor->txtEmployeeId(), QKeyCombination(Qt::Key_Return));
         QCOMPARE(employeeRows().size(), 2);
         QCOMPARE(explorer->listModel()->rowCount(), 0);

@@ -72,6 +72,10 @@ private slots:
     void unreadableDatabaseIsReportedAndWindowStays();
     void printAllIsNotOffered();
     void companyNameOffersStoredNameAndCancelKeepsIt();
+    void filterNarrowsTheList_data();
+    void filterNarrowsTheList();
+    void filterKeysAndReloads();
+    void headingShowsOrderAndColumnsResize();
 
 private:
     std::optional<TestAppDir> m_dir;
@@ -150,13 +154,19 @@ void TestExplorer::deleteSeveralSelectedRows() {
     QCOMPARE(column(explorer, 3), QStringList({"Cole"}));
 }
 
+// No ends the command: the list keeps its rows, order, direction and selection.
 void TestExplorer::deleteAnsweredNoChangesNothing() {
     ScriptedPlatform platform;
     Form2 explorer;
+    clickHeading(explorer, 1); // first name, descending
     selectRows(explorer, {0});
+    const QStringList before = column(explorer, 0);
     platform.messageAnswers.enqueue(Platform::No);
     explorer.toolbarButtonClick("Delete");
     QCOMPARE(m_dir->count("EmployeeTable"), 3);
+    QCOMPARE(column(explorer, 0), before);
+    QCOMPARE(explorer.sortDirection(), QStringLiteral(" DESC"));
+    QCOMPARE(explorer.selectedRows(), QList<int>{0});
 }
 
 void TestExplorer::deleteWithNothingSelectedStillAsks() {
@@ -253,6 +263,76 @@ void TestExplorer::companyNameOffersStoredNameAndCancelKeepsIt() {
     command->trigger();
     QCOMPARE(platform.inputs.at(1).defaultText, QStringLiteral("Acme, Inc."));
     QCOMPARE(readCompanyName(companyFilePath()), std::optional<QString>(QStringLiteral("Acme, Inc.")));
+}
+
+void TestExplorer::filterNarrowsTheList_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("lastNames");
+    QTest::newRow("part of a name, other case") << "ROW" << QStringList{"Brown"};
+    QTest::newRow("accents ignored both ways") << "zoe" << QStringList{"Zoë"};
+    QTest::newRow("typed with accent") << "ÀDAMS" << QStringList{"adams"};
+    QTest::newRow("title") << "boss" << QStringList{"adams"};
+    QTest::newRow("code") << "b1" << QStringList{"Cole"};
+    QTest::newRow("middle name") << "mo" << QStringList{"Zoë"};
+    QTest::newRow("record number is not searched") << "4" << QStringList{};
+    QTest::newRow("nothing") << "" << QStringList{"adams", "Brown", "Cole", "Zoë"};
+}
+
+// The filter finds any part of the names, title or code, whatever the letter case or accents.
+void TestExplorer::filterNarrowsTheList() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, lastNames);
+    ScriptedPlatform platform;
+    m_dir->addEmployee("Émile", "Mo", "Zoë", "", "Z9");
+    Form2 explorer;
+    explorer.findChild<QLineEdit*>("txtFilter")->setText(typed);
+    QCOMPARE(column(explorer, 3), lastNames);
+}
+
+// Ctrl+F reaches the box, typing narrows step by step, a reload keeps the filter, the commands act on
+// the rows shown, and Esc brings every row back.
+void TestExplorer::filterKeysAndReloads() {
+    ScriptedPlatform platform;
+    Form2 explorer;
+    explorer.show();
+    QVERIFY(QTest::qWaitForWindowActive(&explorer));
+    auto* box = explorer.findChild<QLineEdit*>("txtFilter");
+    explorer.LstStudenInformation()->setFocus();
+    QTest::keyClick(explorer.LstStudenInformation(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(box->hasFocus());
+    QTest::keyClicks(box, "b");
+    QCOMPARE(column(explorer, 3), QStringList({"adams", "Brown", "Cole"}));
+    QTest::keyClicks(box, "r");
+    QCOMPARE(column(explorer, 3), QStringList({"Brown"}));
+    explorer.toolbarButtonClick("Refresh");
+    QCOMPARE(column(explorer, 3), QStringList({"Brown"}));
+    selectRows(explorer, {0});
+    explorer.editSelectedEmployees();
+    QCOMPARE(openEditors().size(), 1);
+    QCOMPARE(openEditors().first()->recordId(), QStringLiteral("1"));
+    QTest::keyClick(box, Qt::Key_Escape);
+    QCOMPARE(box->text(), QString());
+    QCOMPARE(explorer.listModel()->rowCount(), 3);
+}
+
+// The heading of the order column shows the direction of the last fill; columns start at the design's
+// width and can be widened, and fitted to their contents from the heading's edge.
+void TestExplorer::headingShowsOrderAndColumnsResize() {
+    ScriptedPlatform platform;
+    m_dir->addEmployee("Wilhelmina-Konstantina", "X", "Y", "", "W1");
+    Form2 explorer;
+    QHeaderView* header = explorer.LstStudenInformation()->header();
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), 3);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeading(explorer, 1);
+    QCOMPARE(header->sortIndicatorSection(), 1);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QCOMPARE(header->sectionResizeMode(1), QHeaderView::Interactive);
+    const int designWidth = header->sectionSize(1);
+    QCOMPARE(designWidth, header->sectionSize(0));
+    emit header->sectionHandleDoubleClicked(1);
+    QVERIFY(header->sectionSize(1) > designWidth);
 }
 
 QTEST_MAIN(TestExplorer)
