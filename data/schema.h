@@ -10,9 +10,10 @@ namespace data {
 
 class Connection;
 
-// Recorded in the file (PRAGMA user_version on SQLite). 0: made before versions were recorded, when
-// text columns named the program's own collation.
-inline constexpr int SchemaVersion = 1;
+// Recorded in the file (PRAGMA user_version on SQLite); raise it with every change to the statements
+// below, so that existing files get the change. 0: made before versions were recorded, when text
+// columns named the program's own collation. 1: without the library's indexes.
+inline constexpr int SchemaVersion = 2;
 
 // CREATE TABLE/INDEX IF NOT EXISTS statements of the current version for SQLite, in creation order,
 // ending with the library's hidden root folder.

@@ -86,6 +86,7 @@ private slots:
     void readOnlyPlacesAreRead_data();
     void readOnlyPlacesAreRead();
     void readDoesNotWaitForAWriter();
+    void olderVersionGetsWhatItLacks();
     void newerSchemaIsRefused();
 };
 
@@ -210,6 +211,30 @@ void TestDatabaseFile::readDoesNotWaitForAWriter() {
     // Writers wait up to 10 s for each other; a reader must not wait at all.
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(writer.exec("COMMIT"));
+}
+
+// A change to the schema reaches files made before it: here an index added in version 2.
+void TestDatabaseFile::olderVersionGetsWhatItLacks() {
+    TestAppDir source;
+    QTemporaryDir other;
+    const QString file = other.filePath(QStringLiteral("Pellorin.db"));
+    {
+        data::Connection c;
+        c.open();
+        data::backupDatabase(c, file);
+    }
+    {
+        RawDatabase old(file);
+        QVERIFY(old.exec("DROP INDEX ResourcesNameIndex"));
+        QVERIFY(old.exec("PRAGMA user_version = 1"));
+    }
+    AppFacts::setApplicationDirectory(other.path());
+    data::Connection c;
+    c.open();
+    QCOMPARE(shell(file, "PRAGMA user_version"), QString::number(data::SchemaVersion));
+    QCOMPARE(shell(file, "SELECT count(*) FROM sqlite_master WHERE name = 'ResourcesNameIndex'"),
+             QStringLiteral("1"));
+    QVERIFY(QDir(other.path()).entryList({QStringLiteral("*backup*")}).isEmpty());
 }
 
 void TestDatabaseFile::newerSchemaIsRefused() {
