@@ -41,7 +41,8 @@ QStringList earlierDataDirectories();
 // Picks "--data-dir DIR" or "--data-dir=DIR" out of the arguments; returns an empty text when absent.
 QString dataDirArgument(const QStringList& arguments);
 
-// Creates the application directory and its temp/ folder when missing. Throws AppError on failure.
+// Creates the application directory and its temp/ folder when missing. Throws AppError on failure; a
+// read-only directory without temp/ is left as it is.
 void ensureApplicationDirectory();
 
 // application directory + "/temp"

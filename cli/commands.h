@@ -15,8 +15,10 @@ int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
+int attachments(Arguments& args);
 int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
+int importMdb(Arguments& args);
 
 } // namespace cli

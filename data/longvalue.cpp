@@ -24,23 +24,6 @@ QString describeCell(const LongValueCell& cell) {
     return QStringLiteral("the value %1 of row %2 in %3").arg(cell.column).arg(cell.rowId).arg(cell.table);
 }
 
-// A value read whole through a record set, handed out as if in pieces.
-class WholeValueReader : public LongValueReader {
-public:
-    explicit WholeValueReader(QByteArray bytes) : m_bytes(std::move(bytes)) {}
-    qint64 size() const override { return m_bytes.size(); }
-    qint64 read(char* into, qint64 maxBytes) override {
-        const qint64 count = std::min<qint64>(maxBytes, m_bytes.size() - m_position);
-        std::copy_n(m_bytes.constData() + m_position, count, into);
-        m_position += count;
-        return count;
-    }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_position = 0;
-};
-
 class RecordsetRows : public LongValueRows {
 public:
     RecordsetRows(Connection& connection, const QString& jetSql, const QString& longColumn)
@@ -61,7 +44,7 @@ public:
         const QVariant value = m_recordset.field(m_longColumn);
         if (value.isNull())
             return nullptr;
-        return std::make_unique<WholeValueReader>(value.toByteArray());
+        return std::make_unique<BytesReader>(value.toByteArray());
     }
 
 private:
@@ -122,6 +105,13 @@ void copyFileInto(QFile& file, LongValueWriter& writer, qint64 total, const Tran
 }
 
 } // namespace
+
+qint64 BytesReader::read(char* into, qint64 maxBytes) {
+    const qint64 count = std::min<qint64>(maxBytes, m_bytes.size() - m_position);
+    std::copy_n(m_bytes.constData() + m_position, count, into);
+    m_position += count;
+    return count;
+}
 
 std::unique_ptr<LongValueProvider> longValueProvider(Connection& connection) {
     if (connection.backend() == Backend::SQLite)

@@ -4,6 +4,7 @@
 // Knows nothing of the tables' meaning or of windows.
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QPair>
@@ -41,6 +42,18 @@ public:
     virtual qint64 size() const = 0;
     // Reads up to maxBytes; returns how many were read, 0 at the end. Throws AppError.
     virtual qint64 read(char* into, qint64 maxBytes) = 0;
+};
+
+// A value already in memory, handed out as if in pieces.
+class BytesReader : public LongValueReader {
+public:
+    explicit BytesReader(QByteArray bytes) : m_bytes(std::move(bytes)) {}
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 read(char* into, qint64 maxBytes) override;
+
+private:
+    QByteArray m_bytes;
+    qint64 m_position = 0;
 };
 
 // A value of a length fixed in advance, written from its start.

@@ -7,6 +7,7 @@
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
 #include "badges/ui/printrun.h"
+#include "data/legacy/ui/legacystart.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
 
@@ -38,6 +39,8 @@ int main(int argc, char* argv[]) {
 
     if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
                                                             QApplication::applicationDirPath())))
+        return 1;
+    if (legacy::ui::takeOverExistingInstallation(nullptr) == legacy::ui::StartOutcome::Failed)
         return 1;
 
     Form2::setPrintRun(badges::ui::runPrint);

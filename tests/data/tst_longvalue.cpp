@@ -1,6 +1,7 @@
 // Long values moved in pieces: byte-exact round trips at the sizes where piecing goes wrong, all or
 // nothing on cancel and failure, Null and missing rows told apart, and rows whose values stay unread.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "data/connection.h"
@@ -22,15 +23,7 @@ QByteArray randomBytes(qint64 size, quint32 seed) {
 }
 
 QString writeFile(const TestAppDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile file(dir.file(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return file.fileName();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return writeTestFile(dir.file(name), bytes);
 }
 
 const data::ColumnValues NameOnly = {{QStringLiteral("AttachmentsName"), QStringLiteral("a.bin")}};
@@ -79,7 +72,7 @@ void TestLongValue::roundTripsByteForByte() {
     // Written over a longer file, the target ends up exactly as long as the value.
     const QString target = writeFile(dir, "out.bin", QByteArray(size + 5000, 'x'));
     QVERIFY(data::readValueToFile(connection, cell, target));
-    QCOMPARE(readFile(target), bytes);
+    QCOMPARE(readTestFile(target), bytes);
 
     QByteArray pieces;
     qsizetype largest = 0;
@@ -108,7 +101,7 @@ void TestLongValue::cancelLeavesNothingBehind() {
     QVERIFY(key);
     const QString target = writeFile(dir, "out.bin", "earlier content");
     QVERIFY(!data::readValueToFile(connection, {"Attachments", "Attachments", *key}, target, cancelHalfWay));
-    QCOMPARE(readFile(target), QByteArray("earlier content"));
+    QCOMPARE(readTestFile(target), QByteArray("earlier content"));
     QCOMPARE(QDir(dir.path()).entryList({"out.bin*"}, QDir::Files), QStringList{"out.bin"});
     // Stopping the piece reader early is reported as such.
     int pieces = 0;
@@ -129,10 +122,10 @@ void TestLongValue::replacingKeepsOldValueOnCancel() {
     const QString secondFile = writeFile(dir, "second.bin", second);
     QVERIFY(!data::writeFileToValue(connection, cell, secondFile, [](qint64, qint64) { return false; }));
     QVERIFY(data::readValueToFile(connection, cell, dir.file("out.bin")));
-    QCOMPARE(readFile(dir.file("out.bin")), first);
+    QCOMPARE(readTestFile(dir.file("out.bin")), first);
     QVERIFY(data::writeFileToValue(connection, cell, secondFile));
     QVERIFY(data::readValueToFile(connection, cell, dir.file("out.bin")));
-    QCOMPARE(readFile(dir.file("out.bin")), second);
+    QCOMPARE(readTestFile(dir.file("out.bin")), second);
     // Inside a transaction of the caller's, a rolled-back caller takes the stored row with it.
     connection.beginTransaction();
     QVERIFY(data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", secondFile));
