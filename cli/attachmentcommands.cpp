@@ -117,22 +117,31 @@ int list(const Options& options, const QStringList& rest) {
     return 0;
 }
 
+void printSearch(const QString& text, bool exactCase, const QString& statement, Format format) {
+    ClsBinaryFunctions transfer;
+    transfer.Text2Text = text;
+    transfer.Check1Value = exactCase ? 1 : 0;
+    const SearchResult result = transfer.searchStored(statement);
+    RowWriter writer(format, SearchResult::fieldNames(), false);
+    for (const SearchResultRow& row : result.rows)
+        writer.row({row.DocumentId, row.DocumentName, row.Version});
+    writer.finish();
+}
+
 int search(const Options& options, const QStringList& rest) {
     options.allowOnly(rest.at(0), {"sql", "exact-case", "format"});
     if (rest.size() != 2)
         throw usage();
-    ClsBinaryFunctions transfer;
-    transfer.Text2Text = rest.at(1);
-    transfer.Check1Value = options.exactCase ? 1 : 0;
-    const SearchResult result = transfer.searchStored(options.sql.value_or(StoredFiles));
-    RowWriter writer(options.format, SearchResult::fieldNames(), false);
-    for (const SearchResultRow& row : result.rows)
-        writer.row({row.DocumentId, row.DocumentName, row.Version});
-    writer.finish();
+    printSearch(rest.at(1), options.exactCase, options.sql.value_or(StoredFiles), options.format);
     return 0;
 }
 
 } // namespace
+
+int searchStoredFiles(const QString& text, bool exactCase, const QString& statement) {
+    printSearch(text, exactCase, statement, Format::Text);
+    return 0;
+}
 
 int attachments(Arguments& args) {
     const Options options(args);

@@ -16,6 +16,8 @@ int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int attachments(Arguments& args);
+// Prints the rows of the statement whose stored file holds the text: key, name, version.
+int searchStoredFiles(const QString& text, bool exactCase, const QString& statement);
 int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);

@@ -132,6 +132,15 @@ int assigned(const LibraryArguments& args) {
     return 0;
 }
 
+// The stored documents under the names the search of stored files reads.
+int search(const LibraryArguments& args) {
+    return searchStoredFiles(
+        exactly(args, 1, QStringLiteral("search TEXT")).first(), false,
+        QStringLiteral("SELECT DocumentId AS AttachmentsId, DocumentName AS AttachmentsName, "
+                       "DocuemntVersion AS AttachmentVersion, Document AS Attachments "
+                       "FROM Resources ORDER BY DocumentId"));
+}
+
 } // namespace
 
 int library(Arguments& args) {
@@ -146,6 +155,7 @@ int library(Arguments& args) {
         {QStringLiteral("delete"), deleteDocument},
         {QStringLiteral("assign"), assign},
         {QStringLiteral("assigned"), assigned},
+        {QStringLiteral("search"), search},
     };
     LibraryArguments parsed;
     parsed.type = args.option(QStringLiteral("type"));

@@ -53,6 +53,7 @@ const char* usage =
     "  library delete DOCUMENT_ID | assign DOCUMENT_ID EMPLOYEE_KEY | assigned EMPLOYEE_KEY\n"
     "                                   the document library: folders (key, name, type, documents),\n"
     "                                   versions (number, date, name, version) and employee links\n"
+    "  library search TEXT              stored documents holding TEXT, as attachments search\n"
     "  check                            check the database file and its links; exit status 1 on problems\n"
     "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "\n"

@@ -126,10 +126,10 @@ SearchResult ClsBinaryFunctions::searchStored(const QString& SqlString) {
         if (!isNumber)
             throw AppError(
                 QStringLiteral("A row of \"%1\" that holds the text has no AttachmentsId.").arg(SqlString));
-        const QVariant stored = rows->field(version);
-        result.rows.push_back(
-            {documentId, rows->field(name).isNull() ? QVariant() : QVariant(rows->field(name).toString()),
-             stored.isNull() ? QVariant() : QVariant(stored.toInt())});
+        const QVariant storedName = rows->field(name);
+        const QVariant storedVersion = rows->field(version);
+        result.rows.push_back({documentId, storedName.isNull() ? QVariant() : QVariant(storedName.toString()),
+                               storedVersion.isNull() ? QVariant() : QVariant(storedVersion.toInt())});
     }
     return result;
 }

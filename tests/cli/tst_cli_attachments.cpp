@@ -14,15 +14,19 @@ struct Result {
     QString err;
 };
 
-Result attachments(const TestAppDir& dir, const QStringList& args) {
+Result companion(const TestAppDir& dir, const QString& command, const QStringList& args) {
     QProcess process;
     process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
-                  QStringList{"--data-dir", dir.path(), "attachments"} + args);
+                  QStringList{"--data-dir", dir.path(), command} + args);
     if (!process.waitForFinished(60000))
         return {-1, {}, QStringLiteral("did not finish")};
     return {process.exitCode(),
             QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+Result attachments(const TestAppDir& dir, const QStringList& args) {
+    return companion(dir, QStringLiteral("attachments"), args);
 }
 
 } // namespace
@@ -32,6 +36,7 @@ class TestCliAttachments : public QObject {
 private slots:
     void uploadListGetAndSearch();
     void failuresSayWhatIsWrong();
+    void librarySearchReadsStoredDocuments();
 };
 
 void TestCliAttachments::uploadListGetAndSearch() {
@@ -88,6 +93,15 @@ void TestCliAttachments::failuresSayWhatIsWrong() {
                  qPrintable(result.err));
     }
     QVERIFY(!QFile::exists(dir.file("x")));
+}
+
+void TestCliAttachments::librarySearchReadsStoredDocuments() {
+    TestAppDir dir;
+    const QString folder = companion(dir, "library", {"add-folder", "Contracts"}).lines.value(0);
+    companion(dir, "library",
+              {"upload", folder, writeTestFile(dir.file("v.txt"), "Vertrag mit Herrn M\xfcller")});
+    companion(dir, "library", {"upload", folder, writeTestFile(dir.file("w.txt"), "nichts")});
+    QCOMPARE(companion(dir, "library", {"search", "MÜLLER"}).lines, QStringList{"1\tv.txt\t1"});
 }
 
 QTEST_GUILESS_MAIN(TestCliAttachments)

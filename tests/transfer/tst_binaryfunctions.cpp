@@ -217,6 +217,11 @@ void TestBinaryFunctions::viewReportsWhatIsMissing() {
         }
     }
     QVERIFY(!QFile::exists(m_dir->file("temp/null.txt")));
+    // A folder where the file should be written is reported too.
+    Store store;
+    const qint64 key = store.upload(*m_dir, "blocked.txt", "x");
+    QVERIFY(QDir().mkpath(m_dir->file("temp/blocked.txt")));
+    QVERIFY_THROWS_EXCEPTION(AppError, view.ViewDocument(QString::number(key)));
 }
 
 QTEST_GUILESS_MAIN(TestBinaryFunctions)
