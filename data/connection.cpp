@@ -3,6 +3,8 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/connectionstring.h"
+#include "data/postgresconnection.h"
+#include "data/postgresschema.h"
 #include "data/schema.h"
 #include "data/textcollation.h"
 
@@ -91,7 +93,20 @@ void Connection::open(const QString& connectionString) {
         openSqlite(settings.dataSource);
         return;
     }
-    throw AppError(QStringLiteral("The database provider \"%1\" is not supported; use Provider=SQLite.")
+    if (settings.isPostgres()) {
+        m_backend = Backend::PostgreSQL;
+        m_location = postgresLocation(settings);
+        m_database = openPostgres(m_name, settings);
+        try {
+            ensurePostgresTables(m_database, m_location);
+        } catch (...) {
+            close();
+            throw;
+        }
+        return;
+    }
+    throw AppError(QStringLiteral("The database provider \"%1\" is not supported; use Provider=SQLite or "
+                                  "Provider=PostgreSQL.")
                        .arg(settings.provider));
 }
 
@@ -181,7 +196,11 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
         throw AppError(
             QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
     QSqlQuery query(m_database);
-    if (!query.prepare(translateJet(jetSql, m_backend)))
+    QString sql = translateJet(jetSql, m_backend);
+    const bool returnsKey = m_backend == Backend::PostgreSQL && isInsert(jetSql);
+    if (returnsKey)
+        sql = withReturnedKey(sql, statementTable(jetSql));
+    if (!query.prepare(sql))
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
     for (const QVariant& value : values)
@@ -189,7 +208,10 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!query.exec())
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
-    m_lastInsertId = query.lastInsertId();
+    if (returnsKey)
+        m_lastInsertId = query.isSelect() && query.next() ? query.value(0) : QVariant();
+    else
+        m_lastInsertId = query.lastInsertId();
     return query.numRowsAffected();
 }
 

@@ -149,6 +149,25 @@ QString foldedName(QString name) {
     return name;
 }
 
+// Jet's LIKE ignores letter case. PostgreSQL refuses LIKE on the case-insensitive collation of the text
+// columns, so the left operand gets the plain ICU collation and the match becomes ILIKE ("x NOT LIKE y"
+// becomes "x COLLATE ... NOT ILIKE y"). COLLATE binds to the operand just before it.
+void caseInsensitiveLike(QList<Token>& tokens) {
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        if (keyword(tokens[i]) != u"LIKE")
+            continue;
+        tokens[i].text = QStringLiteral("ILIKE");
+        qsizetype at = i;
+        qsizetype before = i - 1;
+        while (before >= 0 && tokens[before].kind == Kind::Space)
+            --before;
+        if (before >= 0 && keyword(tokens[before]) == u"NOT")
+            at = before;
+        tokens.insert(at, Token{Kind::Word, QStringLiteral("COLLATE \"und-x-icu\" ")});
+        ++i;
+    }
+}
+
 QString rewritten(const QList<Token>& tokens, qsizetype i, Backend backend) {
     const Token& t = tokens[i];
     switch (t.kind) {
@@ -195,6 +214,8 @@ QString translateJet(const QString& jetSql, Backend backend) {
         dropDeleteList(tokens, verb);
     else if (kw == u"UPDATE")
         unqualifySetTargets(tokens, verb);
+    if (backend == Backend::PostgreSQL)
+        caseInsensitiveLike(tokens);
 
     QString sql;
     sql.reserve(jetSql.size() + 8);
@@ -227,6 +248,12 @@ bool isRowReturning(const QString& sql) {
     const qsizetype verb = verbIndex(tokens);
     const QString kw = verb < tokens.size() ? keyword(tokens[verb]) : QString();
     return kw == u"SELECT" || kw == u"PRAGMA";
+}
+
+bool isInsert(const QString& sql) {
+    const QList<Token> tokens = tokenize(sql);
+    const qsizetype verb = verbIndex(tokens);
+    return verb < tokens.size() && keyword(tokens[verb]) == u"INSERT";
 }
 
 } // namespace data

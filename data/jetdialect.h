@@ -19,4 +19,7 @@ QString statementTable(const QString& sql);
 // on SQLite).
 bool isRowReturning(const QString& sql);
 
+// True when the statement is an INSERT.
+bool isInsert(const QString& sql);
+
 } // namespace data

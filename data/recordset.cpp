@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "data/connection.h"
 #include "data/jetdialect.h"
+#include "data/postgresschema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -75,8 +76,9 @@ void Recordset::indexFields() {
     const QSqlRecord record = m_query->record();
     m_fieldNames.clear();
     m_fieldIndex.clear();
+    const bool folded = m_connection->backend() == Backend::PostgreSQL;
     for (int i = 0; i < record.count(); ++i) {
-        const QString name = record.fieldName(i);
+        const QString name = folded ? canonicalName(record.fieldName(i)) : record.fieldName(i);
         m_fieldNames.append(name);
         m_fieldIndex.insert(name, i);
         m_fieldIndex.insert(name.toLower(), i);
@@ -98,7 +100,7 @@ qint64 Recordset::recordCount() {
         inner.chop(1);
     QSqlQuery count(m_connection->database());
     count.setForwardOnly(true);
-    if (!count.prepare(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(inner)))
+    if (!count.prepare(QStringLiteral("SELECT COUNT(*) FROM (%1) AS counted").arg(inner)))
         throw AppError(m_connection->failure(describe(), errorText(count.lastError())));
     for (const QVariant& value : std::as_const(m_values))
         count.addBindValue(value);
@@ -211,32 +213,26 @@ void Recordset::appendChunk(const QString& name, const QByteArray& bytes) {
 QVariant Recordset::update() {
     if (!m_adding)
         return QVariant();
-    const QString table = statementTable(m_source);
-    QSqlDatabase& db = m_connection->database();
+    // Bracketed names go through the dialect, which spells them as each backend expects.
+    const QString table = QLatin1Char('[') + statementTable(m_source) + QLatin1Char(']');
     QStringList columns;
     QStringList marks;
-    for (const auto& entry : m_newRow) {
-        columns.append(db.driver()->escapeIdentifier(entry.first, QSqlDriver::FieldName));
+    QVariantList values;
+    for (const auto& [name, value] : m_newRow) {
+        columns.append(QLatin1Char('[') + name + QLatin1Char(']'));
         marks.append(QStringLiteral("?"));
+        values.append(value);
     }
-    const QString statement =
-        columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
-                                .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName))
-                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName),
-                                     columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-    QSqlQuery insert(db);
-    const QString what = QStringLiteral("Adding a row to %1").arg(table);
-    if (!insert.prepare(statement))
-        throw AppError(m_connection->failure(what, errorText(insert.lastError())));
-    for (const auto& entry : m_newRow)
-        insert.addBindValue(entry.second);
-    if (!insert.exec())
-        throw AppError(m_connection->failure(what, errorText(insert.lastError())));
+    const QString statement = columns.isEmpty()
+                                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(table, columns.join(QStringLiteral(", ")),
+                                             marks.join(QStringLiteral(", ")));
+    m_connection->execute(statement, values);
     m_adding = false;
     m_newRow.clear();
     m_count.reset();
-    return insert.lastInsertId();
+    return m_connection->lastInsertId();
 }
 
 void Recordset::cancelUpdate() {

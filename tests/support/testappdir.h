@@ -1,4 +1,6 @@
-// A fresh application directory for one test: its own database, Company.txt and temp/.
+// A fresh application directory for one test: its own database, Company.txt and temp/. When the suite
+// runs a test against PostgreSQL (PELLORIN_TEST_BACKEND=postgresql), the database is a new, empty one on
+// the suite's own server, named through PELLORIN_DATABASE so that child processes use it too.
 #pragma once
 
 #include <QString>
@@ -8,6 +10,10 @@
 class TestAppDir {
 public:
     TestAppDir();
+    ~TestAppDir();
+    TestAppDir(const TestAppDir&) = delete;
+    TestAppDir& operator=(const TestAppDir&) = delete;
+
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
     // Adds an employee row directly; returns its key.
@@ -17,9 +23,21 @@ public:
     // Runs a statement with bound values on the application's database.
     void exec(const QString& jetSql, const QVariantList& values = {});
     qint64 count(const QString& table);
+    // How messages name this test's database: the file, or the database and its server.
+    QString databaseLocation() const;
     // Where shared test data lives; empty when it is absent.
     static QString fixtures();
 
+    // True when this run of the test executable works against PostgreSQL.
+    static bool onPostgres();
+    // The superuser's connection string to the suite's server (PostgreSQL runs only).
+    static QString serverConnection();
+    // A connection string to the suite's server naming another database and user.
+    static QString serverConnection(const QString& database, const QString& user, const QString& password = {});
+    // Runs plain SQL on the server as its superuser, in the given database ("postgres" when empty).
+    static void serverExec(const QString& sql, const QString& database = {});
+
 private:
     QTemporaryDir m_dir;
+    QString m_database; // PostgreSQL database made for this directory
 };
