@@ -208,8 +208,10 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!query.exec())
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
-    if (returnsKey)
-        m_lastInsertId = query.isSelect() && query.next() ? query.value(0) : QVariant();
+    // Qt asks PostgreSQL for lastval() here, which fails, and spoils the transaction, after any statement
+    // that drew no number; the key comes back through RETURNING instead.
+    if (m_backend == Backend::PostgreSQL)
+        m_lastInsertId = returnsKey && query.isSelect() && query.next() ? query.value(0) : QVariant();
     else
         m_lastInsertId = query.lastInsertId();
     return query.numRowsAffected();

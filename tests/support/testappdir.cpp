@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -24,26 +25,55 @@ QString newDatabaseName() {
 
 } // namespace
 
-TestAppDir::TestAppDir() {
-    AppFacts::setApplicationDirectory(m_dir.path());
-    AppFacts::ensureApplicationDirectory();
+ScratchDatabase::ScratchDatabase() {
     data::setConfiguredConnectionString(QString());
-    if (onPostgres()) {
-        m_database = newDatabaseName();
-        serverExec(QStringLiteral("CREATE DATABASE %1").arg(m_database));
-        qputenv("PELLORIN_DATABASE", serverConnection(m_database, QStringLiteral("postgres")).toUtf8());
-    }
+    if (!TestAppDir::onPostgres())
+        return;
+    m_name = newDatabaseName();
+    TestAppDir::serverExec(QStringLiteral("CREATE DATABASE %1").arg(m_name));
+    qputenv("PELLORIN_DATABASE", TestAppDir::serverConnection(m_name, QStringLiteral("postgres")).toUtf8());
 }
 
-TestAppDir::~TestAppDir() {
-    if (m_database.isEmpty())
+ScratchDatabase::~ScratchDatabase() {
+    if (m_name.isEmpty())
         return;
     qunsetenv("PELLORIN_DATABASE");
     try {
-        serverExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_database));
+        TestAppDir::serverExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
     } catch (const AppError& error) {
         qWarning("%s", qPrintable(error.description()));
     }
+}
+
+TestAppDir::TestAppDir() {
+    AppFacts::setApplicationDirectory(m_dir.path());
+    AppFacts::ensureApplicationDirectory();
+}
+
+TestAppDir::~TestAppDir() = default;
+
+QString TestAppDir::breakDatabase() {
+    if (onPostgres()) {
+        // Port 1 on this machine: nothing listens there.
+        qputenv("PELLORIN_DATABASE", serverConnection(m_database.name(), QStringLiteral("postgres"))
+                                         .replace(QRegularExpression(QStringLiteral("Port=\\d+")), QStringLiteral("Port=1"))
+                                         .toUtf8());
+        return QStringLiteral("on the server 127.0.0.1:1");
+    }
+    const QString database = file(QStringLiteral("Pellorin.db"));
+    for (const char* suffix : {"-wal", "-shm"})
+        QFile::remove(database + QLatin1String(suffix));
+    QFile out(database);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(QByteArray(8192, 'g')) != 8192)
+        qFatal("Could not write %s", qPrintable(database));
+    return QDir::toNativeSeparators(database);
+}
+
+void TestAppDir::restoreDatabase() {
+    if (onPostgres())
+        qputenv("PELLORIN_DATABASE", serverConnection(m_database.name(), QStringLiteral("postgres")).toUtf8());
+    else
+        QFile::remove(file(QStringLiteral("Pellorin.db")));
 }
 
 qint64 TestAppDir::addEmployee(const QString& first, const QString& middle, const QString& last,
@@ -79,9 +109,10 @@ qint64 TestAppDir::count(const QString& table) {
 }
 
 QString TestAppDir::databaseLocation() const {
-    if (m_database.isEmpty())
+    if (m_database.name().isEmpty())
         return file(QStringLiteral("Pellorin.db"));
-    return data::postgresLocation(data::parseConnectionString(serverConnection(m_database, QStringLiteral("postgres"))));
+    return data::postgresLocation(
+        data::parseConnectionString(serverConnection(m_database.name(), QStringLiteral("postgres"))));
 }
 
 QString TestAppDir::fixtures() {

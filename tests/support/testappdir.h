@@ -7,6 +7,20 @@
 #include <QTemporaryDir>
 #include <QVariantList>
 
+// An empty database of its own for one test when it runs on PostgreSQL (nothing to do on SQLite, whose
+// file lives in the application directory). Dropped again at the end.
+class ScratchDatabase {
+public:
+    ScratchDatabase();
+    ~ScratchDatabase();
+    ScratchDatabase(const ScratchDatabase&) = delete;
+    ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+    const QString& name() const { return m_name; }
+
+private:
+    QString m_name;
+};
+
 class TestAppDir {
 public:
     TestAppDir();
@@ -23,6 +37,10 @@ public:
     // Runs a statement with bound values on the application's database.
     void exec(const QString& jetSql, const QVariantList& values = {});
     qint64 count(const QString& table);
+    // Makes the database unusable (a file that is no database, or a server where nothing listens) and
+    // returns how messages name it; restoreDatabase() makes it usable again, empty on SQLite.
+    QString breakDatabase();
+    void restoreDatabase();
     // How messages name this test's database: the file, or the database and its server.
     QString databaseLocation() const;
     // Where shared test data lives; empty when it is absent.
@@ -39,5 +57,5 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_database; // PostgreSQL database made for this directory
+    ScratchDatabase m_database;
 };
