@@ -25,6 +25,8 @@ QString resolveApplicationDirectory(const QString& explicitDir, const QString& e
 
 // Picks "--data-dir DIR" or "--data-dir=DIR" out of the arguments; returns an empty text when absent.
 QString dataDirArgument(const QStringList& arguments);
+// The value of "OPTION VALUE" or "OPTION=VALUE" (such as --database); empty when absent.
+QString optionArgument(const QStringList& arguments, const QString& option);
 
 // Creates the application directory and its temp/ folder when missing. Throws AppError on failure.
 void ensureApplicationDirectory();

@@ -15,5 +15,6 @@ int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
+int copyDatabase(Arguments& args);
 
 } // namespace cli

@@ -2,17 +2,19 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "cli/commands.h"
+#include "data/connectionstring.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace {
 
 const char* usage =
-    "Usage: pellorin-cli [--data-dir DIR] COMMAND [ARGUMENTS]\n"
+    "Usage: pellorin-cli [--data-dir DIR] [--database CONNECTION] COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
     "  list [--order COLUMN] [--desc]   employees as the explorer lists them, tab-separated:\n"
@@ -21,6 +23,8 @@ const char* usage =
     "  sql \"STATEMENT\"                  run one Access-style SQL statement; a SELECT prints its rows\n"
     "  add --first F --middle M --last L [--title T] [--code C] [--photo FILE]\n"
     "                                   add an employee (with a photograph); prints the record number\n"
+    "  add --from FILE|-                add one employee a line: first, middle, last, title, code\n"
+    "                                   separated by tabs; prints each record number\n"
     "  update KEY [--first F] [--middle M] [--last L] [--title T] [--code C]\n"
     "                                   change the given fields of an employee\n"
     "  photo get CODE --out FILE        write the photograph stored under CODE to FILE\n"
@@ -33,9 +37,15 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
+    "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
+    "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
+    "  --database CONNECTION\n"
+    "                   the database to use instead of Pellorin.db, e.g. a shared server:\n"
+    "                   \"Provider=PostgreSQL;Host=H;Port=5432;Database=D;User ID=U;Password=P;\" or\n"
+    "                   postgresql://U@H/D (also PELLORIN_DATABASE, or ConnectionString= in Pellorin.ini)\n"
     "  --help           this text\n"
     "  --version        the program's version\n";
 
@@ -81,15 +91,22 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("copy-database"), cli::copyDatabase},
     };
 
     try {
-        // --data-dir may stand before the command; what follows the command belongs to it.
+        // --data-dir and --database may stand before the command; what follows the command belongs to it.
         QString dataDir;
-        if (!args.isEmpty() && args.first().startsWith(QLatin1String("--data-dir"))) {
-            cli::Arguments global(args.mid(0, args.first().contains(QLatin1Char('=')) ? 1 : 2));
-            dataDir = global.option(QStringLiteral("data-dir")).value_or(QString());
-            args = args.mid(args.first().contains(QLatin1Char('=')) ? 1 : 2);
+        std::optional<QString> database;
+        while (!args.isEmpty() && (args.first().startsWith(QLatin1String("--data-dir")) ||
+                                   args.first().startsWith(QLatin1String("--database")))) {
+            const qsizetype taken = args.first().contains(QLatin1Char('=')) ? 1 : 2;
+            cli::Arguments global(args.mid(0, taken));
+            if (const auto dir = global.option(QStringLiteral("data-dir")))
+                dataDir = *dir;
+            if (const auto connection = global.option(QStringLiteral("database")))
+                database = connection;
+            args = args.mid(taken);
         }
         if (args.isEmpty())
             throw cli::UsageError{QStringLiteral("no command given; see --help")};
@@ -100,6 +117,10 @@ int main(int argc, char* argv[]) {
         cli::Arguments commandArgs(args);
         if (dataDir.isEmpty())
             dataDir = commandArgs.option(QStringLiteral("data-dir")).value_or(QString());
+        if (!database)
+            database = commandArgs.option(QStringLiteral("database"));
+        if (database)
+            data::setConfiguredConnectionString(*database);
         AppFacts::setApplicationDirectory(
             AppFacts::resolveApplicationDirectory(dataDir, QGuiApplication::applicationDirPath()));
         AppFacts::ensureApplicationDirectory();

@@ -6,6 +6,7 @@
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
 #include "badges/ui/printrun.h"
+#include "data/connectionstring.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
 
@@ -22,10 +23,14 @@ int main(int argc, char* argv[]) {
 
     const QStringList arguments = QApplication::arguments();
     if (arguments.contains(QLatin1String("--help"))) {
-        std::printf("Usage: Pellorin [--data-dir DIR]\n"
+        std::printf("Usage: Pellorin [--data-dir DIR] [--database CONNECTION]\n"
                     "  --data-dir DIR  folder that holds Pellorin.db, Company.txt and temp/\n"
                     "                  (also PELLORIN_HOME); without it, the program's own folder when it\n"
-                    "                  holds the database, otherwise the user's data folder.\n");
+                    "                  holds the database, otherwise the user's data folder.\n"
+                    "  --database CONNECTION\n"
+                    "                  a shared database instead of Pellorin.db (also PELLORIN_DATABASE, or\n"
+                    "                  ConnectionString= in Pellorin.ini in the data folder), e.g.\n"
+                    "                  \"Provider=PostgreSQL;Host=H;Port=5432;Database=D;User ID=U;\"\n");
         return 0;
     }
     if (arguments.contains(QLatin1String("--version"))) {
@@ -45,6 +50,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));
     Form2::setPrintRun(badges::ui::runPrint);
     MDIForm1 mainWindow(employeeWindowFactories());
     mainWindow.show();
