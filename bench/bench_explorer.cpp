@@ -48,7 +48,7 @@ qint64 plainRead() {
     connection.open();
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
-    query.exec(data::translateJet(employees::listStatement(QString(), QStringLiteral(" ASC"))));
+    query.exec(connection.translate(employees::listStatement(QString(), QStringLiteral(" ASC"))));
     qint64 count = 0;
     std::vector<QString> sink(6);
     while (query.next()) {

@@ -6,6 +6,8 @@
 #include "data/postgresconnection.h"
 #include "data/postgresschema.h"
 #include "data/schema.h"
+#include "data/sqlitefile.h"
+#include "data/sqliteschema.h"
 #include "data/textcollation.h"
 
 #include <QAtomicInteger>
@@ -21,13 +23,6 @@
 
 namespace data {
 
-namespace {
-
-QString uniqueConnectionName() {
-    static QAtomicInteger<quint64> counter;
-    return QStringLiteral("pellorin-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 QString errorText(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
@@ -35,11 +30,11 @@ QString errorText(const QSqlError& error) {
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
 
-sqlite3* sqliteHandle(const QSqlDatabase& db) {
-    const QVariant v = db.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(v.constData());
+namespace {
+
+QString uniqueConnectionName() {
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("pellorin-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
 // Files whose tables this process has already made sure of; checked once, not on every open.
@@ -95,10 +90,11 @@ void Connection::open(const QString& connectionString) {
     }
     if (settings.isPostgres()) {
         m_backend = Backend::PostgreSQL;
+        m_readOnly = false;
         m_location = postgresLocation(settings);
         m_database = openPostgres(m_name, settings);
         try {
-            ensurePostgresTables(m_database, m_location);
+            ensureSchema(*this);
         } catch (...) {
             close();
             throw;
@@ -108,6 +104,11 @@ void Connection::open(const QString& connectionString) {
     throw AppError(QStringLiteral("The database provider \"%1\" is not supported; use Provider=SQLite or "
                                   "Provider=PostgreSQL.")
                        .arg(settings.provider));
+}
+
+void Connection::failOpen(const QString& cause) {
+    close();
+    throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
 }
 
 void Connection::openSqlite(const QString& file) {
@@ -121,58 +122,75 @@ void Connection::openSqlite(const QString& file) {
         throw AppError(QStringLiteral("Could not open the database %1: the file cannot be read. "
                                       "Check its permissions.")
                            .arg(m_location));
+    const SqliteFileFacts facts = sqliteFileFacts(file);
+    if (!facts.exists && !facts.folderWritable)
+        throw AppError(QStringLiteral("Could not create the database %1: the folder %2 cannot be written. "
+                                      "Check its permissions or choose another folder with --data-dir.")
+                           .arg(m_location, QDir::toNativeSeparators(info.absolutePath())));
+    const SqliteAccess access = chooseSqliteAccess(facts);
+    m_readOnly = access != SqliteAccess::ReadWrite;
+    const SqliteOpenSettings settings = sqliteOpenSettings(file, access);
 
     m_database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    m_database.setDatabaseName(file);
-    // Two running copies wait for each other's writes instead of failing at once.
-    m_database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    if (!m_database.open()) {
-        const QString cause = errorText(m_database.lastError());
-        close();
-        throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
-    }
+    m_database.setDatabaseName(settings.databaseName);
+    m_database.setConnectOptions(settings.connectOptions);
+    if (!m_database.open())
+        failOpen(errorText(m_database.lastError()));
+    // Still needed by files of schema version 0, which name it; statements apply it through translate().
     sqlite3* handle = sqliteHandle(m_database);
-    if (!handle || !registerTextCollation(handle)) {
-        close();
-        throw AppError(
-            QStringLiteral("Could not open the database %1: the text comparison could not be set up.")
-                .arg(m_location));
-    }
+    if (!handle || !registerTextCollation(handle))
+        failOpen(QStringLiteral("the text comparison could not be set up."));
     {
         // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
         QSqlQuery pragma(m_database);
         pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
     }
-    if (needsSchemaCheck(info.absoluteFilePath())) {
-        prepareTables();
+    if (needsSchemaCheck(info.absoluteFilePath()) && checkSqliteSchema())
         markSchemaChecked(info.absoluteFilePath());
-    }
-    keepLogOpen(file);
+    if (access == SqliteAccess::ReadWrite)
+        keepLogOpen(file);
 }
 
-void Connection::prepareTables() {
-    QString cause;
+bool Connection::checkSqliteSchema() {
     {
-        QSqlQuery query(m_database);
         // The first read tells a file that is not a database (or is locked) apart from a good one.
-        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()) {
-            cause = errorText(query.lastError());
-        } else {
-            if (query.value(0).toInt() == 0)
-                query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-            for (const QString& statement : sqliteSchema()) {
-                if (!query.exec(statement)) {
-                    cause =
-                        QStringLiteral("its tables could not be prepared: ") + errorText(query.lastError());
-                    break;
-                }
-            }
+        QSqlQuery probe(m_database);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !probe.next())
+            failOpen(errorText(probe.lastError()));
+    }
+    try {
+        switch (sqlite::schemaState(*this)) {
+        case sqlite::SchemaState::Current:
+            return true;
+        case sqlite::SchemaState::Newer:
+            sqlite::refuseNewerSchema(*this);
+        case sqlite::SchemaState::Old:
+            // Readable as it is: the collation it names is registered above.
+            if (m_readOnly)
+                return false;
+            break;
+        case sqlite::SchemaState::Empty:
+            if (m_readOnly)
+                failOpen(
+                    QStringLiteral("it holds no Pellorin tables, and it cannot be written to add them."));
+            break;
         }
-    }
-    if (!cause.isEmpty()) {
+        ensureSchema(*this);
+        ensureWriteAheadLog();
+    } catch (const AppError&) {
         close();
-        throw AppError(QStringLiteral("Could not open the database %1: %2").arg(m_location, cause));
+        throw;
     }
+    return true;
+}
+
+// A file restored from a copy is in rollback mode, where a reader waits for a writer's commit; the
+// write-ahead log lets readers read beside a writer.
+void Connection::ensureWriteAheadLog() {
+    QSqlQuery query(m_database);
+    if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() &&
+        query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
 }
 
 void Connection::close() {
@@ -191,12 +209,17 @@ QString Connection::failure(const QString& what, const QString& cause) const {
     return QStringLiteral("%1 failed in the database %2: %3").arg(what, m_location, cause);
 }
 
+QString Connection::translate(const QString& jetSql) const {
+    const QString sql = translateJet(jetSql, m_backend);
+    return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName)) : sql;
+}
+
 int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!isOpen())
         throw AppError(
             QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
     QSqlQuery query(m_database);
-    QString sql = translateJet(jetSql, m_backend);
+    QString sql = translate(jetSql);
     const bool returnsKey = m_backend == Backend::PostgreSQL && isInsert(jetSql);
     if (returnsKey)
         sql = withReturnedKey(sql, statementTable(jetSql));

@@ -8,7 +8,12 @@
 #include <QString>
 #include <QVariantList>
 
+class QSqlError;
+
 namespace data {
+
+// The database's own words for a failure, for messages.
+QString errorText(const QSqlError& error);
 
 class Connection {
 public:
@@ -18,16 +23,22 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens the database that the connection string names; a new SQLite file is created with the
-    // tables. Throws AppError naming the file and the cause.
+    // tables and one made by an older version is migrated (see ensureSchema). A file that cannot be
+    // written is opened for reading only. Throws AppError naming the file and the cause.
     void open(const QString& connectionString);
     void open(); // with the application's connection string
     void close();
     bool isOpen() const;
+    // True when the database was opened for reading only (a read-only file, folder or medium).
+    bool isReadOnly() const { return m_readOnly; }
 
     QSqlDatabase& database() { return m_database; }
     Backend backend() const { return m_backend; }
     // The database file (or server) for messages.
     const QString& location() const { return m_location; }
+
+    // A Jet statement in the backend's SQL, with the program's text order applied.
+    QString translate(const QString& jetSql) const;
 
     // Runs one Jet statement that returns no rows, values bound to its '?' marks; returns the rows affected.
     int execute(const QString& jetSql, const QVariantList& values = {});
@@ -43,12 +54,15 @@ public:
 
 private:
     void openSqlite(const QString& file);
-    void prepareTables();
+    bool checkSqliteSchema(); // true when the schema is current
+    void ensureWriteAheadLog();
+    [[noreturn]] void failOpen(const QString& cause);
 
     QString m_name;
     QString m_location;
     QSqlDatabase m_database;
     Backend m_backend = Backend::SQLite;
+    bool m_readOnly = false;
     QVariant m_lastInsertId;
 };
 

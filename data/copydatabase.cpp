@@ -55,7 +55,7 @@ qint64 copyTable(Connection& source, Connection& target, const QString& table) {
         const QString cause = error.databaseText().trimmed().isEmpty() ? error.driverText() : error.databaseText();
         throw AppError(target.failure(QStringLiteral("Copying the table %1").arg(table), cause.trimmed()));
     };
-    if (!insert.prepare(translateJet(jet, target.backend())))
+    if (!insert.prepare(target.translate(jet)))
         fail(insert.lastError());
     qint64 copied = 0;
     while (!rows.eof()) {

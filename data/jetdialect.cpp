@@ -310,3 +310,169 @@ bool isInsert(const QString& sql) {
 }
 
 } // namespace data
+
+namespace data {
+namespace {
+
+bool isComparisonChar(const Token& t) {
+    return t.kind == Kind::Punct && (t.text == u"=" || t.text == u"<" || t.text == u">" || t.text == u"!");
+}
+
+qsizetype previousSolid(const QList<Token>& tokens, qsizetype i) {
+    --i;
+    while (i >= 0 && tokens[i].kind == Kind::Space)
+        --i;
+    return i;
+}
+
+// The last part of a dotted name that starts at i ("Table.Column" ends at "Column"); -1 when i starts
+// no name or the name is a function call.
+qsizetype nameEnd(const QList<Token>& tokens, qsizetype i) {
+    if (i >= tokens.size() || !isName(tokens[i]))
+        return -1;
+    while (i + 2 < tokens.size() && tokens[i + 1].text == u"." && isName(tokens[i + 2]))
+        i += 2;
+    const qsizetype after = nextSolid(tokens, i + 1);
+    if (after < tokens.size() && tokens[after].text == u"(")
+        return -1;
+    return i;
+}
+
+// Collects the terms of one ORDER BY list; a term gets the collation unless it names one already or is
+// a column number.
+class OrderByTerms {
+public:
+    bool active() const { return m_active; }
+    int depth() const { return m_depth; }
+    void start(int depth) {
+        m_active = true;
+        m_depth = depth;
+        beginTerm();
+    }
+    void beginTerm() {
+        m_open = true;
+        m_last = -1;
+        m_count = 0;
+        m_hasCollate = false;
+        m_number = false;
+    }
+    void take(const Token& t, qsizetype i) {
+        if (!m_open)
+            return;
+        m_last = i;
+        ++m_count;
+        m_hasCollate = m_hasCollate || keyword(t) == u"COLLATE";
+        m_number = m_count == 1 && t.kind == Kind::Word && t.text.front().isDigit();
+    }
+    void finishTerm(QList<qsizetype>& marks) {
+        if (m_open && m_count > 0 && !m_hasCollate && !(m_count == 1 && m_number))
+            marks.append(m_last);
+        m_open = false;
+    }
+    void stop(QList<qsizetype>& marks) {
+        finishTerm(marks);
+        m_active = false;
+    }
+
+private:
+    bool m_active = false;
+    bool m_open = false;
+    int m_depth = 0;
+    qsizetype m_last = -1;
+    int m_count = 0;
+    bool m_hasCollate = false;
+    bool m_number = false;
+};
+
+} // namespace
+
+QString withCollation(const QString& sql, const QString& collation) {
+    const QList<Token> tokens = tokenize(sql);
+    const qsizetype verb = verbIndex(tokens);
+    const QString verbWord = verb < tokens.size() ? keyword(tokens[verb]) : QString();
+    static const QStringList changed = {QStringLiteral("SELECT"), QStringLiteral("INSERT"),
+                                        QStringLiteral("UPDATE"), QStringLiteral("DELETE"),
+                                        QStringLiteral("WITH")};
+    if (!changed.contains(verbWord))
+        return sql;
+
+    QList<qsizetype> marks; // tokens after which the collation goes
+    OrderByTerms order;
+    int depth = 0;
+    bool inSet = false;
+    bool expectAssignment = false;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        if (t.kind == Kind::Space)
+            continue;
+        const QString kw = keyword(t);
+        if (order.active() && depth == order.depth()) {
+            static const QStringList enders = {QStringLiteral("LIMIT"), QStringLiteral("OFFSET"),
+                                               QStringLiteral("UNION"), QStringLiteral("EXCEPT"),
+                                               QStringLiteral("INTERSECT")};
+            if (t.text == u"," && t.kind == Kind::Punct) {
+                order.finishTerm(marks);
+                order.beginTerm();
+                continue;
+            }
+            if (kw == u"ASC" || kw == u"DESC" || kw == u"NULLS")
+                order.finishTerm(marks);
+            else if (t.text == u")" || t.text == u";" || enders.contains(kw))
+                order.stop(marks);
+        }
+        if (t.text == u"(" && t.kind == Kind::Punct) {
+            ++depth;
+        } else if (t.text == u")" && t.kind == Kind::Punct) {
+            --depth;
+        } else if (kw == u"ORDER" && !order.active()) {
+            const qsizetype by = nextSolid(tokens, i + 1);
+            if (by < tokens.size() && keyword(tokens[by]) == u"BY") {
+                order.start(depth);
+                i = by;
+                continue;
+            }
+        } else if (kw == u"SET") {
+            inSet = expectAssignment = true;
+        } else if (inSet && depth == 0 && (kw == u"WHERE" || kw == u"FROM" || kw == u"RETURNING")) {
+            inSet = expectAssignment = false;
+        } else if (inSet && depth == 0 && t.text == u"," && t.kind == Kind::Punct) {
+            expectAssignment = true;
+        }
+
+        const bool comparison = isComparisonChar(t) && !(i > 0 && isComparisonChar(tokens[i - 1]));
+        const bool namedTest = kw == u"IN" || kw == u"BETWEEN" || kw == u"IS";
+        if (comparison && inSet && depth == 0 && expectAssignment && t.text == u"=") {
+            expectAssignment = false;
+        } else if (comparison || namedTest) {
+            qsizetype left = previousSolid(tokens, i);
+            if (namedTest && left >= 0 && keyword(tokens[left]) == u"NOT")
+                left = previousSolid(tokens, left);
+            if (left >= 0 && isName(tokens[left]) && keyword(tokens[left]) != u"NULL") {
+                marks.append(left);
+            } else if (comparison) {
+                qsizetype right = i + 1;
+                while (right < tokens.size() && isComparisonChar(tokens[right]))
+                    ++right;
+                right = nameEnd(tokens, nextSolid(tokens, right));
+                if (right >= 0)
+                    marks.append(right);
+            }
+        }
+        if (order.active())
+            order.take(t, i);
+    }
+    if (order.active())
+        order.stop(marks);
+
+    const QString clause = QStringLiteral(" COLLATE ") + collation;
+    QString out;
+    out.reserve(sql.size() + marks.size() * clause.size());
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        out += tokens[i].text;
+        if (marks.contains(i))
+            out += clause;
+    }
+    return out;
+}
+
+} // namespace data

@@ -15,6 +15,12 @@ QString translateJet(const QString& jetSql, Backend backend = Backend::SQLite);
 // brackets or quotes; empty when none. Used by record sets to know where add-new rows go.
 QString statementTable(const QString& sql);
 
+// Gives every ORDER BY term and every comparison of a named column the collation `collation`, so that
+// text sorts and compares by the program's rules while the database file itself names only the
+// collations every SQLite tool knows. Assignments after SET stay as they are; statements other than
+// SELECT, INSERT, UPDATE, DELETE and WITH are returned unchanged.
+QString withCollation(const QString& sql, const QString& collation);
+
 // True when the statement returns rows (SELECT, possibly after leading blanks/parentheses; also PRAGMA
 // on SQLite).
 bool isRowReturning(const QString& sql);

@@ -11,13 +11,6 @@
 
 namespace data {
 
-namespace {
-QString errorText(const QSqlError& error) {
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.driverText().trimmed() : text;
-}
-} // namespace
-
 Recordset::~Recordset() {
     close();
 }
@@ -28,7 +21,7 @@ void Recordset::open(const QString& source, Connection& connection, const QVaria
         throw AppError(QStringLiteral("The record set \"%1\" was opened without an open database connection.")
                            .arg(source));
     m_source = source;
-    m_translated = translateJet(source, connection.backend());
+    m_translated = connection.translate(source);
     m_values = values;
     m_query.emplace(connection.database());
     m_query->setForwardOnly(true);

@@ -1,17 +1,21 @@
 #include "data/schema.h"
 
-#include "data/textcollation.h"
+#include "app/apperror.h"
+#include "data/connection.h"
+#include "data/postgresschema.h"
+#include "data/sqliteschema.h"
 
 namespace data {
 
 QStringList sqliteSchema() {
-    const QString text = QStringLiteral("TEXT COLLATE %1").arg(QLatin1String(TextCollationName));
+    // NOCASE is built into SQLite, so the file opens, sorts and passes integrity_check in any SQLite
+    // tool; indexes stay consistent for every reader.
+    const QString text = QStringLiteral("TEXT COLLATE NOCASE");
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS EmployeeTable ("
                        "EmployeeId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeFirstName %1, "
                        "EmployeeMiddleName %1, EmployeeLastName %1, Title %1, EmployeeIdentification %1)")
             .arg(text),
-        // Indexes let the explorer's sorted fills read in order instead of sorting every time.
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS EmployeeLastNameIndex ON EmployeeTable (EmployeeLastName)"),
         QStringLiteral(
@@ -43,6 +47,19 @@ QStringList sqliteSchema() {
 QStringList tableNames() {
     return {QStringLiteral("EmployeeTable"), QStringLiteral("Attachments"), QStringLiteral("ObjectTbl"),
             QStringLiteral("Resources"), QStringLiteral("ReferenceInfo")};
+}
+
+void ensureSchema(Connection& connection) {
+    switch (connection.backend()) {
+    case Backend::SQLite:
+        sqlite::ensureSchema(connection);
+        return;
+    case Backend::PostgreSQL:
+        ensurePostgresTables(connection.database(), connection.location());
+        return;
+    }
+    throw AppError(QStringLiteral("The tables of the database %1 cannot be prepared for this provider.")
+                       .arg(connection.location()));
 }
 
 } // namespace data

@@ -41,6 +41,8 @@ private slots:
     void init();
     void rewritesJetOnlyConstructs_data();
     void rewritesJetOnlyConstructs();
+    void collationGoesWhereTextIsComparedOrSorted_data();
+    void collationGoesWhereTextIsComparedOrSorted();
     void statementsDoWhatTheyDidInAccess_data();
     void statementsDoWhatTheyDidInAccess();
     void boundTextComesBackAsItWentIn_data();
@@ -121,6 +123,48 @@ void JetDialectTest::rewritesJetOnlyConstructs() {
     QFETCH(Backend, backend);
     QFETCH(QString, expected);
     QCOMPARE(translateJet(jet, backend), expected);
+}
+
+// Every statement must stay valid SQL: the result is also prepared on SQLite with RTRIM standing in.
+void JetDialectTest::collationGoesWhereTextIsComparedOrSorted_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("list order") << "SELECT * From EmployeeTable Order by EmployeeLastName DESC"
+                                << "SELECT * From EmployeeTable Order by EmployeeLastName COLLATE RTRIM DESC";
+    QTest::newRow("several terms, column number, own collation")
+        << "SELECT * FROM ObjectTbl ORDER BY ObjectTbl.ObjectText, 2, ObjectType COLLATE BINARY LIMIT 3"
+        << "SELECT * FROM ObjectTbl ORDER BY ObjectTbl.ObjectText COLLATE RTRIM, 2, ObjectType COLLATE "
+           "BINARY LIMIT 3";
+    QTest::newRow("photograph lookup") << "SELECT * FROM Attachments WHERE (EmployeeIdentification=?)"
+                                       << "SELECT * FROM Attachments WHERE (EmployeeIdentification COLLATE "
+                                          "RTRIM=?)";
+    QTest::newRow("value on the left, <>, IN, NOT BETWEEN")
+        << "SELECT * FROM ObjectTbl WHERE 'Root' <> ObjectType AND ObjectText NOT IN ('a') AND ObjectText "
+           "NOT BETWEEN 'a' AND 'b'"
+        << "SELECT * FROM ObjectTbl WHERE 'Root' <> ObjectType COLLATE RTRIM AND ObjectText COLLATE RTRIM "
+           "NOT IN ('a') AND ObjectText COLLATE RTRIM NOT BETWEEN 'a' AND 'b'";
+    QTest::newRow("SET targets stay bare")
+        << "UPDATE EmployeeTable SET Title = ?, EmployeeLastName = (Title = 'x') WHERE EmployeeId= ?"
+        << "UPDATE EmployeeTable SET Title = ?, EmployeeLastName = (Title COLLATE RTRIM = 'x') WHERE "
+           "EmployeeId COLLATE RTRIM= ?";
+    QTest::newRow("subquery order and text") << "SELECT * FROM (SELECT * FROM ObjectTbl ORDER BY ObjectText) "
+                                                "WHERE ObjectText = 'it''s = ORDER BY x'"
+                                             << "SELECT * FROM (SELECT * FROM ObjectTbl ORDER BY ObjectText "
+                                                "COLLATE RTRIM) WHERE ObjectText COLLATE RTRIM = 'it''s = "
+                                                "ORDER BY x'";
+    QTest::newRow("not a query") << "PRAGMA user_version = 1"
+                                 << "PRAGMA user_version = 1";
+}
+
+void JetDialectTest::collationGoesWhereTextIsComparedOrSorted() {
+    QFETCH(QString, sql);
+    QFETCH(QString, expected);
+    const QString result = data::withCollation(sql, QStringLiteral("RTRIM"));
+    QCOMPARE(result, expected);
+    if (!result.startsWith(QLatin1String("PRAGMA"))) {
+        QSqlQuery query(db);
+        QVERIFY2(query.prepare(result), qPrintable(query.lastError().text()));
+    }
 }
 
 // A row-returning statement is checked by its rows (cells joined by '|', rows by ','), a change by the

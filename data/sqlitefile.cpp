@@ -1,0 +1,125 @@
+#include "data/sqlitefile.h"
+
+#include "app/apperror.h"
+#include "data/connection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace data {
+
+sqlite3* sqliteHandle(const QSqlDatabase& db) {
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(v.constData());
+}
+
+SqliteFileFacts sqliteFileFacts(const QString& file) {
+    const QFileInfo info(file);
+    SqliteFileFacts facts;
+    facts.exists = info.exists();
+    facts.fileWritable = info.isWritable();
+    facts.folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    facts.logExists = QFileInfo::exists(file + QStringLiteral("-wal"));
+    facts.sharedExists = QFileInfo::exists(file + QStringLiteral("-shm"));
+    return facts;
+}
+
+SqliteAccess chooseSqliteAccess(const SqliteFileFacts& facts) {
+    if (!facts.exists)
+        return SqliteAccess::ReadWrite; // creating it; fails with the folder's own cause when it cannot
+    if (facts.fileWritable && facts.folderWritable)
+        return SqliteAccess::ReadWrite;
+    // SQLite needs the shared-memory file beside a log; when it cannot be made and no log waits to be
+    // read, nobody can be writing the file through SQLite, so reading it as unchanging is sound.
+    if (!facts.folderWritable && !facts.logExists && !facts.sharedExists)
+        return SqliteAccess::Immutable;
+    return SqliteAccess::ReadOnly;
+}
+
+SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access) {
+    switch (access) {
+    case SqliteAccess::ReadWrite:
+        // Writers wait for each other's writes; readers never need to in write-ahead-log mode.
+        return {file, QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000")};
+    case SqliteAccess::ReadOnly:
+        return {file, QStringLiteral("QSQLITE_OPEN_READONLY")};
+    case SqliteAccess::Immutable: {
+        QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+        url.setQuery(QStringLiteral("immutable=1"));
+        return {url.toString(QUrl::FullyEncoded), QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI")};
+    }
+    }
+    return {file, QString()};
+}
+
+namespace {
+
+struct CloseTarget {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+
+QString sqliteMessage(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+} // namespace
+
+void backupDatabase(Connection& connection, const QString& target) {
+    const QString shown = QDir::toNativeSeparators(target);
+    sqlite3* source = sqliteHandle(connection.database());
+    if (!source)
+        throw AppError(
+            QStringLiteral("Could not copy the database %1: it is not open.").arg(connection.location()));
+    if (QFileInfo::exists(target))
+        throw AppError(QStringLiteral("Could not write the copy %1: the file exists already. Choose another "
+                                      "name or remove it first.")
+                           .arg(shown));
+    const QString partial = target + QStringLiteral(".partial");
+    QFile::remove(partial);
+    const auto fail = [&](const QString& cause) {
+        QFile::remove(partial);
+        QFile::remove(partial + QStringLiteral("-journal"));
+        return AppError(QStringLiteral("Could not copy the database %1 to %2: %3")
+                            .arg(connection.location(), shown, cause));
+    };
+    {
+        sqlite3* raw = nullptr;
+        const int opened = sqlite3_open_v2(QFile::encodeName(partial).constData(), &raw,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        const std::unique_ptr<sqlite3, CloseTarget> copy(raw);
+        if (opened != SQLITE_OK)
+            throw fail(raw ? sqliteMessage(raw) : QStringLiteral("out of memory"));
+        // One step copies every page under one read snapshot: the copy is consistent even while
+        // another connection writes, and writers are not held up.
+        sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", source, "main");
+        if (!backup)
+            throw fail(sqliteMessage(copy.get()));
+        const int stepped = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        if (stepped != SQLITE_DONE)
+            throw fail(QString::fromUtf8(sqlite3_errstr(stepped)));
+        char* error = nullptr;
+        if (sqlite3_exec(copy.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString cause = QString::fromUtf8(error ? error : "unknown error");
+            sqlite3_free(error);
+            throw fail(cause);
+        }
+    }
+    if (!QFile::rename(partial, target))
+        throw fail(
+            QStringLiteral("the finished copy could not be renamed; check that the folder is writable"));
+}
+
+} // namespace data
