@@ -39,7 +39,9 @@ QSqlDatabase openPostgres(const QString& connectionName, const ConnectionSetting
     database.setUserName(settings.user);
     // Without a password libpq looks in its password file (~/.pgpass or PGPASSFILE).
     database.setPassword(settings.password);
-    QStringList options{QStringLiteral("application_name='Pellorin'")};
+    // "already exists, skipping" and the like would land on the companion's error output.
+    QStringList options{QStringLiteral("application_name='Pellorin'"),
+                        QStringLiteral("options='-c client_min_messages=warning'")};
     bool timeoutGiven = false;
     for (const QString& option : settings.options) {
         timeoutGiven |= option.startsWith(QLatin1String("connect_timeout="), Qt::CaseInsensitive);
