@@ -16,5 +16,6 @@ int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int copyDatabase(Arguments& args);
+int attachments(Arguments& args);
 
 } // namespace cli

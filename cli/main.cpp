@@ -39,6 +39,13 @@ const char* usage =
     "                                   file; fails when there is no printer and no --pdf\n"
     "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
     "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
+    "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
+    "                                   store a file; prints its record number and version\n"
+    "  attachments get KEY --out FILE   write a stored file to FILE\n"
+    "  attachments list [--person ID]   stored files: key, name, version, person, description\n"
+    "  attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]\n"
+    "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
+    "                                   case ignored): key, name, version\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
@@ -92,6 +99,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("copy-database"), cli::copyDatabase},
+        {QStringLiteral("attachments"), cli::attachments},
     };
 
     try {

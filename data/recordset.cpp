@@ -24,7 +24,10 @@ void Recordset::open(const QString& source, Connection& connection, const QVaria
     m_translated = connection.translate(source);
     m_values = values;
     m_query.emplace(connection.database());
-    m_query->setForwardOnly(true);
+    // Qt reads a forward-only PostgreSQL result row by row and throws the rest away as soon as the
+    // connection runs another statement (a count, a photograph, a nested record set); there the whole
+    // result is taken at once instead.
+    m_query->setForwardOnly(connection.backend() != Backend::PostgreSQL);
     if (!m_query->prepare(m_translated)) {
         const QString cause = errorText(m_query->lastError());
         m_query.reset();

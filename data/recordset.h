@@ -31,6 +31,7 @@ public:
     void close();
     bool isOpen() const { return m_connection != nullptr; }
     const QString& source() const { return m_source; }
+    Connection* activeConnection() const { return m_connection; }
 
     // The true number of rows, without reading them.
     qint64 recordCount();

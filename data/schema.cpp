@@ -11,6 +11,8 @@ QStringList sqliteSchema() {
     // NOCASE is built into SQLite, so the file opens, sorts and passes integrity_check in any SQLite
     // tool; indexes stay consistent for every reader.
     const QString text = QStringLiteral("TEXT COLLATE NOCASE");
+    // Long binary columns come last: SQLite can then make room for a value streamed in pieces without
+    // building the whole row in memory.
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS EmployeeTable ("
                        "EmployeeId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeFirstName %1, "
@@ -22,8 +24,8 @@ QStringList sqliteSchema() {
             "CREATE INDEX IF NOT EXISTS EmployeeFirstNameIndex ON EmployeeTable (EmployeeFirstName)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS Attachments ("
                        "AttachmentsId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeIdentification %1, "
-                       "Attachments BLOB, AttachmentsName %1, AttachmentVersion INTEGER, "
-                       "AttachmentDescription %1, PersonalInformationId %1)")
+                       "AttachmentsName %1, AttachmentVersion INTEGER, AttachmentDescription %1, "
+                       "PersonalInformationId %1, Attachments BLOB)")
             .arg(text),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS AttachmentsEmployeeIndex ON Attachments (EmployeeIdentification)"),
@@ -33,7 +35,7 @@ QStringList sqliteSchema() {
             .arg(text),
         QStringLiteral("CREATE TABLE IF NOT EXISTS Resources ("
                        "DocumentId INTEGER PRIMARY KEY AUTOINCREMENT, DocumentName %1, "
-                       "DocuemntVersion INTEGER, DocumentDate DATETIME, Document BLOB, ObjectIndex INTEGER)")
+                       "DocuemntVersion INTEGER, DocumentDate DATETIME, ObjectIndex INTEGER, Document BLOB)")
             .arg(text),
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")

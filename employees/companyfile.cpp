@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/windows1252.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -18,25 +19,6 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-// Windows-1252 differs from Latin-1 only in 0x80-0x9F. Qt decodes it only when built with ICU, so the
-// table is kept here. The five bytes the code page leaves undefined map to the same C1 control codes,
-// as Windows itself does.
-constexpr char16_t Windows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString fromWindows1252(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char ch : bytes) {
-        const auto byte = static_cast<unsigned char>(ch);
-        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(Windows1252High[byte - 0x80]) : QChar(byte);
-    }
-    return text;
-}
-
 // New files are UTF-8; files from older installations are ANSI. A line of ANSI text with letters
 // above 0x7F is almost never valid UTF-8, so validity decides.
 QString decodeLine(QByteArrayView bytes) {
@@ -45,7 +27,7 @@ QString decodeLine(QByteArrayView bytes) {
         return QString::fromUtf8(bytes.sliced(Bom.size()));
     if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
-    return fromWindows1252(bytes);
+    return app::fromWindows1252(bytes);
 }
 
 QString firstField(const QString& line) {

@@ -1,9 +1,9 @@
 #include "employees/photofile.h"
 
 #include "app/appfacts.h"
+#include "app/safefilename.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -12,73 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-// Longest code kept as it is: with ".jpg" the name stays well inside every file system's limit, and
-// temp/ plus the name inside the 260 characters older Windows programs still expect.
-constexpr qsizetype MaxOrdinaryCodeLength = 116;
-// Enough of an unusual code to recognise it when looking into temp/.
-constexpr qsizetype MaxReadablePartLength = 40;
-// Set apart from ordinary names by a character they never contain.
-constexpr char16_t HashMarker = u'~';
-// 64 bits of SHA-256: two codes sharing a file would take billions of codes.
-constexpr qsizetype HashHexDigits = 16;
-
-bool isAsciiLetterOrDigit(QChar c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
-}
-
-bool isOrdinaryCharacter(QChar c) {
-    return isAsciiLetterOrDigit(c) || c == u'-' || c == u'_' || c == u'.' || c == u' ';
-}
-
-// Windows opens the device instead of the file for these names, whatever follows the first dot and
-// whatever the letter case. COM0 and LPT0 are reserved on newer versions.
-bool isWindowsDeviceName(const QString& code) {
-    const QString stem = code.section(u'.', 0, 0).trimmed().toUpper();
-    static const QStringList fixed = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
-                                      QStringLiteral("NUL")};
-    if (fixed.contains(stem))
-        return true;
-    return stem.size() == 4 &&
-           (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
-           stem.at(3) >= u'0' && stem.at(3) <= u'9';
-}
-
-bool isOrdinaryCode(const QString& code) {
-    if (code.isEmpty() || code.size() > MaxOrdinaryCodeLength)
-        return false;
-    if (!std::all_of(code.cbegin(), code.cend(), isOrdinaryCharacter))
-        return false;
-    // Leading dots hide the file on Linux; Windows drops trailing dots and blanks, so "C300." would
-    // share a file with "C300".
-    const QChar first = code.front();
-    const QChar last = code.back();
-    if (first == u'.' || first == u' ' || last == u'.' || last == u' ')
-        return false;
-    if (code.contains(QLatin1String("..")))
-        return false;
-    return !isWindowsDeviceName(code);
-}
-
-// Hashes the code's UTF-16 units in a fixed byte order, so that codes differing only in a character
-// that UTF-8 cannot carry (a lone surrogate) still get different names.
-QString codeHash(const QString& code) {
-    QByteArray units;
-    units.reserve(code.size() * 2);
-    for (const QChar c : code) {
-        units.append(char(c.unicode() & 0xFF));
-        units.append(char(c.unicode() >> 8));
-    }
-    const QByteArray digest = QCryptographicHash::hash(units, QCryptographicHash::Sha256).toHex();
-    return QString::fromLatin1(digest.left(HashHexDigits));
-}
-
-QString safeName(const QString& code) {
-    QString readable;
-    for (const QChar c : code.left(MaxReadablePartLength))
-        readable.append(isAsciiLetterOrDigit(c) || c == u'-' || c == u'_' ? c : QChar(u'_'));
-    return readable + HashMarker + codeHash(code) + QLatin1String(".jpg");
-}
 
 bool isShownFormat(const QByteArray& format) {
     static const QList<QByteArray> shown = {"jpeg", "jpg", "png", "bmp", "gif"};
@@ -114,7 +47,7 @@ QImage readPicture(QIODevice* device, const QString& what, QString* error) {
 } // namespace
 
 QString photoTempFileName(const QString& code) {
-    return isOrdinaryCode(code) ? code + QLatin1String(".jpg") : safeName(code);
+    return app::safeFileName(code, QStringLiteral(".jpg"));
 }
 
 QString photoTempFilePath(const QString& code) {

@@ -29,6 +29,7 @@ private slots:
     void unopenableDatabaseNamesFileAndCause();
     void badStatementNamesStatement();
     void twoConnectionsAreIndependent();
+    void readingGoesOnAcrossOtherStatements();
 };
 
 void TestDatabase::firstStartCreatesEveryTable() {
@@ -280,6 +281,29 @@ void TestDatabase::twoConnectionsAreIndependent() {
     one.close();
     QVERIFY(!b.eof());
     QCOMPARE(b.text("EmployeeFirstName"), QStringLiteral("a"));
+}
+
+// A window reads a record set while it runs other statements on the same connection (counts, photo
+// lookups, nested folders); no row of the first may get lost.
+void TestDatabase::readingGoesOnAcrossOtherStatements() {
+    TestAppDir dir;
+    for (int i = 0; i < 5; ++i)
+        dir.addEmployee("a", "b", QString::number(i), "", QStringLiteral("C%1").arg(i));
+    data::Connection c;
+    c.open();
+    data::Recordset rs;
+    rs.open("SELECT * From EmployeeTable Order by EmployeeLastName ASC", c);
+    QStringList read;
+    for (; !rs.eof(); rs.moveNext()) {
+        read << rs.text("EmployeeLastName");
+        data::Recordset inner;
+        inner.open("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)", c, {rs.text("EmployeeIdentification")});
+        QVERIFY(inner.eof());
+        c.execute("UPDATE EmployeeTable SET EmployeeTable.Title = ? WHERE (EmployeeTable.EmployeeId= ?);",
+                  {"seen", rs.field("EmployeeId")});
+        QCOMPARE(rs.recordCount(), 5);
+    }
+    QCOMPARE(read, QStringList({"0", "1", "2", "3", "4"}));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -1,0 +1,134 @@
+// attachments: stored files without a screen -- upload, write back, list and search.
+#include "app/apperror.h"
+#include "cli/commands.h"
+#include "data/connection.h"
+#include "data/keys.h"
+#include "data/longvalue.h"
+#include "data/recordset.h"
+#include "transfer/clsbinaryfunctions.h"
+
+#include <QFileInfo>
+
+namespace cli {
+
+namespace {
+
+const char* Usage =
+    "usage: attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]"
+    " | attachments get KEY --out FILE | attachments list [--person ID]"
+    " | attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]";
+
+// Stored files carry a name; photographs (rows without one) are not listed or searched by default.
+const QString StoredFiles = QStringLiteral("SELECT * FROM Attachments WHERE AttachmentsName IS NOT NULL");
+
+UsageError usage() {
+    return UsageError{QString::fromLatin1(Usage)};
+}
+
+// Every option of every verb is taken before the verb is known, since any left over counts as unknown.
+struct Options {
+    std::optional<QString> name, person, description, out, sql;
+    bool versioned = false;
+    bool exactCase = false;
+
+    explicit Options(Arguments& args)
+        : name(args.option(QStringLiteral("name"))), person(args.option(QStringLiteral("person"))),
+          description(args.option(QStringLiteral("description"))), out(args.option(QStringLiteral("out"))),
+          sql(args.option(QStringLiteral("sql"))), versioned(args.flag(QStringLiteral("versioned"))),
+          exactCase(args.flag(QStringLiteral("exact-case"))) {}
+
+    // Refuses options that belong to other verbs.
+    void allowOnly(const QString& verb, const QStringList& allowed) const {
+        const std::pair<const char*, bool> given[] = {
+            {"name", bool(name)},     {"person", bool(person)}, {"description", bool(description)},
+            {"out", bool(out)},       {"sql", bool(sql)},       {"versioned", versioned},
+            {"exact-case", exactCase}};
+        for (const auto& [option, isGiven] : given)
+            if (isGiven && !allowed.contains(QLatin1String(option)))
+                throw UsageError{QStringLiteral("--%1 is not an option of attachments %2; see --help")
+                                     .arg(QLatin1String(option), verb)};
+    }
+};
+
+int upload(const Options& options, const QStringList& rest) {
+    options.allowOnly(rest.at(0), {"name", "person", "description", "versioned"});
+    if (rest.size() != 2 || !options.name || !options.person)
+        throw usage();
+    data::Connection connection;
+    connection.open();
+    data::Recordset rsUpLoad;
+    rsUpLoad.open(QStringLiteral("select * from Attachments"), connection);
+    ClsBinaryFunctions transfer;
+    if (!transfer.UpLoadBinary(*options.name, rest.at(1), rsUpLoad, options.versioned, *options.person,
+                               options.description.value_or(QStringLiteral(""))))
+        throw AppError(transfer.lastError());
+    out(tabbed({QString::number(transfer.lastStoredId()), QString::number(transfer.lastStoredVersion())}));
+    return 0;
+}
+
+int get(const Options& options, const QStringList& rest) {
+    options.allowOnly(rest.at(0), {"out"});
+    if (rest.size() != 2 || !options.out)
+        throw usage();
+    const std::optional<qint64> key = data::parseKey(rest.at(1));
+    if (!key)
+        throw UsageError{QStringLiteral("\"%1\" is not a record number").arg(rest.at(1))};
+    data::Connection connection;
+    connection.open();
+    data::readValueToFile(connection, {QStringLiteral("Attachments"), QStringLiteral("Attachments"), *key},
+                          QFileInfo(*options.out).absoluteFilePath());
+    return 0;
+}
+
+int list(const Options& options, const QStringList& rest) {
+    options.allowOnly(rest.at(0), {"person"});
+    if (rest.size() != 1)
+        throw usage();
+    data::Connection connection;
+    connection.open();
+    data::Recordset rows;
+    const QString columns = QStringLiteral("SELECT AttachmentsId, AttachmentsName, AttachmentVersion, "
+                                           "PersonalInformationId, AttachmentDescription "
+                                           "FROM Attachments WHERE AttachmentsName IS NOT NULL");
+    if (options.person)
+        rows.open(columns + QStringLiteral(" AND PersonalInformationId = ? ORDER BY AttachmentsId"),
+                  connection, {*options.person});
+    else
+        rows.open(columns + QStringLiteral(" ORDER BY AttachmentsId"), connection);
+    for (; !rows.eof(); rows.moveNext())
+        out(tabbed({rows.text("AttachmentsId"), rows.text("AttachmentsName"), rows.text("AttachmentVersion"),
+                    rows.text("PersonalInformationId"), rows.text("AttachmentDescription")}));
+    return 0;
+}
+
+int search(const Options& options, const QStringList& rest) {
+    options.allowOnly(rest.at(0), {"sql", "exact-case"});
+    if (rest.size() != 2)
+        throw usage();
+    ClsBinaryFunctions transfer;
+    transfer.Text2Text = rest.at(1);
+    transfer.Check1Value = options.exactCase ? 1 : 0;
+    const SearchResult result = transfer.searchStored(options.sql.value_or(StoredFiles));
+    for (const SearchResultRow& row : result.rows)
+        out(tabbed({QString::number(row.DocumentId), row.DocumentName.toString(), row.Version.toString()}));
+    return 0;
+}
+
+} // namespace
+
+int attachments(Arguments& args) {
+    const Options options(args);
+    const QStringList rest = args.positional();
+    const QString verb = rest.value(0);
+    if (verb == QLatin1String("upload"))
+        return upload(options, rest);
+    if (verb == QLatin1String("get"))
+        return get(options, rest);
+    if (verb == QLatin1String("list"))
+        return list(options, rest);
+    if (verb == QLatin1String("search"))
+        return search(options, rest);
+    throw usage();
+}
+
+} // namespace cli

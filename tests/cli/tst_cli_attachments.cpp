@@ -1,0 +1,86 @@
+// pellorin-cli attachments as a script would run it: upload with versions, list, get byte for byte,
+// search in UTF-8 and Windows-1252 files, and one-line failures.
+#include "../support/testappdir.h"
+#include "../support/testfiles.h"
+
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+struct Result {
+    int status;
+    QStringList lines;
+    QString err;
+};
+
+Result attachments(const TestAppDir& dir, const QStringList& args) {
+    QProcess process;
+    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
+                  QStringList{"--data-dir", dir.path(), "attachments"} + args);
+    if (!process.waitForFinished(60000))
+        return {-1, {}, QStringLiteral("did not finish")};
+    return {process.exitCode(),
+            QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class TestCliAttachments : public QObject {
+    Q_OBJECT
+private slots:
+    void uploadListGetAndSearch();
+    void failuresSayWhatIsWrong();
+};
+
+void TestCliAttachments::uploadListGetAndSearch() {
+    TestAppDir dir;
+    const QString utf8 = writeTestFile(dir.file("a.txt"), QString("Herr Müller, invoice 42").toUtf8());
+    const QString ansi = writeTestFile(dir.file("b.txt"), QByteArray("Frau M\xdcLLER\r\n"));
+    QCOMPARE(attachments(dir, {"upload", utf8, "--name", "a.txt", "--person", "P1", "--versioned"}).lines,
+             QStringList{"1\t1"});
+    QCOMPARE(
+        attachments(dir, {"upload", ansi, "--name", "O'Brien.txt", "--person", "P2", "--description", "ansi"})
+            .lines,
+        QStringList{"2\t0"});
+    QCOMPARE(attachments(dir, {"upload", ansi, "--name", "a.txt", "--person", "P1", "--versioned"}).lines,
+             QStringList{"3\t2"});
+    QCOMPARE(attachments(dir, {"list", "--person", "P1"}).lines,
+             QStringList({"1\ta.txt\t1\tP1\t", "3\ta.txt\t2\tP1\t"}));
+    QCOMPARE(attachments(dir, {"search", "müller"}).lines,
+             QStringList({"1\ta.txt\t1", "2\tO'Brien.txt\t0", "3\ta.txt\t2"}));
+    QCOMPARE(attachments(dir, {"search", "Müller", "--exact-case"}).lines, QStringList{"1\ta.txt\t1"});
+    QCOMPARE(
+        attachments(dir, {"search", "invoice", "--sql", "SELECT * FROM Attachments WHERE AttachmentsId > 1"})
+            .lines,
+        QStringList());
+    QCOMPARE(attachments(dir, {"get", "2", "--out", dir.file("copy.txt")}).status, 0);
+    QCOMPARE(readTestFile(dir.file("copy.txt")), readTestFile(ansi));
+}
+
+void TestCliAttachments::failuresSayWhatIsWrong() {
+    TestAppDir dir;
+    const struct {
+        QStringList args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"upload", dir.file("gone.txt"), "--name", "g", "--person", "P"}, 1, "gone.txt"},
+        {{"upload", dir.file("gone.txt"), "--person", "P"}, 2, "usage"},
+        {{"get", "7", "--out", dir.file("x")}, 1, "no such row"},
+        {{"get", "seven", "--out", dir.file("x")}, 2, "not a record number"},
+        {{"list", "--out", "x"}, 2, "--out is not an option"},
+        {{"search", "x", "--sql", "SELECT * FROM Nowhere"}, 1, "Nowhere"},
+    };
+    for (const auto& c : cases) {
+        const Result result = attachments(dir, c.args);
+        QCOMPARE(result.status, c.status);
+        QVERIFY2(result.err.contains(QLatin1String(c.says)) && result.err.count(u'\n') == 1,
+                 qPrintable(result.err));
+    }
+    QVERIFY(!QFile::exists(dir.file("x")));
+}
+
+QTEST_GUILESS_MAIN(TestCliAttachments)
+#include "tst_cli_attachments.moc"

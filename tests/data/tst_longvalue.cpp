@@ -1,0 +1,229 @@
+// Long values moved in pieces: byte-exact round trips at the sizes where piecing goes wrong, all or
+// nothing on cancel and failure, Null and missing rows told apart, and rows whose values stay unread.
+#include "../support/testappdir.h"
+#include "../support/testfiles.h"
+
+#include "app/apperror.h"
+#include "data/connection.h"
+#include "data/longvalue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+QByteArray randomBytes(qint64 size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random(seed);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char(random.generate() & 0xFF);
+    return bytes;
+}
+
+QString writeFile(const TestAppDir& dir, const QString& name, const QByteArray& bytes) {
+    return writeTestFile(dir.file(name), bytes);
+}
+
+const data::ColumnValues NameOnly = {{QStringLiteral("AttachmentsName"), QStringLiteral("a.bin")}};
+
+} // namespace
+
+class TestLongValue : public QObject {
+    Q_OBJECT
+private slots:
+    void roundTripsByteForByte_data();
+    void roundTripsByteForByte();
+    void cancelLeavesNothingBehind();
+    void replacingKeepsOldValueOnCancel();
+    void nullAndMissingRowsAreToldApart();
+    void tooLargeIsRefusedBeforeWriting();
+    void rowsGiveValuesInPieces_data();
+    void rowsGiveValuesInPieces();
+};
+
+void TestLongValue::roundTripsByteForByte_data() {
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("empty") << qint64(0);
+    QTest::newRow("one byte") << qint64(1);
+    QTest::newRow("one piece") << data::LongValuePieceSize;
+    QTest::newRow("a few MB, ragged end") << 3 * 1024 * 1024 + 17LL;
+}
+
+void TestLongValue::roundTripsByteForByte() {
+    QFETCH(qint64, size);
+    TestAppDir dir;
+    const QByteArray bytes = randomBytes(size, quint32(size));
+    const QString source = writeFile(dir, "in.bin", bytes);
+    data::Connection connection;
+    connection.open();
+    qint64 lastDone = -1;
+    const auto key = data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", source,
+                                             [&](qint64 done, qint64 total) {
+                                                 lastDone = done;
+                                                 return total == size;
+                                             });
+    QVERIFY(key);
+    QCOMPARE(lastDone, size == 0 ? -1 : size);
+    const data::LongValueCell cell{"Attachments", "Attachments", *key};
+    QCOMPARE(data::valueLength(connection, cell), std::optional<qint64>(size));
+
+    // Written over a longer file, the target ends up exactly as long as the value.
+    const QString target = writeFile(dir, "out.bin", QByteArray(size + 5000, 'x'));
+    QVERIFY(data::readValueToFile(connection, cell, target));
+    QCOMPARE(readTestFile(target), bytes);
+
+    QByteArray pieces;
+    qsizetype largest = 0;
+    QVERIFY(data::readValueInPieces(connection, cell, [&](QByteArrayView piece) {
+        largest = std::max(largest, piece.size());
+        pieces += piece.toByteArray();
+        return true;
+    }));
+    QVERIFY(largest <= data::LongValuePieceSize + 1);
+    QCOMPARE(pieces, bytes);
+}
+
+void TestLongValue::cancelLeavesNothingBehind() {
+    TestAppDir dir;
+    const QByteArray bytes = randomBytes(3 * data::LongValuePieceSize, 7);
+    const QString source = writeFile(dir, "in.bin", bytes);
+    data::Connection connection;
+    connection.open();
+    const auto cancelHalfWay = [](qint64 done, qint64 total) { return done * 2 < total; };
+    QCOMPARE(
+        data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", source, cancelHalfWay),
+        std::nullopt);
+    QCOMPARE(dir.count("Attachments"), 0);
+
+    const auto key = data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", source);
+    QVERIFY(key);
+    const QString target = writeFile(dir, "out.bin", "earlier content");
+    QVERIFY(!data::readValueToFile(connection, {"Attachments", "Attachments", *key}, target, cancelHalfWay));
+    QCOMPARE(readTestFile(target), QByteArray("earlier content"));
+    QCOMPARE(QDir(dir.path()).entryList({"out.bin*"}, QDir::Files), QStringList{"out.bin"});
+    // Stopping the piece reader early is reported as such.
+    int pieces = 0;
+    QVERIFY(!data::readValueInPieces(connection, {"Attachments", "Attachments", *key},
+                                     [&](QByteArrayView) { return ++pieces < 2; }));
+    QCOMPARE(pieces, 2);
+}
+
+void TestLongValue::replacingKeepsOldValueOnCancel() {
+    TestAppDir dir;
+    data::Connection connection;
+    connection.open();
+    const QByteArray first = randomBytes(600 * 1024, 1);
+    const QByteArray second = randomBytes(900 * 1024, 2);
+    const auto key = data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments",
+                                             writeFile(dir, "first.bin", first));
+    const data::LongValueCell cell{"Attachments", "Attachments", *key};
+    const QString secondFile = writeFile(dir, "second.bin", second);
+    QVERIFY(!data::writeFileToValue(connection, cell, secondFile, [](qint64, qint64) { return false; }));
+    QVERIFY(data::readValueToFile(connection, cell, dir.file("out.bin")));
+    QCOMPARE(readTestFile(dir.file("out.bin")), first);
+    QVERIFY(data::writeFileToValue(connection, cell, secondFile));
+    QVERIFY(data::readValueToFile(connection, cell, dir.file("out.bin")));
+    QCOMPARE(readTestFile(dir.file("out.bin")), second);
+    // Inside a transaction of the caller's, a rolled-back caller takes the stored row with it.
+    connection.beginTransaction();
+    QVERIFY(data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", secondFile));
+    connection.rollback();
+    QCOMPARE(dir.count("Attachments"), 1);
+    // A missing source file is named and stores nothing.
+    try {
+        data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", dir.file("gone.bin"));
+        QFAIL("a missing file was stored");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains("gone.bin"), qPrintable(error.description()));
+    }
+    QCOMPARE(dir.count("Attachments"), 1);
+}
+
+void TestLongValue::nullAndMissingRowsAreToldApart() {
+    TestAppDir dir;
+    dir.exec("INSERT INTO Attachments (AttachmentsName) VALUES ('empty')");
+    data::Connection connection;
+    connection.open();
+    const data::LongValueCell nullCell{"Attachments", "Attachments", 1};
+    QCOMPARE(data::valueLength(connection, nullCell), std::nullopt);
+    QVERIFY(data::readValueInPieces(connection, nullCell, [](QByteArrayView) { return false; }));
+    QVERIFY_THROWS_EXCEPTION(AppError, data::readValueToFile(connection, nullCell, dir.file("out.bin")));
+    QVERIFY(!QFile::exists(dir.file("out.bin")));
+    try {
+        data::valueLength(connection, {"Attachments", "Attachments", 99});
+        QFAIL("a missing row has no length");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains("no such row"), qPrintable(error.description()));
+    }
+}
+
+void TestLongValue::tooLargeIsRefusedBeforeWriting() {
+    TestAppDir dir;
+    data::Connection connection;
+    connection.open();
+    const qint64 limit = data::longValueProvider(connection)->maximumLength();
+    QVERIFY(limit > 100'000'000);
+    data::checkFitsInDatabase(connection, limit, "big.iso");
+    try {
+        data::checkFitsInDatabase(connection, limit + 1, "big.iso");
+        QFAIL("an oversized file was accepted");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains("big.iso") && error.description().contains("at most"),
+                 qPrintable(error.description()));
+    }
+}
+
+void TestLongValue::rowsGiveValuesInPieces_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("whole table") << "SELECT * FROM Attachments ORDER BY AttachmentsId";
+    QTest::newRow("renamed columns of another table")
+        << "SELECT DocumentId AS AttachmentsId, DocumentName AS AttachmentsName, Document AS Attachments "
+           "FROM Resources ORDER BY DocumentId";
+    // Without the row's key the values cannot be opened by themselves and come whole.
+    QTest::newRow("expression")
+        << "SELECT AttachmentsId, AttachmentsName, CASE WHEN 1 = 1 THEN Attachments END AS Attachments "
+           "FROM Attachments ORDER BY AttachmentsId";
+}
+
+void TestLongValue::rowsGiveValuesInPieces() {
+    QFETCH(QString, statement);
+    TestAppDir dir;
+    const QList<QByteArray> values = {randomBytes(700 * 1024, 3), QByteArray(), QByteArray("x")};
+    data::Connection connection;
+    connection.open();
+    for (int i = 0; i < values.size(); ++i) {
+        const QString file = writeFile(dir, QStringLiteral("%1.bin").arg(i), values.at(i));
+        const QString name = QStringLiteral("v%1").arg(i);
+        data::insertRowWithFile(connection, "Attachments", {{"AttachmentsName", name}}, "Attachments", file);
+        data::insertRowWithFile(connection, "Resources", {{"DocumentName", name}}, "Document", file);
+    }
+    dir.exec("INSERT INTO Attachments (AttachmentsName) VALUES ('null')");
+    dir.exec("INSERT INTO Resources (DocumentName) VALUES ('null')");
+
+    const auto rows = data::longValueProvider(connection)
+                          ->selectRows(statement, "Attachments", {"AttachmentsId", "AttachmentsName"});
+    QStringList seen;
+    for (qsizetype i = 0; rows->next(); ++i) {
+        seen << rows->field("AttachmentsName").toString();
+        const auto reader = rows->openLongValue();
+        if (i == values.size()) {
+            QVERIFY(!reader);
+            continue;
+        }
+        QVERIFY(reader);
+        QByteArray bytes(reader->size(), Qt::Uninitialized);
+        qint64 at = 0;
+        for (qint64 got; (got = reader->read(bytes.data() + at, 100'000)) > 0;)
+            at += got;
+        QCOMPARE(bytes, values.at(i));
+    }
+    QCOMPARE(seen, QStringList({"v0", "v1", "v2", "null"}));
+    QVERIFY_THROWS_EXCEPTION(AppError,
+                             data::longValueProvider(connection)
+                                 ->selectRows("SELECT AttachmentsId FROM Attachments", "Attachments", {}));
+}
+
+QTEST_GUILESS_MAIN(TestLongValue)
+#include "tst_longvalue.moc"
