@@ -6,8 +6,8 @@
 #include "app/scriptedplatform.h"
 #include "data/connection.h"
 #include "data/connectionstring.h"
-#include "data/postgresconnection.h"
 #include "data/jetdialect.h"
+#include "data/postgresconnection.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form2.h"
 
@@ -84,12 +84,13 @@ void fillPostgres() {
     data::Connection connection;
     connection.open();
     QSqlQuery insert(connection.database());
-    if (!insert.exec(QStringLiteral(
-            "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
-            "EmployeeIdentification) SELECT 'First' || (i % 977), 'M' || (i % 26), 'Last' || "
-            "lpad(((i * 7919) % %1)::text, 6, '0'), CASE WHEN i % 3 <> 0 THEN 'Clerk' END, 'EMP-' || "
-            "lpad(i::text, 6, '0') FROM generate_series(0, %1 - 1) AS i")
-                         .arg(Employees)))
+    if (!insert.exec(
+            QStringLiteral(
+                "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
+                "EmployeeIdentification) SELECT 'First' || (i % 977), 'M' || (i % 26), 'Last' || "
+                "lpad(((i * 7919) % %1)::text, 6, '0'), CASE WHEN i % 3 <> 0 THEN 'Clerk' END, 'EMP-' || "
+                "lpad(i::text, 6, '0') FROM generate_series(0, %1 - 1) AS i")
+                .arg(Employees)))
         std::fprintf(stderr, "filling failed: %s\n", qPrintable(insert.lastError().text()));
 }
 
@@ -109,7 +110,8 @@ void measure(const char* backend) {
     }
     const double fill = medianMs(fills);
     const double read = medianMs(reads);
-    std::printf("%s: explorer fill of %d employees: %.1f ms (median of %d)\n", backend, Employees, fill, Rounds);
+    std::printf("%s: explorer fill of %d employees: %.1f ms (median of %d)\n", backend, Employees, fill,
+                Rounds);
     std::printf("%s: plain forward read of the same rows: %.1f ms (median of %d)\n", backend, read, Rounds);
     std::printf("%s: ratio fill/read = %.2f (target <= 2)\n", backend, fill / read);
 }
@@ -119,7 +121,8 @@ void measurePostgres(const QString& server) {
     const QString database = QStringLiteral("pellorin_bench_%1").arg(QCoreApplication::applicationPid());
     const auto admin = [&](const QString& sql) {
         {
-            QSqlDatabase db = data::openPostgres(QStringLiteral("bench-admin"), data::parseConnectionString(server));
+            QSqlDatabase db =
+                data::openPostgres(QStringLiteral("bench-admin"), data::parseConnectionString(server));
             QSqlQuery query(db);
             if (!query.exec(sql))
                 std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(query.lastError().text()));

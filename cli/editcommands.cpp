@@ -53,7 +53,8 @@ int addEmployeesFrom(const QString& source) {
     int lineNumber = 0;
     while (!file.atEnd()) {
         ++lineNumber;
-        const QString line = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        const QString line =
+            QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
         if (line.trimmed().isEmpty())
             continue;
         const QStringList cells = line.split(QLatin1Char('\t'));

@@ -114,7 +114,8 @@ QString iniConnectionString(const QString& applicationDirectory) {
         if (line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
             continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0 && line.left(eq).trimmed().compare(QLatin1String("ConnectionString"), Qt::CaseInsensitive) == 0) {
+        if (eq > 0 &&
+            line.left(eq).trimmed().compare(QLatin1String("ConnectionString"), Qt::CaseInsensitive) == 0) {
             QString value = line.mid(eq + 1).trimmed();
             if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
                 value = value.mid(1, value.size() - 2);
@@ -177,7 +178,8 @@ ConnectionSettings parseConnectionString(const QString& connection) {
             settings.options.append(key + QLatin1Char('=') + value);
     }
     if (settings.provider.isEmpty())
-        throw AppError(QStringLiteral("The connection string \"%1\" names no provider.").arg(withoutPassword(connection)));
+        throw AppError(QStringLiteral("The connection string \"%1\" names no provider.")
+                           .arg(withoutPassword(connection)));
     // Data Source names the server for PostgreSQL, as it does for other server providers.
     if (settings.isPostgres() && settings.host.isEmpty())
         settings.host = settings.dataSource;
@@ -186,7 +188,8 @@ ConnectionSettings parseConnectionString(const QString& connection) {
 
 QString withoutPassword(const QString& connection) {
     const QString trimmed = connection.trimmed();
-    if (trimmed.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive) && trimmed.contains(QLatin1String("://"))) {
+    if (trimmed.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive) &&
+        trimmed.contains(QLatin1String("://"))) {
         QUrl url(trimmed);
         if (!url.password().isEmpty())
             url.setPassword(QStringLiteral("***"));
@@ -194,7 +197,8 @@ QString withoutPassword(const QString& connection) {
     }
     QStringList parts;
     for (const auto& [key, value] : splitPairs(trimmed))
-        parts.append(key + QLatin1Char('=') + (isOneOf(key, {"Password", "PWD"}) ? QStringLiteral("***") : value));
+        parts.append(key + QLatin1Char('=') +
+                     (isOneOf(key, {"Password", "PWD"}) ? QStringLiteral("***") : value));
     return parts.isEmpty() ? trimmed : parts.join(QLatin1Char(';')) + QLatin1Char(';');
 }
 

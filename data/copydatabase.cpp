@@ -52,7 +52,8 @@ qint64 copyTable(Connection& source, Connection& target, const QString& table) {
     // One prepared statement for the whole table; each row is bound and run on it.
     QSqlQuery insert(target.database());
     const auto fail = [&](const QSqlError& error) {
-        const QString cause = error.databaseText().trimmed().isEmpty() ? error.driverText() : error.databaseText();
+        const QString cause =
+            error.databaseText().trimmed().isEmpty() ? error.driverText() : error.databaseText();
         throw AppError(target.failure(QStringLiteral("Copying the table %1").arg(table), cause.trimmed()));
     };
     if (!insert.prepare(target.translate(jet)))
@@ -79,8 +80,9 @@ void advanceCounters(Connection& target) {
             continue;
         QSqlQuery query(target.database());
         const QString sql =
-            QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), COALESCE(MAX(%2), 0) + 1, false) "
-                           "FROM %1")
+            QStringLiteral(
+                "SELECT setval(pg_get_serial_sequence('%1', '%2'), COALESCE(MAX(%2), 0) + 1, false) "
+                "FROM %1")
                 .arg(table.toLower(), key.toLower());
         if (!query.exec(sql))
             throw AppError(target.failure(QStringLiteral("Advancing the numbers of %1").arg(table),
@@ -93,7 +95,8 @@ void advanceCounters(Connection& target) {
 void copyDatabase(Connection& source, Connection& target,
                   const std::function<void(const QString& table, qint64 rows)>& progress) {
     if (source.location() == target.location())
-        throw AppError(QStringLiteral("Nothing was copied: %1 is both the source and the target.").arg(source.location()));
+        throw AppError(QStringLiteral("Nothing was copied: %1 is both the source and the target.")
+                           .arg(source.location()));
     checkEmpty(target);
     target.beginTransaction();
     try {

@@ -201,7 +201,7 @@ void accessNullOrder(QList<Token>& tokens) {
             } else if (t.text == u")") {
                 if (--depth < 0)
                     break;
-            } else if (depth == 0 && (t.text == u"," )) {
+            } else if (depth == 0 && (t.text == u",")) {
                 endItem();
                 continue;
             } else if (depth == 0 && (t.text == u";" || kw == u"LIMIT" || kw == u"OFFSET" || kw == u"FOR")) {
@@ -215,8 +215,8 @@ void accessNullOrder(QList<Token>& tokens) {
     }
     std::sort(inserts.begin(), inserts.end());
     for (auto it = inserts.rbegin(); it != inserts.rend(); ++it)
-        tokens.insert(it->first + 1,
-                      Token{Kind::Word, it->second ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST")});
+        tokens.insert(it->first + 1, Token{Kind::Word, it->second ? QStringLiteral(" NULLS LAST")
+                                                                  : QStringLiteral(" NULLS FIRST")});
 }
 
 QString rewritten(const QList<Token>& tokens, qsizetype i, Backend backend) {

@@ -11,7 +11,8 @@ namespace {
 QString quotedOption(const QString& option) {
     const qsizetype eq = option.indexOf(QLatin1Char('='));
     QString value = option.mid(eq + 1);
-    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\''), QStringLiteral("\\'"));
     return option.left(eq).trimmed() + QStringLiteral("='") + value + QLatin1Char('\'');
 }
 

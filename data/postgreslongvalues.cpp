@@ -98,7 +98,8 @@ public:
     PieceWriter(Connection& connection, const LongValueCell& cell, qint64 length)
         : m_connection(connection), m_cell(cell), m_length(length) {
         const QString what = QStringLiteral("Writing %1").arg(describe(cell));
-        run(connection, QStringLiteral("CREATE TEMPORARY TABLE IF NOT EXISTS pellorin_pieces (n integer, piece bytea)"),
+        run(connection,
+            QStringLiteral("CREATE TEMPORARY TABLE IF NOT EXISTS pellorin_pieces (n integer, piece bytea)"),
             {}, what);
         run(connection, QStringLiteral("DELETE FROM pellorin_pieces"), {}, what);
         if (length == 0)
@@ -107,7 +108,8 @@ public:
     void write(const char* bytes, qint64 count) override {
         const QString what = QStringLiteral("Writing %1").arg(describe(m_cell));
         if (count > m_length - m_written)
-            throw AppError(m_connection.failure(what, QStringLiteral("more bytes than the value was made for")));
+            throw AppError(
+                m_connection.failure(what, QStringLiteral("more bytes than the value was made for")));
         run(m_connection, QStringLiteral("INSERT INTO pellorin_pieces (n, piece) VALUES (?, ?)"),
             {m_pieces++, QByteArray(bytes, count)}, what);
         m_written += count;
@@ -118,12 +120,12 @@ public:
 private:
     void assemble() {
         const QString what = QStringLiteral("Writing %1").arg(describe(m_cell));
-        const QSqlQuery update = run(
-            m_connection,
-            QStringLiteral("UPDATE %1 SET %2 = (SELECT COALESCE(string_agg(piece, ''::bytea ORDER BY n), "
-                           "''::bytea) FROM pellorin_pieces) WHERE %3 = ?")
-                .arg(m_cell.table, m_cell.column, keyOf(m_connection, m_cell.table)),
-            {m_cell.rowId}, what);
+        const QSqlQuery update =
+            run(m_connection,
+                QStringLiteral("UPDATE %1 SET %2 = (SELECT COALESCE(string_agg(piece, ''::bytea ORDER BY n), "
+                               "''::bytea) FROM pellorin_pieces) WHERE %3 = ?")
+                    .arg(m_cell.table, m_cell.column, keyOf(m_connection, m_cell.table)),
+                {m_cell.rowId}, what);
         if (update.numRowsAffected() != 1)
             throw AppError(m_connection.failure(what, QStringLiteral("there is no such row")));
         run(m_connection, QStringLiteral("DELETE FROM pellorin_pieces"), {}, what);
@@ -140,7 +142,8 @@ private:
 class KeyedRows : public LongValueRows {
 public:
     KeyedRows(Connection& connection, QSqlQuery query, const QStringList& fields, LongValueCell origin)
-        : m_connection(connection), m_query(std::move(query)), m_fields(fields), m_origin(std::move(origin)) {}
+        : m_connection(connection), m_query(std::move(query)), m_fields(fields), m_origin(std::move(origin)) {
+    }
     bool next() override { return m_query.next(); }
     QVariant field(const QString& name) override {
         for (int i = 0; i < m_fields.size(); ++i)
@@ -221,8 +224,8 @@ void PostgresLongValues::rollback() {
     undo.exec(QStringLiteral("RELEASE SAVEPOINT pellorin_long_value"));
 }
 
-qint64 PostgresLongValues::insertRow(const QString& table, const ColumnValues& values, const QString& longColumn,
-                                     qint64 length) {
+qint64 PostgresLongValues::insertRow(const QString& table, const ColumnValues& values,
+                                     const QString& longColumn, qint64 length) {
     QStringList columns;
     QStringList marks;
     QVariantList bound;
@@ -233,9 +236,10 @@ qint64 PostgresLongValues::insertRow(const QString& table, const ColumnValues& v
     }
     columns << QLatin1Char('[') + longColumn + QLatin1Char(']');
     marks << QStringLiteral("''");
-    m_connection.execute(QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)")
-                             .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-                         bound);
+    m_connection.execute(
+        QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)")
+            .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+        bound);
     const qint64 key = m_connection.lastInsertId().toLongLong();
     m_lengths.insert(cellKey({table, longColumn, key}), length);
     return key;
@@ -274,8 +278,8 @@ std::unique_ptr<LongValueReader> PostgresLongValues::openReader(const LongValueC
     return std::make_unique<SubstringReader>(m_connection, cell, probe.value(0).toLongLong());
 }
 
-std::unique_ptr<LongValueRows> PostgresLongValues::selectRows(const QString& jetSql, const QString& longColumn,
-                                                              const QStringList& fields) {
+std::unique_ptr<LongValueRows>
+PostgresLongValues::selectRows(const QString& jetSql, const QString& longColumn, const QStringList& fields) {
     QString inner = m_connection.translate(jetSql).trimmed();
     while (inner.endsWith(u';'))
         inner.chop(1);
@@ -295,10 +299,12 @@ std::unique_ptr<LongValueRows> PostgresLongValues::selectRows(const QString& jet
     for (const QString& name : fields)
         selected << QLatin1Char('"') + name.toLower() + QLatin1Char('"');
     selected << key << QStringLiteral("octet_length(%1)").arg(longColumn);
-    QSqlQuery rows = run(m_connection,
-                         QStringLiteral("SELECT %1 FROM (%2) AS q").arg(selected.join(QStringLiteral(", ")), inner),
-                         {}, QStringLiteral("The statement \"%1\"").arg(jetSql));
-    return std::make_unique<KeyedRows>(m_connection, std::move(rows), fields, LongValueCell{table, longColumn, 0});
+    QSqlQuery rows =
+        run(m_connection,
+            QStringLiteral("SELECT %1 FROM (%2) AS q").arg(selected.join(QStringLiteral(", ")), inner), {},
+            QStringLiteral("The statement \"%1\"").arg(jetSql));
+    return std::make_unique<KeyedRows>(m_connection, std::move(rows), fields,
+                                       LongValueCell{table, longColumn, 0});
 }
 
 } // namespace data

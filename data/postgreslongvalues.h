@@ -28,8 +28,8 @@ public:
 
 private:
     Connection& m_connection;
-    bool m_ownTransaction = false;         // begin() had to start one
-    QHash<QString, qint64> m_lengths;      // announced lengths of values about to be written
+    bool m_ownTransaction = false;    // begin() had to start one
+    QHash<QString, qint64> m_lengths; // announced lengths of values about to be written
 };
 
 } // namespace data

@@ -219,11 +219,10 @@ QVariant Recordset::update() {
         marks.append(QStringLiteral("?"));
         values.append(value);
     }
-    const QString statement = columns.isEmpty()
-                                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                        .arg(table, columns.join(QStringLiteral(", ")),
-                                             marks.join(QStringLiteral(", ")));
+    const QString statement = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                      .arg(table, columns.join(QStringLiteral(", ")),
+                                                           marks.join(QStringLiteral(", ")));
     m_connection->execute(statement, values);
     m_adding = false;
     m_newRow.clear();

@@ -223,7 +223,8 @@ void TestDatabase::unopenableDatabaseNamesFileAndCause() {
             c.open("Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=nowhere;User ID=x;");
             QFAIL("connected to a server that is not there");
         } catch (const AppError& error) {
-            QVERIFY2(error.description().contains("nowhere on the server 127.0.0.1:1"), qPrintable(error.description()));
+            QVERIFY2(error.description().contains("nowhere on the server 127.0.0.1:1"),
+                     qPrintable(error.description()));
             QVERIFY2(error.description().contains("refused"), qPrintable(error.description()));
         }
         QVERIFY(!c.isOpen());
@@ -297,7 +298,8 @@ void TestDatabase::readingGoesOnAcrossOtherStatements() {
     for (; !rs.eof(); rs.moveNext()) {
         read << rs.text("EmployeeLastName");
         data::Recordset inner;
-        inner.open("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)", c, {rs.text("EmployeeIdentification")});
+        inner.open("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)", c,
+                   {rs.text("EmployeeIdentification")});
         QVERIFY(inner.eof());
         c.execute("UPDATE EmployeeTable SET EmployeeTable.Title = ? WHERE (EmployeeTable.EmployeeId= ?);",
                   {"seen", rs.field("EmployeeId")});

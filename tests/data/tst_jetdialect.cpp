@@ -119,10 +119,10 @@ void JetDialectTest::rewritesJetOnlyConstructs_data() {
         << "SELECT a FROM (SELECT b FROM t ORDER BY b DESC NULLS LAST) Order by Max(a, c) ASC NULLS FIRST, d "
            "NULLS FIRST;";
     // LIKE is refused on the case-insensitive columns; ILIKE on the plain ICU order ignores case as Jet did.
-    QTest::newRow("LIKE on PostgreSQL") << "SELECT * FROM t WHERE a LIKE 'x%' AND t.b NOT LIKE ?"
-                                        << Backend::PostgreSQL
-                                        << "SELECT * FROM t WHERE a COLLATE \"und-x-icu\" ILIKE 'x%' AND t.b "
-                                           "COLLATE \"und-x-icu\" NOT ILIKE ?";
+    QTest::newRow("LIKE on PostgreSQL")
+        << "SELECT * FROM t WHERE a LIKE 'x%' AND t.b NOT LIKE ?" << Backend::PostgreSQL
+        << "SELECT * FROM t WHERE a COLLATE \"und-x-icu\" ILIKE 'x%' AND t.b "
+           "COLLATE \"und-x-icu\" NOT ILIKE ?";
     QTest::newRow("rules on PostgreSQL")
         << "DELETE * FROM [Employee Table] WHERE a = True AND b = \"Root\"" << Backend::PostgreSQL
         << "DELETE FROM \"employee table\" WHERE a = TRUE AND b = 'Root'";

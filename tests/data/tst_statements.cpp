@@ -29,11 +29,11 @@ void fill(data::Connection& c) {
     const QString employee = QStringLiteral(
         "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
         "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)");
-    c.execute(employee, {"Anna", "Maria", "Zeller", "Clerk", "A100"});             // 1
-    c.execute(employee, {"Bert", "Otto", "adams", QVariant(), "B200"});           // 2
+    c.execute(employee, {"Anna", "Maria", "Zeller", "Clerk", "A100"});                   // 1
+    c.execute(employee, {"Bert", "Otto", "adams", QVariant(), "B200"});                  // 2
     c.execute(employee, {"Carl", "Jon", QString::fromUtf8("Émile"), "Manager", "C300"}); // 3
-    c.execute(employee, {"Dora", "Eve", "Adams", "clerk", "a100"});               // 4
-    c.execute(employee, {"Emil", "Paul", "Eve", "Guard", "E500"});                // 5
+    c.execute(employee, {"Dora", "Eve", "Adams", "clerk", "a100"});                      // 4
+    c.execute(employee, {"Emil", "Paul", "Eve", "Guard", "E500"});                       // 5
     const QString photo = QStringLiteral("INSERT INTO Attachments (EmployeeIdentification, Attachments, "
                                          "AttachmentsName, AttachmentVersion) VALUES (?, ?, ?, ?)");
     c.execute(photo, {"A100", QByteArray("\xff\xd8", 2), QVariant(), QVariant()});
@@ -44,8 +44,9 @@ void fill(data::Connection& c) {
     c.execute(folder, {5, 1, "Library", "Lib"});
     c.execute(folder, {2, 9, "Catagory", "Cat"});
     c.execute(folder, {2, 7, "Folder", "ObjectType"});
-    const QString document = QStringLiteral("INSERT INTO Resources (DocumentName, DocuemntVersion, DocumentDate, "
-                                            "Document, ObjectIndex) VALUES (?, ?, ?, ?, ?)");
+    const QString document =
+        QStringLiteral("INSERT INTO Resources (DocumentName, DocuemntVersion, DocumentDate, "
+                       "Document, ObjectIndex) VALUES (?, ?, ?, ?, ?)");
     const QDateTime day(QDate(2024, 3, 1), QTime(9, 0));
     c.execute(document, {"Plan", 1, day, QByteArray("v1"), 3});
     c.execute(document, {"plan", 2, day, QByteArray("v2"), 3});
@@ -82,37 +83,58 @@ void TestStatements::readsAsAccessDid_data() {
     QTest::addColumn<QString>("jet");
     QTest::addColumn<QString>("columns");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("list by last name") << "SELECT * From EmployeeTable Order by EmployeeLastName ASC, EmployeeId"
-                                       << "EmployeeId" << "2,4,3,5,1";
-    QTest::newRow("Null title last going down") << "SELECT * From EmployeeTable Order by Title DESC, EmployeeId"
-                                                << "EmployeeId" << "3,5,1,4,2";
+    QTest::newRow("list by last name")
+        << "SELECT * From EmployeeTable Order by EmployeeLastName ASC, EmployeeId"
+        << "EmployeeId"
+        << "2,4,3,5,1";
+    QTest::newRow("Null title last going down")
+        << "SELECT * From EmployeeTable Order by Title DESC, EmployeeId"
+        << "EmployeeId"
+        << "3,5,1,4,2";
     QTest::newRow("Null title first going up") << "SELECT * From EmployeeTable Order by Title ASC, EmployeeId"
-                                               << "EmployeeId" << "2,1,4,5,3";
+                                               << "EmployeeId"
+                                               << "2,1,4,5,3";
     QTest::newRow("photograph by code, any case")
-        << "SELECT * FROM Attachments WHERE (EmployeeIdentification='a100')" << "AttachmentsId" << "1";
+        << "SELECT * FROM Attachments WHERE (EmployeeIdentification='a100')"
+        << "AttachmentsId"
+        << "1";
     QTest::newRow("accents count") << "SELECT * FROM EmployeeTable WHERE EmployeeLastName = 'EMILE'"
-                                   << "EmployeeId" << "";
+                                   << "EmployeeId"
+                                   << "";
     QTest::newRow("folders without the root")
         << "SELECT ObjectTbl.* From ObjectTbl Where (((ObjectTbl.ObjectType) <> \"Root\")) ORDER BY "
            "ObjectTbl.ObjectIndex, ObjectTbl.ObjectParentIndex;"
-        << "ObjectId" << "4,3,2";
+        << "ObjectId"
+        << "4,3,2";
     QTest::newRow("double-quoted text naming a column")
-        << "SELECT * FROM ObjectTbl WHERE ObjectText <> \"ObjectType\" ORDER BY ObjectId" << "ObjectId" << "1,2,3";
-    QTest::newRow("brackets") << "select * from [Resources] Where ObjectIndex = 4" << "DocumentName" << "Other";
+        << "SELECT * FROM ObjectTbl WHERE ObjectText <> \"ObjectType\" ORDER BY ObjectId"
+        << "ObjectId"
+        << "1,2,3";
+    QTest::newRow("brackets") << "select * from [Resources] Where ObjectIndex = 4"
+                              << "DocumentName"
+                              << "Other";
     QTest::newRow("latest versions")
         << "SELECT Resources.DocumentName, Max(Resources.DocuemntVersion) AS DocuemntVersion, "
            "Resources.DocumentDate, Max(Resources.DocumentId) AS DocumentId From Resources  Where "
            "(Resources.ObjectIndex = 3)  GROUP BY Resources.DocumentName, Resources.DocumentDate  ORDER BY "
            "Resources.DocumentName, Max(Resources.DocuemntVersion) DESC;"
-        << "DocuemntVersion|DocumentId" << "1|3,2|2";
-    QTest::newRow("document by name") << "select * from Resources where DocumentName = 'PLAN' ORDER BY DocumentId"
-                                      << "DocuemntVersion" << "1,2";
+        << "DocuemntVersion|DocumentId"
+        << "1|3,2|2";
+    QTest::newRow("document by name")
+        << "select * from Resources where DocumentName = 'PLAN' ORDER BY DocumentId"
+        << "DocuemntVersion"
+        << "1,2";
     QTest::newRow("stored file by name") << "select * from Attachments where AttachmentsName = 'report.PDF'"
-                                         << "AttachmentsId|AttachmentVersion" << "2|1";
-    QTest::newRow("LIKE ignores case") << "SELECT * FROM EmployeeTable WHERE EmployeeLastName LIKE 'AD%' ORDER BY "
-                                          "EmployeeId"
-                                       << "EmployeeId" << "2,4";
-    QTest::newRow("links") << "Select * from ReferenceInfo" << "DocumentId|PersonalInformationId" << "2|P1";
+                                         << "AttachmentsId|AttachmentVersion"
+                                         << "2|1";
+    QTest::newRow("LIKE ignores case")
+        << "SELECT * FROM EmployeeTable WHERE EmployeeLastName LIKE 'AD%' ORDER BY "
+           "EmployeeId"
+        << "EmployeeId"
+        << "2,4";
+    QTest::newRow("links") << "Select * from ReferenceInfo"
+                           << "DocumentId|PersonalInformationId"
+                           << "2|P1";
 }
 
 void TestStatements::readsAsAccessDid() {
@@ -130,23 +152,33 @@ void TestStatements::changesAsAccessDid_data() {
     QTest::addColumn<QString>("expected");
     const QString employees = QStringLiteral("SELECT * FROM EmployeeTable ORDER BY EmployeeId");
     QTest::newRow("DELETE *") << "Delete * From EmployeeTable where EmployeeId = 5" << 1 << employees
-                              << "EmployeeId" << "1,2,3,4";
-    QTest::newRow("DELETE column FROM") << "DELETE ObjectTbl.ObjectIndex FROM ObjectTbl WHERE (((ObjectTbl.ObjectId)=3));"
-                                        << 1 << "select * from ObjectTbl ORDER BY ObjectId" << "ObjectId"
-                                        << "1,2,4";
+                              << "EmployeeId"
+                              << "1,2,3,4";
+    QTest::newRow("DELETE column FROM")
+        << "DELETE ObjectTbl.ObjectIndex FROM ObjectTbl WHERE (((ObjectTbl.ObjectId)=3));" << 1
+        << "select * from ObjectTbl ORDER BY ObjectId"
+        << "ObjectId"
+        << "1,2,4";
     QTest::newRow("DELETE by parent") << "DELETE ObjectTbl.ObjectParentIndex FROM ObjectTbl WHERE "
                                          "(((ObjectTbl.ObjectParentIndex)=9));"
-                                      << 1 << "select * from ObjectTbl ORDER BY ObjectId" << "ObjectId" << "1,2,4";
+                                      << 1 << "select * from ObjectTbl ORDER BY ObjectId"
+                                      << "ObjectId"
+                                      << "1,2,4";
     QTest::newRow("DELETE link") << "DELETE ReferenceInfo.DocumentId FROM ReferenceInfo WHERE "
                                     "(ReferenceInfo.DocumentId=2)"
-                                 << 1 << "Select * from ReferenceInfo" << "DocumentId" << "";
+                                 << 1 << "Select * from ReferenceInfo"
+                                 << "DocumentId"
+                                 << "";
     QTest::newRow("UPDATE qualified SET")
         << "UPDATE EmployeeTable SET EmployeeTable.EmployeeFirstName = 'O''Brien', EmployeeTable.Title = "
            "\"Boss\" WHERE (EmployeeTable.EmployeeId= 2);"
-        << 1 << "SELECT * FROM EmployeeTable WHERE EmployeeId = 2" << "EmployeeFirstName|Title" << "O'Brien|Boss";
+        << 1 << "SELECT * FROM EmployeeTable WHERE EmployeeId = 2"
+        << "EmployeeFirstName|Title"
+        << "O'Brien|Boss";
     QTest::newRow("UPDATE of a deleted row") << "UPDATE EmployeeTable SET EmployeeTable.Title = 'x' WHERE "
                                                 "(EmployeeTable.EmployeeId= 99);"
-                                             << 0 << employees << "Title" << "Clerk,,Manager,clerk,Guard";
+                                             << 0 << employees << "Title"
+                                             << "Clerk,,Manager,clerk,Guard";
 }
 
 void TestStatements::changesAsAccessDid() {

@@ -219,8 +219,7 @@ void TestExplorer::unreadableDatabaseIsReportedAndWindowStays() {
     const QString database = m_dir->breakDatabase();
     Form2 explorer;
     QCOMPARE(platform.messages.size(), 1);
-    QVERIFY2(platform.messages.first().text.contains(database),
-             qPrintable(platform.messages.first().text));
+    QVERIFY2(platform.messages.first().text.contains(database), qPrintable(platform.messages.first().text));
     QCOMPARE(platform.messages.first().icon, Platform::Icon::Critical);
     QCOMPARE(explorer.listModel()->rowCount(), 0);
 }

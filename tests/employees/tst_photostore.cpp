@@ -122,7 +122,8 @@ private slots:
         }
         if (breakage == "database" && TestAppDir::onPostgres()) { // a server where nothing listens
             qputenv("PELLORIN_DATABASE", "Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=x;");
-        } else if (breakage == "database" || breakage == "temp") { // a file where the database or temp/ should be
+        } else if (breakage == "database" ||
+                   breakage == "temp") { // a file where the database or temp/ should be
             QFile garbage(breakage == "database" ? m_dir->filePath(AppFacts::databaseFileName())
                                                  : AppFacts::tempDirectory());
             QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'g')) == 8192);

@@ -34,7 +34,8 @@ QStringList lastNames(data::Connection& connection) {
 
 qint64 backendPid(data::Connection& connection) {
     QSqlQuery query(connection.database());
-    return query.exec(QStringLiteral("SELECT pg_backend_pid()")) && query.next() ? query.value(0).toLongLong() : -1;
+    return query.exec(QStringLiteral("SELECT pg_backend_pid()")) && query.next() ? query.value(0).toLongLong()
+                                                                                 : -1;
 }
 
 } // namespace
@@ -55,10 +56,12 @@ void TestPostgres::clerkWithoutRightsUsesExistingTables() {
     TestAppDir dir;
     dir.addEmployee("Ann", "B", "Cole", "", "A1");
     const QString database = qEnvironmentVariable("PELLORIN_DATABASE").section(u';', 3, 3).section(u'=', 1);
-    TestAppDir::serverExec(QStringLiteral("DROP ROLE IF EXISTS clerk; CREATE ROLE clerk LOGIN PASSWORD 's3cret'"));
-    TestAppDir::serverExec(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
-                                          "clerk; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO clerk"),
-                           database);
+    TestAppDir::serverExec(
+        QStringLiteral("DROP ROLE IF EXISTS clerk; CREATE ROLE clerk LOGIN PASSWORD 's3cret'"));
+    TestAppDir::serverExec(
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+                       "clerk; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO clerk"),
+        database);
     QTemporaryDir home;
     const QString passFile = home.filePath(QStringLiteral("pgpass"));
     QFile pass(passFile);
@@ -71,9 +74,10 @@ void TestPostgres::clerkWithoutRightsUsesExistingTables() {
 
     data::Connection clerk;
     clerk.open(TestAppDir::serverConnection(database, QStringLiteral("clerk")));
-    clerk.execute("INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
-                  "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)",
-                  {"Bo", "C", "Dee", "", "B2"});
+    clerk.execute(
+        "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
+        "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)",
+        {"Bo", "C", "Dee", "", "B2"});
     QCOMPARE(clerk.lastInsertId().toLongLong(), 2);
     QCOMPARE(lastNames(clerk), QStringList({"Cole", "Dee"}));
     clerk.close();
@@ -92,7 +96,8 @@ void TestPostgres::clerkWithoutRightsUsesExistingTables() {
         clerk.open(TestAppDir::serverConnection(database, QStringLiteral("clerk"), QStringLiteral("wrong")));
         QFAIL("a wrong password was taken");
     } catch (const AppError& error) {
-        QVERIFY2(error.description().contains("password authentication failed"), qPrintable(error.description()));
+        QVERIFY2(error.description().contains("password authentication failed"),
+                 qPrintable(error.description()));
     }
 }
 
@@ -104,9 +109,10 @@ void TestPostgres::twoProgramsSeeEachOthersChanges() {
     first.open();
     second.open();
     QCOMPARE(lastNames(first), QStringList{"Cole"});
-    second.execute("INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
-                   "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)",
-                   {"Bo", "C", "adams", "", "B2"});
+    second.execute(
+        "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
+        "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)",
+        {"Bo", "C", "adams", "", "B2"});
     QCOMPARE(lastNames(first), QStringList({"adams", "Cole"}));
 
     second.execute("Delete * From EmployeeTable where EmployeeId = ?", {key});
@@ -186,17 +192,20 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
         data::Connection sqlite;
         sqlite.open();
         for (const char* last : {"Cole", "gone", "Dee"})
-            sqlite.execute("INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName) "
-                           "VALUES ('a', 'b', ?)",
-                           {QString::fromLatin1(last)});
+            sqlite.execute(
+                "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName) "
+                "VALUES ('a', 'b', ?)",
+                {QString::fromLatin1(last)});
         sqlite.execute("Delete * From EmployeeTable where EmployeeId = 2");
         sqlite.execute("INSERT INTO Attachments (EmployeeIdentification, Attachments) VALUES (?, ?)",
                        {"A1", QByteArray("\0\x01\xff photo", 9)});
-        sqlite.execute("INSERT INTO Resources (DocumentName, DocuemntVersion, DocumentDate, Document, ObjectIndex) "
-                       "VALUES ('Plan', 2, ?, ?, 1)",
-                       {QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)), QByteArray(100000, 'd')});
+        sqlite.execute(
+            "INSERT INTO Resources (DocumentName, DocuemntVersion, DocumentDate, Document, ObjectIndex) "
+            "VALUES ('Plan', 2, ?, ?, 1)",
+            {QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)), QByteArray(100000, 'd')});
         // SQLite keeps what it is given; the server refuses text as a version number.
-        sqlite.execute("INSERT INTO Attachments (EmployeeIdentification, AttachmentVersion) VALUES ('X', 'two')");
+        sqlite.execute(
+            "INSERT INTO Attachments (EmployeeIdentification, AttachmentVersion) VALUES ('X', 'two')");
     }
     auto [status, error] = copy(server);
     QVERIFY(status != 0);

@@ -20,7 +20,9 @@ namespace {
 
 QString newDatabaseName() {
     static QAtomicInteger<int> counter;
-    return QStringLiteral("pellorin_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
+    return QStringLiteral("pellorin_test_%1_%2")
+        .arg(QCoreApplication::applicationPid())
+        .arg(counter.fetchAndAddRelaxed(1));
 }
 
 } // namespace
@@ -55,9 +57,10 @@ TestAppDir::~TestAppDir() = default;
 QString TestAppDir::breakDatabase() {
     if (onPostgres()) {
         // Port 1 on this machine: nothing listens there.
-        qputenv("PELLORIN_DATABASE", serverConnection(m_database.name(), QStringLiteral("postgres"))
-                                         .replace(QRegularExpression(QStringLiteral("Port=\\d+")), QStringLiteral("Port=1"))
-                                         .toUtf8());
+        qputenv("PELLORIN_DATABASE",
+                serverConnection(m_database.name(), QStringLiteral("postgres"))
+                    .replace(QRegularExpression(QStringLiteral("Port=\\d+")), QStringLiteral("Port=1"))
+                    .toUtf8());
         return QStringLiteral("on the server 127.0.0.1:1");
     }
     const QString database = file(QStringLiteral("Pellorin.db"));
@@ -71,7 +74,8 @@ QString TestAppDir::breakDatabase() {
 
 void TestAppDir::restoreDatabase() {
     if (onPostgres())
-        qputenv("PELLORIN_DATABASE", serverConnection(m_database.name(), QStringLiteral("postgres")).toUtf8());
+        qputenv("PELLORIN_DATABASE",
+                serverConnection(m_database.name(), QStringLiteral("postgres")).toUtf8());
     else
         QFile::remove(file(QStringLiteral("Pellorin.db")));
 }
@@ -121,8 +125,8 @@ QString TestAppDir::fixtures() {
 }
 
 bool TestAppDir::onPostgres() {
-    return qEnvironmentVariable("PELLORIN_TEST_BACKEND").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) ==
-           0;
+    return qEnvironmentVariable("PELLORIN_TEST_BACKEND")
+               .compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0;
 }
 
 QString TestAppDir::serverConnection() {
@@ -152,8 +156,9 @@ void TestAppDir::serverExec(const QString& sql, const QString& database) {
     const QString name = QStringLiteral("test-server-admin");
     {
         QSqlDatabase db = data::openPostgres(
-            name, data::parseConnectionString(serverConnection(database.isEmpty() ? QStringLiteral("postgres") : database,
-                                                               QStringLiteral("postgres"))));
+            name,
+            data::parseConnectionString(serverConnection(
+                database.isEmpty() ? QStringLiteral("postgres") : database, QStringLiteral("postgres"))));
         QSqlQuery query(db);
         const bool ok = query.exec(sql);
         const QString error = query.lastError().text();

@@ -51,7 +51,8 @@ public:
     // The superuser's connection string to the suite's server (PostgreSQL runs only).
     static QString serverConnection();
     // A connection string to the suite's server naming another database and user.
-    static QString serverConnection(const QString& database, const QString& user, const QString& password = {});
+    static QString serverConnection(const QString& database, const QString& user,
+                                    const QString& password = {});
     // Runs plain SQL on the server as its superuser, in the given database ("postgres" when empty).
     static void serverExec(const QString& sql, const QString& database = {});
 
