@@ -222,11 +222,13 @@ void TestExplorer::unreadableDatabaseIsReportedAndWindowStays() {
     QVERIFY2(platform.messages.first().text.contains(database), qPrintable(platform.messages.first().text));
     QCOMPARE(platform.messages.first().icon, Platform::Icon::Critical);
     QCOMPARE(explorer.listModel()->rowCount(), 0);
-    // Once the database is back (the server restarted, the file replaced), the next fill works.
-    m_dir->restoreDatabase();
-    explorer.populateTree();
-    QCOMPARE(platform.messages.size(), 1);
-    QCOMPARE(explorer.listModel()->rowCount(), TestAppDir::onPostgres() ? 3 : 0);
+    // Once the server is back, the next fill reconnects.
+    if (TestAppDir::onPostgres()) {
+        m_dir->restoreDatabase();
+        explorer.populateTree();
+        QVERIFY2(platform.messages.size() == 1, qPrintable(platform.messages.last().text));
+        QCOMPARE(explorer.listModel()->rowCount(), 3);
+    }
 }
 
 void TestExplorer::printAllIsNotOffered() {
