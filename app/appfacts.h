@@ -18,10 +18,25 @@ QString companyFileName();  // "Company.txt"
 QString applicationDirectory();
 void setApplicationDirectory(const QString& dir);
 
-// Chooses the application directory, in this order: an explicit folder (--data-dir or PELLORIN_HOME),
-// the executable's folder when it already holds the database (a portable installation), otherwise the
-// user's data folder.
-QString resolveApplicationDirectory(const QString& explicitDir, const QString& executableDir);
+// The folder that holds the data, as the program and the companion both choose it, in this order:
+//  1. an explicit folder: --data-dir DIR, otherwise the environment variable PELLORIN_HOME;
+//  2. the executable's folder when it already holds Pellorin.db (a portable installation);
+//  3. the user's data folder, defaultDataDirectory(). When it holds no Pellorin.db but a folder that
+//     an earlier version used does (earlierDataDirectories()), that folder's database, Company.txt and
+//     temp/ are moved into it first; if they cannot be moved, the earlier folder is used as it is.
+struct DataDirectory {
+    QString path;
+    bool named = false; // explicit: a missing folder is created only when the operator says so
+    QString notice;     // what was done to find the data (moved from an earlier folder), for the operator
+};
+DataDirectory chooseDataDirectory(const QString& explicitDir, const QString& executableDir);
+QString resolveApplicationDirectory(const QString& explicitDir, const QString& executableDir); // its path
+
+// <user data folder>/Pellorin, e.g. ~/.local/share/Pellorin (XDG_DATA_HOME is honoured).
+QString defaultDataDirectory();
+// Where earlier versions kept the data: the program in <user data folder>/Pellorin/Pellorin, the
+// companion in <user data folder>/pellorin-cli.
+QStringList earlierDataDirectories();
 
 // Picks "--data-dir DIR" or "--data-dir=DIR" out of the arguments; returns an empty text when absent.
 QString dataDirArgument(const QStringList& arguments);

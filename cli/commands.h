@@ -16,6 +16,8 @@ int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int copyDatabase(Arguments& args);
+int checkDatabase(Arguments& args);
+int backupDatabase(Arguments& args);
 int attachments(Arguments& args);
 
 } // namespace cli

@@ -1,6 +1,7 @@
 // list, delete and sql: the explorer's rows and raw statements without a screen.
 #include "app/apperror.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "data/command.h"
 #include "data/connection.h"
 #include "data/jetdialect.h"
@@ -12,16 +13,24 @@ namespace cli {
 int listEmployees(Arguments& args) {
     const QString order = args.option(QStringLiteral("order")).value_or(QString());
     const bool descending = args.flag(QStringLiteral("desc"));
+    const Format format = takeFormat(args);
     if (!args.positional().isEmpty())
-        throw UsageError{QStringLiteral("list takes no arguments besides --order COLUMN and --desc")};
+        throw UsageError{
+            QStringLiteral("list takes no arguments besides --order COLUMN, --desc and --format FORMAT")};
     data::Connection connection;
     connection.open();
     data::Command command;
     command.setActiveConnection(&connection);
     const auto rows = employees::readEmployeeRows(
         command, order, descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
-    for (const EmployeeListRow& row : rows)
-        out(tabbed(QStringList(row.cells.begin(), row.cells.end())));
+    const auto& names = EmployeeListModel::columnNames();
+    RowWriter writer(format, QStringList(names.begin(), names.end()), false);
+    for (const EmployeeListRow& row : rows) {
+        QVariantList cells(row.cells.begin(), row.cells.end());
+        cells[0] = row.tag;
+        writer.row(cells);
+    }
+    writer.finish();
     return 0;
 }
 
@@ -54,6 +63,7 @@ int deleteEmployees(Arguments& args) {
 }
 
 int runSql(Arguments& args) {
+    const Format format = takeFormat(args);
     const QStringList rest = args.positional();
     if (rest.size() != 1)
         throw UsageError{QStringLiteral("sql takes one statement, in quotes")};
@@ -69,21 +79,15 @@ int runSql(Arguments& args) {
         return 0;
     }
     const QStringList names = rs->fieldNames();
-    out(tabbed(names));
+    RowWriter writer(format, names, true);
     while (!rs->eof()) {
-        QStringList cells;
-        for (int i = 0; i < names.size(); ++i) {
-            const QVariant value = rs->field(i);
-            if (value.isNull())
-                cells.append(QString());
-            else if (value.typeId() == QMetaType::QByteArray)
-                cells.append(QStringLiteral("<%1 bytes>").arg(value.toByteArray().size()));
-            else
-                cells.append(value.toString());
-        }
-        out(tabbed(cells));
+        QVariantList cells;
+        for (int i = 0; i < names.size(); ++i)
+            cells.append(rs->field(i));
+        writer.row(cells);
         rs->moveNext();
     }
+    writer.finish();
     return 0;
 }
 

@@ -1,9 +1,12 @@
 // pellorin-cli: the employee database, photographs, company name and badges without a screen.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "cli/cli.h"
 #include "cli/commands.h"
 #include "data/connectionstring.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -17,10 +20,12 @@ const char* usage =
     "Usage: pellorin-cli [--data-dir DIR] [--database CONNECTION] COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
-    "  list [--order COLUMN] [--desc]   employees as the explorer lists them, tab-separated:\n"
+    "  list [--order COLUMN] [--desc] [--format tsv|csv|json]\n"
+    "                                   employees as the explorer lists them, tab-separated:\n"
     "                                   key, first, middle, last, title, code (default order: last name)\n"
     "  delete KEY...                    delete the employees with these record numbers\n"
-    "  sql \"STATEMENT\"                  run one Access-style SQL statement; a SELECT prints its rows\n"
+    "  sql \"STATEMENT\" [--format tsv|csv|json]\n"
+    "                                   run one Access-style SQL statement; a SELECT prints its rows\n"
     "  add --first F --middle M --last L [--title T] [--code C] [--photo FILE]\n"
     "                                   add an employee (with a photograph); prints the record number\n"
     "  add --from FILE|-                add one employee a line: first, middle, last, title, code\n"
@@ -39,6 +44,8 @@ const char* usage =
     "                                   file; fails when there is no printer and no --pdf\n"
     "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
     "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
+    "  check                            check the database file and its links; exit status 1 on problems\n"
+    "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
     "                                   store a file; prints its record number and version\n"
     "  attachments get KEY --out FILE   write a stored file to FILE\n"
@@ -47,8 +54,18 @@ const char* usage =
     "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
     "                                   case ignored): key, name, version\n"
     "\n"
+    "  --format tsv|csv|json  output that a script reads back exactly: TSV with \\\\, \\t, \\n, \\r escaped\n"
+    "                         and \\N for no value; CSV as RFC 4180; JSON {\"columns\": [...], \"rows\": "
+    "[...]}\n"
+    "  --                     ends the options: what follows is taken as it is\n"
+    "                         (photo get --out FILE -- --x)\n"
+    "\n"
     "Options:\n"
-    "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME)\n"
+    "  --data-dir DIR   folder that holds Pellorin.db, Company.txt and temp/ (also PELLORIN_HOME);\n"
+    "                   without it, this program's folder when it holds Pellorin.db, otherwise\n"
+    "                   ~/.local/share/Pellorin, the folder the Pellorin program uses too\n"
+    "  --create         create the folder named by --data-dir when it does not exist (only for\n"
+    "                   commands that store data)\n"
     "  --database CONNECTION\n"
     "                   the database to use instead of Pellorin.db, e.g. a shared server:\n"
     "                   \"Provider=PostgreSQL;Host=H;Port=5432;Database=D;User ID=U;Password=P;\" or\n"
@@ -65,26 +82,26 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 
 void fail(const QString& message) {
-    std::fprintf(stderr, "pellorin-cli: %s\n", qPrintable(message.simplified()));
+    const QByteArray text = cli::terminalSafe(message.simplified()).toUtf8();
+    std::fprintf(stderr, "pellorin-cli: %s\n", text.constData());
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Read before Qt sees the command line: Qt would take options of its own out of it (-reverse,
+    // -platform) and drop a leading byte-order mark from values.
+    QStringList args = cli::decodeArguments(argc, argv);
     // Badges and barcodes draw text, which needs a GUI application; no screen is ever opened.
     qInstallMessageHandler(quietMessages);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QStringList args = QGuiApplication::arguments().mid(1);
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
 
-    if (args.isEmpty() || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(usage, args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
-    }
-    if (args.contains(QLatin1String("--version"))) {
-        std::printf("pellorin-cli %s\n", qPrintable(AppFacts::version()));
-        return 0;
+    if (args.isEmpty()) {
+        std::fputs(usage, stderr);
+        return 2;
     }
 
     const std::map<QString, std::function<int(cli::Arguments&)>> commands = {
@@ -99,38 +116,90 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("copy-database"), cli::copyDatabase},
+        {QStringLiteral("check"), cli::checkDatabase},
+        {QStringLiteral("backup"), cli::backupDatabase},
         {QStringLiteral("attachments"), cli::attachments},
     };
 
+    // These never store anything, so they never create a data folder either.
+    const QStringList readingCommands = {
+        QStringLiteral("list"),  QStringLiteral("photo"), QStringLiteral("check"),  QStringLiteral("backup"),
+        QStringLiteral("badge"), QStringLiteral("print"), QStringLiteral("barcode")};
+
     try {
-        // --data-dir and --database may stand before the command; what follows the command belongs to it.
-        QString dataDir;
+        // Options before the command belong to the companion; what follows the command belongs to it.
+        std::optional<QString> dataDir;
+        bool create = false;
         std::optional<QString> database;
-        while (!args.isEmpty() && (args.first().startsWith(QLatin1String("--data-dir")) ||
-                                   args.first().startsWith(QLatin1String("--database")))) {
-            const qsizetype taken = args.first().contains(QLatin1Char('=')) ? 1 : 2;
-            cli::Arguments global(args.mid(0, taken));
-            if (const auto dir = global.option(QStringLiteral("data-dir")))
-                dataDir = *dir;
-            if (const auto connection = global.option(QStringLiteral("database")))
-                database = connection;
-            args = args.mid(taken);
+        while (!args.isEmpty() && args.first().startsWith(QLatin1String("-"))) {
+            const QString first = args.takeFirst();
+            if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+                std::fputs(usage, stdout);
+                return 0;
+            }
+            if (first == QLatin1String("--version")) {
+                std::printf("pellorin-cli %s\n", qPrintable(AppFacts::version()));
+                return 0;
+            }
+            if (first == QLatin1String("--data-dir") || first.startsWith(QLatin1String("--data-dir="))) {
+                QStringList pair = {first};
+                if (first == QLatin1String("--data-dir") && !args.isEmpty())
+                    pair.append(args.takeFirst());
+                cli::Arguments global(pair);
+                dataDir = global.option(QStringLiteral("data-dir"));
+                continue;
+            }
+            if (first == QLatin1String("--database") || first.startsWith(QLatin1String("--database="))) {
+                QStringList pair = {first};
+                if (first == QLatin1String("--database") && !args.isEmpty())
+                    pair.append(args.takeFirst());
+                cli::Arguments global(pair);
+                database = global.option(QStringLiteral("database"));
+                continue;
+            }
+            if (first == QLatin1String("--create")) {
+                create = true;
+                continue;
+            }
+            throw cli::UsageError{QStringLiteral("unknown option %1 before the command; see --help")
+                                      .arg(cli::terminalSafe(first))};
         }
         if (args.isEmpty())
             throw cli::UsageError{QStringLiteral("no command given; see --help")};
         const QString name = args.takeFirst();
         const auto command = commands.find(name);
         if (command == commands.end())
-            throw cli::UsageError{QStringLiteral("unknown command \"%1\"; see --help").arg(name)};
+            throw cli::UsageError{
+                QStringLiteral("unknown command \"%1\"; see --help").arg(cli::terminalSafe(name))};
         cli::Arguments commandArgs(args);
-        if (dataDir.isEmpty())
-            dataDir = commandArgs.option(QStringLiteral("data-dir")).value_or(QString());
+        if (commandArgs.flag(QStringLiteral("help"))) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (const std::optional<QString> named = commandArgs.option(QStringLiteral("data-dir"))) {
+            if (dataDir)
+                throw cli::UsageError{QStringLiteral("--data-dir is given twice")};
+            dataDir = named;
+        }
         if (!database)
             database = commandArgs.option(QStringLiteral("database"));
         if (database)
             data::setConfiguredConnectionString(*database);
-        AppFacts::setApplicationDirectory(
-            AppFacts::resolveApplicationDirectory(dataDir, QGuiApplication::applicationDirPath()));
+        create = commandArgs.flag(QStringLiteral("create")) || create;
+        if (create && readingCommands.contains(name))
+            throw cli::UsageError{
+                QStringLiteral("--create is for commands that store data; %1 only reads").arg(name)};
+        const AppFacts::DataDirectory dir =
+            AppFacts::chooseDataDirectory(dataDir.value_or(QString()), QGuiApplication::applicationDirPath());
+        AppFacts::setApplicationDirectory(dir.path);
+        if (!dir.notice.isEmpty())
+            fail(QStringLiteral("note: ") + dir.notice);
+        // A mistyped --data-dir would otherwise create an empty database and list nothing.
+        if (dir.named && !QFileInfo(dir.path).isDir() && !create)
+            throw AppError(QStringLiteral("the data folder %1 does not exist; check the folder given with "
+                                          "--data-dir or PELLORIN_HOME, or add --create to a command that "
+                                          "stores data to start a new one there")
+                               .arg(QDir::toNativeSeparators(dir.path)));
         AppFacts::ensureApplicationDirectory();
         return command->second(commandArgs);
     } catch (const cli::UsageError& error) {

@@ -214,6 +214,22 @@ QString Connection::translate(const QString& jetSql) const {
     return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName)) : sql;
 }
 
+Connection::Bound Connection::bindable(const QString& sql, const QVariantList& values) const {
+    Bound bound{sql, values};
+    if (m_backend != Backend::SQLite)
+        return bound;
+    QList<qsizetype> places;
+    for (qsizetype i = 0; i < bound.values.size(); ++i) {
+        QVariant& value = bound.values[i];
+        if (value.typeId() == QMetaType::QString && value.toString().startsWith(QChar(0xFEFF))) {
+            value = value.toString().toUtf8();
+            places.append(i);
+        }
+    }
+    bound.sql = replaceMarks(sql, places, QStringLiteral("CAST(? AS TEXT)"));
+    return bound;
+}
+
 int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!isOpen())
         throw AppError(
@@ -223,10 +239,11 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
     const bool returnsKey = m_backend == Backend::PostgreSQL && isInsert(jetSql);
     if (returnsKey)
         sql = withReturnedKey(sql, statementTable(jetSql));
-    if (!query.prepare(sql))
+    const Bound bound = bindable(sql, values);
+    if (!query.prepare(bound.sql))
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
-    for (const QVariant& value : values)
+    for (const QVariant& value : bound.values)
         query.addBindValue(value);
     if (!query.exec())
         throw AppError(

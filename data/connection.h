@@ -40,6 +40,14 @@ public:
     // A Jet statement in the backend's SQL, with the program's text order applied.
     QString translate(const QString& jetSql) const;
 
+    // A statement (already translated) and its values made ready to bind. SQLite drops a leading U+FEFF
+    // from text bound as UTF-16, as Qt binds it; such text goes in as UTF-8 bytes read as text.
+    struct Bound {
+        QString sql;
+        QVariantList values;
+    };
+    Bound bindable(const QString& sql, const QVariantList& values) const;
+
     // Runs one Jet statement that returns no rows, values bound to its '?' marks; returns the rows affected.
     int execute(const QString& jetSql, const QVariantList& values = {});
     // The key the database gave the row that the last execute() inserted.

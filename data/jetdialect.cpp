@@ -296,6 +296,21 @@ QString statementTable(const QString& sql) {
     return {};
 }
 
+QString replaceMarks(const QString& sql, const QList<qsizetype>& places, const QString& replacement) {
+    if (places.isEmpty())
+        return sql;
+    QString out;
+    out.reserve(sql.size() + places.size() * replacement.size());
+    qsizetype mark = 0;
+    for (const Token& t : tokenize(sql)) {
+        if (t.kind == Kind::Punct && t.text == u"?")
+            out += places.contains(mark++) ? replacement : t.text;
+        else
+            out += t.text;
+    }
+    return out;
+}
+
 bool isRowReturning(const QString& sql) {
     const QList<Token> tokens = tokenize(sql);
     const qsizetype verb = verbIndex(tokens);

@@ -21,6 +21,10 @@ QString statementTable(const QString& sql);
 // SELECT, INSERT, UPDATE, DELETE and WITH are returned unchanged.
 QString withCollation(const QString& sql, const QString& collation);
 
+// The statement with the bound-value marks ('?' outside literals) at the given places (0 = the first
+// mark) replaced by `replacement`, in which a '?' stands for the mark itself.
+QString replaceMarks(const QString& sql, const QList<qsizetype>& places, const QString& replacement);
+
 // True when the statement returns rows (SELECT, possibly after leading blanks/parentheses; also PRAGMA
 // on SQLite).
 bool isRowReturning(const QString& sql);

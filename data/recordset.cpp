@@ -21,8 +21,9 @@ void Recordset::open(const QString& source, Connection& connection, const QVaria
         throw AppError(QStringLiteral("The record set \"%1\" was opened without an open database connection.")
                            .arg(source));
     m_source = source;
-    m_translated = connection.translate(source);
-    m_values = values;
+    const Connection::Bound bound = connection.bindable(connection.translate(source), values);
+    m_translated = bound.sql;
+    m_values = bound.values;
     m_query.emplace(connection.database());
     // Qt reads a forward-only PostgreSQL result row by row and throws the rest away as soon as the
     // connection runs another statement (a count, a photograph, a nested record set); there the whole

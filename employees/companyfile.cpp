@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +31,29 @@ QString decodeLine(QByteArrayView bytes) {
     if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
     return app::fromWindows1252(bytes);
+}
+
+// The whole text read, decoded: UTF-16 when it starts with its byte order mark, otherwise the first line
+// by its bytes.
+QString decodeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
+    const qsizetype lineEnd = std::min(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n'),
+                                       bytes.indexOf('\r') < 0 ? bytes.size() : bytes.indexOf('\r'));
+    return decodeLine(QByteArrayView(bytes).first(lineEnd));
+}
+
+// Text files hold no control characters besides tabs, line and page ends; a picture or a document saved
+// under the name does, and would otherwise print as garbage on every badge.
+bool looksLikeText(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r' && u != u'\f') || u == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 QString firstField(const QString& line) {
@@ -109,14 +135,15 @@ std::optional<QString> readCompanyName(const QString& path) {
     if (file.error() != QFileDevice::NoError)
         fail();
 
-    qsizetype lineEnd = bytes.size();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes.at(i) == '\n' || bytes.at(i) == '\r') {
-            lineEnd = i;
-            break;
-        }
-    }
-    return firstField(decodeLine(QByteArrayView(bytes).first(lineEnd)));
+    // Control bytes show up in 8-bit text as themselves, so the whole text read is checked.
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    const QString text = decodeText(bytes);
+    if (!looksLikeText(utf16 ? text : QString::fromLatin1(bytes)))
+        throw AppError(QStringLiteral("Could not read the company name: %1 is not a text file. Enter the "
+                                      "company name again (File > Add/Edit Company), which replaces it.")
+                           .arg(nativePath(path)));
+    return firstField(text.first(std::min(text.indexOf(u'\n') < 0 ? text.size() : text.indexOf(u'\n'),
+                                          text.indexOf(u'\r') < 0 ? text.size() : text.indexOf(u'\r'))));
 }
 
 void writeCompanyName(const QString& path, const QString& name) {

@@ -13,8 +13,9 @@ QString companyFilePath();
 // exist (the name was never set); an empty name when the file or its first line is empty.
 // A field that begins with a double quote runs to the next double quote (or the end of the line) and
 // loses its quotes; any other field ends at the first comma or the end of the line. Blanks before the
-// field are skipped. UTF-8 is recognised (with or without a byte order mark); anything else is taken
-// as Windows-1252. Throws AppError when the file exists but cannot be read.
+// field are skipped. UTF-16 is read by its byte order mark and UTF-8 is recognised (with or without
+// one); anything else is taken as Windows-1252. Throws AppError when the file exists but cannot be read
+// or is not text (it holds control characters, as a picture or a document would).
 std::optional<QString> readCompanyName(const QString& path);
 
 // Replaces the file with the given name as one UTF-8 line ended by CR LF, atomically: on failure the

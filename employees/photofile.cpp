@@ -44,6 +44,65 @@ QImage readPicture(QIODevice* device, const QString& what, QString* error) {
     return image;
 }
 
+// A JPEG is whole when its markers lead, past at least one scan, to the end-of-image marker. A file cut
+// short, or a header with no image data, never gets there; Qt would still show it, greyed out below
+// the cut.
+bool jpegIsWhole(const QByteArray& d) {
+    const auto at = [&](qsizetype i) { return static_cast<unsigned char>(d.at(i)); };
+    if (d.size() < 4 || at(0) != 0xFF || at(1) != 0xD8)
+        return false;
+    bool scanned = false;
+    qsizetype i = 2;
+    while (i + 1 < d.size()) {
+        if (at(i) != 0xFF)
+            return false;
+        const unsigned char marker = at(i + 1);
+        if (marker == 0xFF) { // fill byte
+            ++i;
+            continue;
+        }
+        i += 2;
+        if (marker == 0xD9)
+            return scanned;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (i + 1 >= d.size())
+            return false;
+        const qsizetype length = (qsizetype(at(i)) << 8) | at(i + 1);
+        if (length < 2 || i + length > d.size())
+            return false;
+        i += length;
+        if (marker != 0xDA)
+            continue;
+        // Entropy-coded data runs to the next marker; FF 00 is a data byte, FF D0-D7 restart markers.
+        scanned = true;
+        while (i + 1 < d.size()) {
+            if (at(i) == 0xFF && at(i + 1) != 0x00 && !(at(i + 1) >= 0xD0 && at(i + 1) <= 0xD7))
+                break;
+            i += at(i) == 0xFF ? 2 : 1;
+        }
+    }
+    return false;
+}
+
+// Whether the picture's data runs to its format's end mark: the decoders of Qt accept some pictures
+// that were cut short and fill the missing part with grey.
+bool pictureIsWhole(const QByteArray& format, const QByteArray& bytes) {
+    const QByteArray f = format.toLower();
+    if (f == "jpeg" || f == "jpg")
+        return jpegIsWhole(bytes);
+    if (f == "png") // the last chunk is IEND: length, type, CRC
+        return bytes.size() >= 12 && bytes.mid(bytes.size() - 8, 4) == "IEND";
+    if (f == "gif") // the trailer byte
+        return bytes.endsWith('\x3B');
+    if (f == "bmp" && bytes.size() >= 6) { // the header's file size, when it gives one
+        const quint32 size = quint32(quint8(bytes[2])) | quint32(quint8(bytes[3])) << 8 |
+                             quint32(quint8(bytes[4])) << 16 | quint32(quint8(bytes[5])) << 24;
+        return size == 0 || size <= quint32(bytes.size());
+    }
+    return true;
+}
+
 } // namespace
 
 QString photoTempFileName(const QString& code) {
@@ -72,8 +131,38 @@ QImage loadPictureData(const QByteArray& bytes, QString* error) {
     return readPicture(&buffer, QStringLiteral("The stored photograph"), error);
 }
 
+bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    if (readPicture(&buffer, what, error).isNull())
+        return false;
+    QBuffer again;
+    again.setData(bytes);
+    again.open(QIODevice::ReadOnly);
+    if (pictureIsWhole(QImageReader::imageFormat(&again), bytes))
+        return true;
+    setError(error, QStringLiteral("%1 is cut short or holds no complete picture: its data ends before the "
+                                   "picture does. Choose a complete picture file.")
+                        .arg(what));
+    return false;
+}
+
 bool isPictureFile(const QString& path, QString* error) {
-    return !loadPicture(path, error).isNull();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("Could not open the picture %1: %2. Check that the file exists and "
+                                       "can be read.")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, QStringLiteral("Could not read the picture %1: %2.")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    return isWholePicture(bytes, QDir::toNativeSeparators(path), error);
 }
 
 QRect fitRect(QSize picture, QRect box) {

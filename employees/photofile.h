@@ -27,9 +27,13 @@ QImage loadPicture(const QString& path, QString* error);
 // The same for a picture held in memory.
 QImage loadPictureData(const QByteArray& bytes, QString* error);
 
-// True when the file decodes as a picture that loadPicture accepts; checked before a file is stored so
-// that a non-picture is refused and nothing is stored.
+// True when the file decodes as a picture that loadPicture accepts and its data is whole (not cut short,
+// not a header without the picture); checked before a file is stored so that such a file is refused
+// and nothing is stored.
 bool isPictureFile(const QString& path, QString* error);
+
+// The same for a picture in memory; `what` names it in the message.
+bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error);
 
 // The picture scaled to fill the box as far as its proportions allow, centred in it. Small pictures are
 // scaled up too, so that every badge shows its photograph at the same size. Returns a null rect when the

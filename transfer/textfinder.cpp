@@ -51,20 +51,20 @@ const Tables& tables() {
 }
 
 // The byte at i as a UTF-8 text in capitals compares: a continuation byte takes its lead into account.
-inline unsigned char utf8CapsAt(const unsigned char* bytes, qsizetype i) {
+inline unsigned char utf8CapsAt(const Tables& t, const unsigned char* bytes, qsizetype i) {
     const unsigned char c = bytes[i];
     if (c >= 0x80 && c < 0xC0 && i > 0) {
         const unsigned char lead = bytes[i - 1];
-        return lead >= 0xC2 && lead <= 0xDF ? tables().utf8Caps[lead - 0xC2][c - 0x80] : c;
+        return lead >= 0xC2 && lead <= 0xDF ? t.utf8Caps[lead - 0xC2][c - 0x80] : c;
     }
-    return tables().asciiCaps[c];
+    return t.asciiCaps[c];
 }
 
 QByteArray utf8InCaps(const QByteArray& utf8) {
     QByteArray caps(utf8.size(), Qt::Uninitialized);
     const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.constData());
     for (qsizetype i = 0; i < utf8.size(); ++i)
-        caps[i] = char(utf8CapsAt(bytes, i));
+        caps[i] = char(utf8CapsAt(tables(), bytes, i));
     return caps;
 }
 
@@ -79,25 +79,56 @@ bool isAscii(const QByteArray& bytes) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Compares the window from its end, the way the pattern is least likely to agree by chance; `foldAt`
-// gives the byte of the file at an index as the pattern holds it. The first byte of a match never needs
-// its predecessor, so a window may start at the first byte of the buffer.
+// Whether the pattern lies at s; `foldAt` gives the file's byte at an index as the pattern holds it.
+// The first byte of a match never needs its predecessor, so s may be the first byte of the buffer.
 template <typename FoldAt>
-bool findIn(const unsigned char* bytes, qsizetype length, const QByteArray& pattern,
-            const std::array<qsizetype, 256>& shift, FoldAt foldAt) {
+inline bool matchesAt(const unsigned char* bytes, qsizetype s, const unsigned char* p, qsizetype m,
+                      FoldAt foldAt) {
+    qsizetype j = m - 1;
+    while (j >= 0 && foldAt(bytes, s + j) == p[j])
+        --j;
+    return j < 0;
+}
+
+// Moves the pattern along, comparing from its end, the way it is least likely to agree by chance.
+template <typename FoldAt>
+bool slide(const unsigned char* bytes, qsizetype length, const QByteArray& pattern,
+           const std::array<qsizetype, 256>& shift, FoldAt foldAt) {
     const qsizetype m = pattern.size();
     const auto* p = reinterpret_cast<const unsigned char*>(pattern.constData());
-    const unsigned char last = p[m - 1];
-    for (qsizetype s = 0; s <= length - m; s += shift[bytes[s + m - 1]]) {
-        if (foldAt(bytes, s + m - 1) != last)
-            continue;
-        qsizetype j = m - 2;
-        while (j >= 0 && foldAt(bytes, s + j) == p[j])
-            --j;
-        if (j < 0)
+    for (qsizetype s = 0; s <= length - m; s += shift[bytes[s + m - 1]])
+        if (foldAt(bytes, s + m - 1) == p[m - 1] && matchesAt(bytes, s, p, m, foldAt))
             return true;
+    return false;
+}
+
+// Looks for each byte that gives the anchor byte of the pattern and checks the pattern around it.
+template <typename FoldAt>
+bool anchored(const unsigned char* bytes, qsizetype length, const QByteArray& pattern, qsizetype anchor,
+              const std::vector<unsigned char>& anchorBytes, FoldAt foldAt) {
+    const qsizetype m = pattern.size();
+    if (length < m)
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(pattern.constData());
+    const unsigned char* end = bytes + (length - m + anchor + 1);
+    for (const unsigned char wanted : anchorBytes) {
+        for (const unsigned char* from = bytes + anchor; from < end; ++from) {
+            from = static_cast<const unsigned char*>(std::memchr(from, wanted, size_t(end - from)));
+            if (!from)
+                break;
+            if (matchesAt(bytes, (from - bytes) - anchor, p, m, foldAt))
+                return true;
+        }
     }
     return false;
+}
+
+template <typename FoldAt>
+bool findIn(const unsigned char* bytes, qsizetype length, const QByteArray& pattern, qsizetype anchor,
+            const std::vector<unsigned char>& anchorBytes, const std::array<qsizetype, 256>& shift,
+            FoldAt foldAt) {
+    return anchor >= 0 ? anchored(bytes, length, pattern, anchor, anchorBytes, foldAt)
+                       : slide(bytes, length, pattern, shift, foldAt);
 }
 
 } // namespace
@@ -120,10 +151,15 @@ QString preparedPattern(const QString& text) {
 }
 
 bool TextFinder::View::find(const unsigned char* bytes, qsizetype length) const {
-    if (utf8)
-        return findIn(bytes, length, pattern, shift, utf8CapsAt);
+    if (never)
+        return false;
+    if (utf8) {
+        const Tables& t = tables();
+        return findIn(bytes, length, pattern, anchor, anchorBytes, shift,
+                      [&t](const unsigned char* b, qsizetype i) { return utf8CapsAt(t, b, i); });
+    }
     const unsigned char* table = fold;
-    return findIn(bytes, length, pattern, shift,
+    return findIn(bytes, length, pattern, anchor, anchorBytes, shift,
                   [table](const unsigned char* b, qsizetype i) { return table[b[i]]; });
 }
 
@@ -134,20 +170,23 @@ TextFinder::TextFinder(const QString& text, CaseRule rule) {
     const Tables& t = tables();
     const QByteArray utf8 = pattern.toUtf8();
     const std::optional<QByteArray> windows = app::toWindows1252(pattern);
+    // A pattern of ASCII characters only can never meet a continuation byte, so their lead bytes need
+    // not be looked at.
+    const bool multiByte = !isAscii(utf8);
     switch (rule) {
     case CaseRule::Ignore:
-        addView(utf8InCaps(utf8), t.asciiCaps.data(), true, t.utf8Class.data());
-        if (windows && !isAscii(utf8))
+        addView(utf8InCaps(utf8), t.asciiCaps.data(), multiByte, t.utf8Class.data());
+        if (windows && multiByte)
             addView(windowsInCaps(*windows), t.windowsCaps.data(), false, t.windowsCaps.data());
         break;
     case CaseRule::Exact:
         addView(utf8, t.identity.data(), false, t.identity.data());
-        if (windows && !isAscii(utf8))
+        if (windows && multiByte)
             addView(*windows, t.identity.data(), false, t.identity.data());
         break;
     case CaseRule::TextAsCaps:
-        addView(utf8, t.asciiCaps.data(), true, t.utf8Class.data());
-        if (windows && !isAscii(utf8))
+        addView(utf8, t.asciiCaps.data(), multiByte, t.utf8Class.data());
+        if (windows && multiByte)
             addView(*windows, t.windowsCaps.data(), false, t.windowsCaps.data());
         break;
     }
@@ -167,6 +206,21 @@ void TextFinder::addView(QByteArray pattern, const unsigned char* fold, bool utf
         byClass[classOf[static_cast<unsigned char>(pattern.at(k))]] = m - 1 - k;
     for (int b = 0; b < 256; ++b)
         view.shift[b] = byClass[classOf[b]];
+    for (qsizetype k = 0; k < m; ++k) {
+        const auto wanted = static_cast<unsigned char>(pattern.at(k));
+        // A continuation byte compares with its lead, so it cannot be looked for alone.
+        const bool continuation = utf8 && wanted >= 0x80 && wanted < 0xC0;
+        std::vector<unsigned char> givers;
+        for (int b = 0; b < 256; ++b)
+            if (continuation ? classOf[b] == classOf[wanted] : fold[b] == wanted)
+                givers.push_back(static_cast<unsigned char>(b));
+        view.never = view.never || givers.empty();
+        if (wanted >= 0x80 && !continuation && !givers.empty() && givers.size() <= 2 &&
+            (view.anchor < 0 || givers.size() < view.anchorBytes.size())) {
+            view.anchor = k;
+            view.anchorBytes = givers;
+        }
+    }
     view.pattern = std::move(pattern);
     m_longest = std::max(m_longest, m);
     m_views.push_back(std::move(view));

@@ -47,6 +47,11 @@ private:
         const unsigned char* fold = nullptr;   // byte -> compared byte, without context
         bool utf8 = false;                     // trailing bytes of a character fold with their lead
         std::array<qsizetype, 256> shift = {}; // how far the pattern moves past a byte at its end
+        // A pattern byte that text seldom holds (not ASCII) and that one or two file bytes give: the
+        // file is scanned for those bytes alone, which is much faster than moving the pattern along.
+        qsizetype anchor = -1;
+        std::vector<unsigned char> anchorBytes;
+        bool never = false; // some pattern byte is given by no file byte
         bool find(const unsigned char* bytes, qsizetype length) const;
     };
     void addView(QByteArray pattern, const unsigned char* fold, bool utf8, const unsigned char* classOf);

@@ -2,6 +2,7 @@
 // main window, which opens the first employee explorer.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/ui/datafolderstart.h"
 #include "app/ui/guardedapplication.h"
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
@@ -9,9 +10,6 @@
 #include "data/connectionstring.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
-
-#include <QDir>
-#include <QMessageBox>
 
 #include <cstdio>
 
@@ -26,7 +24,9 @@ int main(int argc, char* argv[]) {
         std::printf("Usage: Pellorin [--data-dir DIR] [--database CONNECTION]\n"
                     "  --data-dir DIR  folder that holds Pellorin.db, Company.txt and temp/\n"
                     "                  (also PELLORIN_HOME); without it, the program's own folder when it\n"
-                    "                  holds the database, otherwise the user's data folder.\n"
+                    "                  holds the database, otherwise ~/.local/share/Pellorin, the folder\n"
+                    "                  that pellorin-cli uses too. A named folder that does not exist is\n"
+                    "                  created only when you agree.\n"
                     "  --database CONNECTION\n"
                     "                  a shared database instead of Pellorin.db (also PELLORIN_DATABASE, or\n"
                     "                  ConnectionString= in Pellorin.ini in the data folder), e.g.\n"
@@ -41,14 +41,9 @@ int main(int argc, char* argv[]) {
     QtPlatform platform;
     Platform::install(&platform);
 
-    AppFacts::setApplicationDirectory(AppFacts::resolveApplicationDirectory(
-        AppFacts::dataDirArgument(arguments), QApplication::applicationDirPath()));
-    try {
-        AppFacts::ensureApplicationDirectory();
-    } catch (const AppError& error) {
-        QMessageBox::critical(nullptr, AppFacts::applicationTitle(), error.description());
+    if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
+                                                            QApplication::applicationDirPath())))
         return 1;
-    }
 
     data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));
     Form2::setPrintRun(badges::ui::runPrint);

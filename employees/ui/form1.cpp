@@ -223,7 +223,7 @@ void Form1::loadPhoto() {
 
 bool Form1::choosePhoto(const QString& path) {
     QString error;
-    const QImage picture = loadPicture(path, &error);
+    const QImage picture = isPictureFile(path, &error) ? loadPicture(path, &error) : QImage();
     if (picture.isNull()) {
         ChildWindows::reportError(this, error);
         return false;

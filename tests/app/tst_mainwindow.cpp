@@ -5,6 +5,7 @@
 #include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
+#include "app/ui/datafolderstart.h"
 #include "app/ui/mdiform1.h"
 #include "employees/employeelist.h"
 #include "employees/ui/employeewindows.h"
@@ -54,6 +55,7 @@ private slots:
     void windowsMenuListsChildrenByCaption();
     void exitEndsAtOnce();
     void applicationDirectoryChoice();
+    void namedDataFolderIsCreatedOnlyWhenAgreed();
 };
 
 void TestMainWindow::opensOneExplorerAtStart() {
@@ -156,7 +158,11 @@ void TestMainWindow::exitEndsAtOnce() {
 void TestMainWindow::applicationDirectoryChoice() {
     QTemporaryDir exeDir;
     QTemporaryDir explicitDir;
+    QTemporaryDir userData; // never the real user's folder: choosing may move data
+    qputenv("XDG_DATA_HOME", userData.path().toUtf8());
     qunsetenv("PELLORIN_HOME");
+    QCOMPARE(AppFacts::resolveApplicationDirectory(QString(), QString()),
+             QDir(userData.path()).filePath("Pellorin"));
     // An explicit folder wins.
     QCOMPARE(AppFacts::resolveApplicationDirectory(explicitDir.path(), exeDir.path()), explicitDir.path());
     // A portable installation: the executable's folder when it holds the database.
@@ -174,6 +180,27 @@ void TestMainWindow::applicationDirectoryChoice() {
     AppFacts::setApplicationDirectory(QDir(explicitDir.path()).filePath("new/place"));
     AppFacts::ensureApplicationDirectory();
     QVERIFY(QDir(QDir(explicitDir.path()).filePath("new/place/temp")).exists());
+}
+
+// A mistyped --data-dir must not start an empty database as if the data were gone.
+void TestMainWindow::namedDataFolderIsCreatedOnlyWhenAgreed() {
+    QTemporaryDir base;
+    const QString missing = QDir(base.path()).filePath("mistyped");
+    ScriptedPlatform platform;
+    platform.messageAnswers.enqueue(Platform::No);
+    QVERIFY(!startInDataDirectory({missing, true, QString()}));
+    QCOMPARE(platform.messages.size(), 1);
+    QVERIFY(platform.messages.first().text.contains(QDir::toNativeSeparators(missing)));
+    QVERIFY(!QFileInfo::exists(missing));
+    platform.messageAnswers.enqueue(Platform::Yes);
+    QVERIFY(startInDataDirectory({missing, true, QString()}));
+    QVERIFY(QFileInfo::exists(QDir(missing).filePath("temp")));
+    // The default folder is created without a question; a notice about moved data is shown.
+    const QString fresh = QDir(base.path()).filePath("default");
+    QVERIFY(startInDataDirectory({fresh, false, QStringLiteral("moved")}));
+    QCOMPARE(platform.messages.size(), 3);
+    QCOMPARE(platform.messages.last().text, QStringLiteral("moved"));
+    QCOMPARE(AppFacts::applicationDirectory(), fresh);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,5 +1,6 @@
 // The database file itself: readable by the plain sqlite3 shell, versioned and migrated once, readable
 // from read-only places and beside a writer, and copied whole while in use.
+#include "../support/rawdatabase.h"
 #include "../support/readonlypath.h"
 #include "../support/testappdir.h"
 
@@ -28,33 +29,6 @@ QString shell(const QString& file, const QString& sql) {
     process.waitForFinished(30000);
     return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
 }
-
-// A raw connection outside the program's own (no collation, no schema work).
-class RawDatabase {
-public:
-    explicit RawDatabase(const QString& file, bool withCollation = false) {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        m_db.setDatabaseName(file);
-        m_db.open();
-        if (withCollation)
-            data::registerTextCollation(data::sqliteHandle(m_db));
-    }
-    ~RawDatabase() {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    bool exec(const QString& sql) {
-        QSqlQuery query(m_db);
-        if (!query.exec(sql))
-            qWarning() << sql << query.lastError().text();
-        return query.isActive();
-    }
-
-private:
-    QString m_name = QStringLiteral("raw-%1").arg(quintptr(this));
-    QSqlDatabase m_db;
-};
 
 // A file as the version before schema versions made it: text columns name the program's collation.
 void writeVersion0File(const QString& file) {

@@ -61,6 +61,9 @@ private slots:
             << "€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸéü";
         // The byte order mark decides even when a stray byte follows.
         QTest::newRow("BOM, quoted") << QByteArray("\xef\xbb\xbf\"Caf\xe9, Inc.\"\r\n") << "Caf\uFFFD, Inc.";
+        QTest::newRow("UTF-16 LE by its BOM")
+            << QByteArray("\xff\xfe\x41\x00\xe9\x00\x2c\x00\x0d\x00\x0a\x00", 12) << QString::fromUtf8("Aé");
+        QTest::newRow("UTF-16 BE by its BOM") << QByteArray("\xfe\xff\x00\x41\x00\x0a\x00\x42", 8) << "A";
         QTest::newRow("only the first line decides the encoding")
             << QByteArray("Caf\xc3\xa9\r\nM\xfcller\r\n") << "Café";
     }
@@ -79,6 +82,16 @@ private slots:
 
     // One UTF-8 line replaces the whole file. Plain names stand as typed, for older installations; the
     // rest are quoted so that the name reads back whole.
+    void binaryFileIsReported() {
+        writeBytes(QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16));
+        expectFailure([&] { readCompanyName(m_path); }, m_path);
+        try {
+            readCompanyName(m_path);
+        } catch (const AppError& error) {
+            QVERIFY2(error.description().contains("not a text file"), qPrintable(error.description()));
+        }
+    }
+
     void namesReadBackAsWritten_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");

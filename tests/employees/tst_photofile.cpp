@@ -168,6 +168,31 @@ private slots:
         QVERIFY2(error.contains(bytes.isNull() ? "is not a picture" : cause), qPrintable(error));
     }
 
+    // Qt shows these, filling the missing part with grey; stored, they would print as grey boxes.
+    void cutShortPicturesAreRefused_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("whole");
+        const QByteArray jpeg = halfRedHalfBlue("JPEG");
+        const QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff,\x00\x00"
+                             "\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+                             35);
+        QTest::newRow("JPEG cut in its data") << jpeg.left(jpeg.size() - 40) << false;
+        QTest::newRow("JPEG header without data") << jpeg.left(jpeg.indexOf("\xff\xda") + 12) << false;
+        QTest::newRow("JPEG without its end mark") << jpeg.chopped(2) << false;
+        QTest::newRow("PNG without its last chunk") << halfRedHalfBlue("PNG").chopped(12) << false;
+        QTest::newRow("GIF without its trailer") << gif.chopped(1) << false;
+        QTest::newRow("JPEG with bytes after its end") << jpeg + QByteArray("trailing data") << true;
+        QTest::newRow("camera JPEG") << jpegWithOrientation(6) << true;
+    }
+    void cutShortPicturesAreRefused() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, whole);
+        QString error;
+        QCOMPARE(isPictureFile(writeFile(bytes), &error), whole);
+        if (!whole)
+            QVERIFY2(error.contains("cut short") || error.contains("is not a picture"), qPrintable(error));
+    }
+
     void fitRectKeepsProportions_data() {
         QTest::addColumn<QSize>("picture");
         QTest::addColumn<QRect>("box");

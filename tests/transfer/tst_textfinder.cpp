@@ -45,6 +45,7 @@ private slots:
     void rules();
     void matchesAcrossPieceSeams();
     void agreesWithPlainSearchOnRandomText();
+    void agreesWithDecodedSearchOnAccentedText();
 };
 
 void TestTextFinder::patternIsPrepared_data() {
@@ -162,6 +163,27 @@ void TestTextFinder::agreesWithPlainSearchOnRandomText() {
         QVERIFY2(finder.search(reader) == expected, content + " / " + pattern);
         QCOMPARE(TextFinder(QString::fromLatin1(pattern), CaseRule::Exact).search(content),
                  content.contains(pattern));
+    }
+}
+
+void TestTextFinder::agreesWithDecodedSearchOnAccentedText() {
+    // "Ã" is the first byte of "é" in UTF-8, so the two readings of one file cross all the time.
+    QRandomGenerator random(7);
+    const QString letters = QStringLiteral("aAéÉÃx");
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = random.bounded(0, 30); i > 0; --i)
+            text += letters.at(random.bounded(int(letters.size())));
+        QString pattern;
+        for (int i = random.bounded(1, 5); i > 0; --i)
+            pattern += letters.at(random.bounded(int(letters.size())));
+        const QByteArray content = round % 2 ? text.toUtf8() : windows(text);
+        const QString caps = pattern.toUpper();
+        const bool expected = QString::fromUtf8(content).toUpper().contains(caps) ||
+                              app::fromWindows1252(content).toUpper().contains(caps);
+        DribbleReader reader(content, quint32(round));
+        QVERIFY2(TextFinder(pattern, CaseRule::Ignore).search(reader) == expected,
+                 qPrintable(content.toHex() + " / " + pattern));
     }
 }
 
