@@ -98,7 +98,10 @@ DataDirectory chooseDataDirectory(const QString& explicitDir, const QString& exe
     const QString fromEnvironment = qEnvironmentVariable("PELLORIN_HOME");
     if (!fromEnvironment.isEmpty())
         return {QDir::cleanPath(QDir(fromEnvironment).absolutePath()), true, QString()};
-    if (!executableDir.isEmpty() && holdsDatabase(executableDir))
+    // An existing installation keeps Pellorin.mdb beside the program; its data is taken over there.
+    if (!executableDir.isEmpty() &&
+        (holdsDatabase(executableDir) ||
+         QFileInfo::exists(QDir(executableDir).filePath(QStringLiteral("Pellorin.mdb")))))
         return {QDir::cleanPath(executableDir), false, QString()};
     const QString target = defaultDataDirectory();
     if (holdsDatabase(target))
@@ -158,7 +161,8 @@ void ensureApplicationDirectory() {
         throw AppError(QStringLiteral("Could not create the application folder %1: check that the parent "
                                       "folder exists and is writable, or choose another with --data-dir.")
                            .arg(QDir::toNativeSeparators(dir)));
-    if (!QDir().mkpath(tempDirectory()))
+    // Data on read-only media is still read; what needs temp/ there reports it when it cannot make it.
+    if (!QDir().mkpath(tempDirectory()) && QFileInfo(dir).isWritable())
         throw AppError(QStringLiteral("Could not create the folder %1: check that %2 is writable.")
                            .arg(QDir::toNativeSeparators(tempDirectory()), QDir::toNativeSeparators(dir)));
 }

@@ -43,7 +43,8 @@ QString dataDirArgument(const QStringList& arguments);
 // The value of "OPTION VALUE" or "OPTION=VALUE" (such as --database); empty when absent.
 QString optionArgument(const QStringList& arguments, const QString& option);
 
-// Creates the application directory and its temp/ folder when missing. Throws AppError on failure.
+// Creates the application directory and its temp/ folder when missing. Throws AppError on failure; a
+// read-only directory without temp/ is left as it is.
 void ensureApplicationDirectory();
 
 // application directory + "/temp"

@@ -13,6 +13,15 @@
 class QObject;
 class QPagedPaintDevice;
 
+// A long task shown to the operator (a progress dialog on the desktop).
+class ProgressReport {
+public:
+    virtual ~ProgressReport() = default;
+    // Shows how far the task is (0..maximum; -1 keeps the value and only lets the window draw);
+    // returns false once the operator has cancelled.
+    virtual bool update(int value) = 0;
+};
+
 // One document on its way to a printer (or a PDF file standing in for one).
 class PrintJob {
 public:
@@ -48,6 +57,9 @@ public:
     // Shows the pages that paint() draws as the printer would print them.
     virtual void printPreview(QObject* parent, const std::function<void(QPagedPaintDevice&)>& paint) = 0;
     virtual bool openWithDesktop(const QString& path) = 0;
+    // Progress of a long task with a Cancel button; nothing is shown unless overridden.
+    virtual std::unique_ptr<ProgressReport> startProgress(QObject* parent, const QString& label,
+                                                          const QString& title, int maximum);
 
     // The implementation in use. The program installs the Qt one at start; tests install a scripted one.
     static Platform& instance();

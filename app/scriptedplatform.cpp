@@ -90,3 +90,18 @@ bool ScriptedPlatform::openWithDesktop(const QString& path) {
     openedFiles.append(path);
     return true;
 }
+
+std::unique_ptr<ProgressReport> ScriptedPlatform::startProgress(QObject*, const QString& label,
+                                                                const QString&, int) {
+    struct Counted : ProgressReport {
+        explicit Counted(ScriptedPlatform& owner) : platform(owner) {}
+        bool update(int) override {
+            ++platform.progressUpdates;
+            return platform.cancelProgressAfter < 0 ||
+                   platform.progressUpdates <= platform.cancelProgressAfter;
+        }
+        ScriptedPlatform& platform;
+    };
+    progressLabels.append(label);
+    return std::make_unique<Counted>(*this);
+}

@@ -41,6 +41,9 @@ public:
     QStringList openedFiles;
     int previewCount = 0;
     int previewPages = 0;
+    QStringList progressLabels; // one per progress shown
+    int progressUpdates = 0;
+    int cancelProgressAfter = -1; // the progress reports "cancelled" after this many updates; -1 never
 
     Button messageBox(QObject* parent, const QString& text, const QString& title, Icon icon, Buttons buttons,
                       Button defaultButton) override;
@@ -53,6 +56,8 @@ public:
     std::unique_ptr<PrintJob> startPrintJob(const QString& documentName) override;
     void printPreview(QObject* parent, const std::function<void(QPagedPaintDevice&)>& paint) override;
     bool openWithDesktop(const QString& path) override;
+    std::unique_ptr<ProgressReport> startProgress(QObject* parent, const QString& label, const QString& title,
+                                                  int maximum) override;
 
 private:
     Platform* m_previous = nullptr;

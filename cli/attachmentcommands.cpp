@@ -1,6 +1,7 @@
 // attachments: stored files without a screen -- upload, write back, list and search.
 #include "app/apperror.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "data/connection.h"
 #include "data/keys.h"
 #include "data/longvalue.h"
@@ -21,6 +22,13 @@ const char* Usage =
 // Stored files carry a name; photographs (rows without one) are not listed or searched by default.
 const QString StoredFiles = QStringLiteral("SELECT * FROM Attachments WHERE AttachmentsName IS NOT NULL");
 
+// Options of this file that take a value, so that a value is taken whole whatever it holds.
+[[maybe_unused]] const bool ValueOptionsKnown = [] {
+    Arguments::valueOptions() << QStringLiteral("name") << QStringLiteral("person")
+                              << QStringLiteral("description") << QStringLiteral("sql");
+    return true;
+}();
+
 UsageError usage() {
     return UsageError{QString::fromLatin1(Usage)};
 }
@@ -30,12 +38,13 @@ struct Options {
     std::optional<QString> name, person, description, out, sql;
     bool versioned = false;
     bool exactCase = false;
+    Format format = Format::Text;
 
     explicit Options(Arguments& args)
         : name(args.option(QStringLiteral("name"))), person(args.option(QStringLiteral("person"))),
           description(args.option(QStringLiteral("description"))), out(args.option(QStringLiteral("out"))),
           sql(args.option(QStringLiteral("sql"))), versioned(args.flag(QStringLiteral("versioned"))),
-          exactCase(args.flag(QStringLiteral("exact-case"))) {}
+          exactCase(args.flag(QStringLiteral("exact-case"))), format(takeFormat(args)) {}
 
     // Refuses options that belong to other verbs.
     void allowOnly(const QString& verb, const QStringList& allowed) const {
@@ -81,36 +90,45 @@ int get(const Options& options, const QStringList& rest) {
 }
 
 int list(const Options& options, const QStringList& rest) {
-    options.allowOnly(rest.at(0), {"person"});
+    options.allowOnly(rest.at(0), {"person", "format"});
     if (rest.size() != 1)
         throw usage();
     data::Connection connection;
     connection.open();
     data::Recordset rows;
-    const QString columns = QStringLiteral("SELECT AttachmentsId, AttachmentsName, AttachmentVersion, "
-                                           "PersonalInformationId, AttachmentDescription "
-                                           "FROM Attachments WHERE AttachmentsName IS NOT NULL");
+    const QString select = QStringLiteral("SELECT AttachmentsId, AttachmentsName, AttachmentVersion, "
+                                          "PersonalInformationId, AttachmentDescription "
+                                          "FROM Attachments WHERE AttachmentsName IS NOT NULL");
     if (options.person)
-        rows.open(columns + QStringLiteral(" AND PersonalInformationId = ? ORDER BY AttachmentsId"),
+        rows.open(select + QStringLiteral(" AND PersonalInformationId = ? ORDER BY AttachmentsId"),
                   connection, {*options.person});
     else
-        rows.open(columns + QStringLiteral(" ORDER BY AttachmentsId"), connection);
-    for (; !rows.eof(); rows.moveNext())
-        out(tabbed({rows.text("AttachmentsId"), rows.text("AttachmentsName"), rows.text("AttachmentVersion"),
-                    rows.text("PersonalInformationId"), rows.text("AttachmentDescription")}));
+        rows.open(select + QStringLiteral(" ORDER BY AttachmentsId"), connection);
+    const QStringList columns = {"AttachmentsId", "AttachmentsName", "AttachmentVersion",
+                                 "PersonalInformationId", "AttachmentDescription"};
+    RowWriter writer(options.format, columns, false);
+    for (; !rows.eof(); rows.moveNext()) {
+        QVariantList cells;
+        for (const QString& column : columns)
+            cells << rows.field(column);
+        writer.row(cells);
+    }
+    writer.finish();
     return 0;
 }
 
 int search(const Options& options, const QStringList& rest) {
-    options.allowOnly(rest.at(0), {"sql", "exact-case"});
+    options.allowOnly(rest.at(0), {"sql", "exact-case", "format"});
     if (rest.size() != 2)
         throw usage();
     ClsBinaryFunctions transfer;
     transfer.Text2Text = rest.at(1);
     transfer.Check1Value = options.exactCase ? 1 : 0;
     const SearchResult result = transfer.searchStored(options.sql.value_or(StoredFiles));
+    RowWriter writer(options.format, SearchResult::fieldNames(), false);
     for (const SearchResultRow& row : result.rows)
-        out(tabbed({QString::number(row.DocumentId), row.DocumentName.toString(), row.Version.toString()}));
+        writer.row({row.DocumentId, row.DocumentName, row.Version});
+    writer.finish();
     return 0;
 }
 

@@ -16,8 +16,10 @@ int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int copyDatabase(Arguments& args);
+int attachments(Arguments& args);
+int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
-int attachments(Arguments& args);
+int importMdb(Arguments& args);
 
 } // namespace cli

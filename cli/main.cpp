@@ -42,17 +42,25 @@ const char* usage =
     "  print (--selected KEY... | --all) [--pdf FILE]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf\n"
+    "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
+    "                                   database; --replace replaces one that holds data (kept as a backup)\n"
     "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
     "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
-    "  check                            check the database file and its links; exit status 1 on problems\n"
-    "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
     "                                   store a file; prints its record number and version\n"
     "  attachments get KEY --out FILE   write a stored file to FILE\n"
     "  attachments list [--person ID]   stored files: key, name, version, person, description\n"
     "  attachments search TEXT [--exact-case] [--sql \"SELECT ...\"]\n"
     "                                   stored files holding TEXT (UTF-8 or Windows-1252, letter\n"
-    "                                   case ignored): key, name, version\n"
+    "                                   case ignored): key, name, version; list and search take\n"
+    "                                   --format tsv|csv|json\n"
+    "  library folders | add-folder NAME [--type TYPE] | rename-folder ID NAME | delete-folder ID\n"
+    "  library documents FOLDER_ID [--all-versions] | upload FOLDER_ID FILE | get DOCUMENT_ID --out FILE\n"
+    "  library delete DOCUMENT_ID | assign DOCUMENT_ID EMPLOYEE_KEY | assigned EMPLOYEE_KEY\n"
+    "                                   the document library: folders (key, name, type, documents),\n"
+    "                                   versions (number, date, name, version) and employee links\n"
+    "  check                            check the database file and its links; exit status 1 on problems\n"
+    "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "\n"
     "  --format tsv|csv|json  output that a script reads back exactly: TSV with \\\\, \\t, \\n, \\r escaped\n"
     "                         and \\N for no value; CSV as RFC 4180; JSON {\"columns\": [...], \"rows\": "
@@ -116,9 +124,11 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("copy-database"), cli::copyDatabase},
+        {QStringLiteral("attachments"), cli::attachments},
+        {QStringLiteral("library"), cli::library},
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
-        {QStringLiteral("attachments"), cli::attachments},
+        {QStringLiteral("import-mdb"), cli::importMdb},
     };
 
     // These never store anything, so they never create a data folder either.

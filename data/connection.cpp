@@ -142,8 +142,12 @@ void Connection::openSqlite(const QString& file) {
         failOpen(QStringLiteral("the text comparison could not be set up."));
     {
         // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
+        // Counted in pages, whose size differs between older and newer files.
         QSqlQuery pragma(m_database);
-        pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
+        const int pageSize =
+            pragma.exec(QStringLiteral("PRAGMA page_size")) && pragma.next() ? pragma.value(0).toInt() : 4096;
+        pragma.exec(
+            QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(40 * 1024 * 1024 / qMax(pageSize, 512)));
     }
     if (needsSchemaCheck(info.absoluteFilePath()) && checkSqliteSchema())
         markSchemaChecked(info.absoluteFilePath());
@@ -173,6 +177,12 @@ bool Connection::checkSqliteSchema() {
             if (m_readOnly)
                 failOpen(
                     QStringLiteral("it holds no Pellorin tables, and it cannot be written to add them."));
+            {
+                // Set before the first table: large stored documents then move in a sixteenth of the
+                // pages (and log frames) that the default size needs; existing files keep theirs.
+                QSqlQuery pageSize(m_database);
+                pageSize.exec(QStringLiteral("PRAGMA page_size=65536"));
+            }
             break;
         }
         ensureSchema(*this);

@@ -40,6 +40,12 @@ QStringList sqliteSchema() {
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")
             .arg(text),
+        // The folder tree reads folders in order and counts versions per folder; an upload numbers its
+        // version by file title.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ResourcesFolderIndex ON Resources (ObjectIndex)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ResourcesNameIndex ON Resources (DocumentName)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS ObjectTblOrderIndex ON ObjectTbl (ObjectIndex, ObjectParentIndex)"),
         // The library's folders hang under one "Root" row that the folder tree never shows.
         QStringLiteral("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) "
                        "SELECT 0, 0, 'Root', 'Root' WHERE NOT EXISTS (SELECT 1 FROM ObjectTbl)"),

@@ -2,7 +2,6 @@
 
 #include "app/apperror.h"
 #include "data/connection.h"
-#include "data/jetdialect.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -228,16 +227,21 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
     columns << quoted(longColumn);
     marks << QStringLiteral("zeroblob(?)");
     const QString what = QStringLiteral("Adding a row to %1").arg(table);
-    QSqlQuery insert(m_connection.database());
-    if (!insert.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(quoted(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
-        throw AppError(m_connection.failure(what, insert.lastError().text()));
+    QVariantList bound;
     for (const auto& value : values)
-        insert.addBindValue(value.second);
-    insert.addBindValue(length);
+        bound << value.second;
+    bound << length;
+    const Connection::Bound statement = m_connection.bindable(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+        bound);
+    QSqlQuery insert(m_connection.database());
+    if (!insert.prepare(statement.sql))
+        throw AppError(m_connection.failure(what, errorText(insert.lastError())));
+    for (const QVariant& value : statement.values)
+        insert.addBindValue(value);
     if (!insert.exec())
-        throw AppError(m_connection.failure(what, insert.lastError().text()));
+        throw AppError(m_connection.failure(what, errorText(insert.lastError())));
     return insert.lastInsertId().toLongLong();
 }
 
@@ -246,11 +250,11 @@ void SqliteLongValues::resize(const LongValueCell& cell, qint64 length) {
     QSqlQuery update(m_connection.database());
     if (!update.prepare(QStringLiteral("UPDATE %1 SET %2 = zeroblob(?) WHERE rowid = ?")
                             .arg(quoted(cell.table), quoted(cell.column))))
-        throw AppError(m_connection.failure(what, update.lastError().text()));
+        throw AppError(m_connection.failure(what, errorText(update.lastError())));
     update.addBindValue(length);
     update.addBindValue(cell.rowId);
     if (!update.exec())
-        throw AppError(m_connection.failure(what, update.lastError().text()));
+        throw AppError(m_connection.failure(what, errorText(update.lastError())));
     if (update.numRowsAffected() != 1)
         throw AppError(m_connection.failure(what, QStringLiteral("there is no such row")));
 }
@@ -283,7 +287,7 @@ std::unique_ptr<LongValueReader> SqliteLongValues::openReader(const LongValueCel
 
 std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSql, const QString& longColumn,
                                                             const QStringList& fields) {
-    QString inner = translateJet(jetSql, Backend::SQLite).trimmed();
+    QString inner = m_connection.translate(jetSql).trimmed();
     while (inner.endsWith(u';'))
         inner.chop(1);
     const QByteArray innerUtf8 = inner.toUtf8();

@@ -166,6 +166,9 @@ void ensureSchema(Connection& connection) {
     }
     // Another copy of the program may be doing the same: whoever takes the write lock first does it,
     // the other finds the schema current.
+    // Renaming a table aside must not rewrite the views and triggers that name it: they are to find the
+    // rebuilt table under its own name.
+    run(connection, QStringLiteral("PRAGMA legacy_alter_table=ON"));
     try {
         run(connection, QStringLiteral("BEGIN IMMEDIATE"));
         state = schemaState(connection);
@@ -176,12 +179,14 @@ void ensureSchema(Connection& connection) {
         run(connection, QStringLiteral("COMMIT"));
     } catch (const AppError& error) {
         QSqlQuery(connection.database()).exec(QStringLiteral("ROLLBACK"));
+        QSqlQuery(connection.database()).exec(QStringLiteral("PRAGMA legacy_alter_table=OFF"));
         if (backup.isEmpty())
             throw;
         throw AppError(QStringLiteral("%1 The database was left as it was; a copy made before the update is "
                                       "kept as %2.")
                            .arg(error.description(), QDir::toNativeSeparators(backup)));
     }
+    QSqlQuery(connection.database()).exec(QStringLiteral("PRAGMA legacy_alter_table=OFF"));
     if (!backup.isEmpty())
         QFile::remove(backup);
 }

@@ -8,6 +8,7 @@
 #include "app/ui/qtplatform.h"
 #include "badges/ui/printrun.h"
 #include "data/connectionstring.h"
+#include "data/legacy/ui/legacystart.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
 
@@ -43,6 +44,8 @@ int main(int argc, char* argv[]) {
 
     if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
                                                             QApplication::applicationDirPath())))
+        return 1;
+    if (legacy::ui::takeOverExistingInstallation(nullptr) == legacy::ui::StartOutcome::Failed)
         return 1;
 
     data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));

@@ -1,5 +1,6 @@
 #include "app/ui/qtplatform.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -7,6 +8,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QUrl>
 
 namespace {
@@ -130,4 +132,25 @@ void QtPlatform::printPreview(QObject* parent, const std::function<void(QPagedPa
 
 bool QtPlatform::openWithDesktop(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+std::unique_ptr<ProgressReport> QtPlatform::startProgress(QObject* parent, const QString& label,
+                                                          const QString& title, int maximum) {
+    struct Dialog : ProgressReport {
+        Dialog(QWidget* parent, const QString& label, const QString& title, int maximum)
+            : dialog(label, QStringLiteral("Cancel"), 0, maximum, parent) {
+            dialog.setWindowTitle(title);
+            dialog.setWindowModality(Qt::ApplicationModal);
+            dialog.setMinimumDuration(0);
+            dialog.setValue(0);
+        }
+        bool update(int value) override {
+            if (value >= 0)
+                dialog.setValue(qMin(value, dialog.maximum() - 1)); // the dialog closes itself at the maximum
+            QCoreApplication::processEvents();
+            return !dialog.wasCanceled();
+        }
+        QProgressDialog dialog;
+    };
+    return std::make_unique<Dialog>(qobject_cast<QWidget*>(parent), label, title, maximum);
 }

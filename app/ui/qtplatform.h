@@ -17,4 +17,6 @@ public:
     std::unique_ptr<PrintJob> startPrintJob(const QString& documentName) override;
     void printPreview(QObject* parent, const std::function<void(QPagedPaintDevice&)>& paint) override;
     bool openWithDesktop(const QString& path) override;
+    std::unique_ptr<ProgressReport> startProgress(QObject* parent, const QString& label, const QString& title,
+                                                  int maximum) override;
 };

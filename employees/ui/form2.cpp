@@ -9,6 +9,7 @@
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form1.h"
+#include "library/ui/frmdocexplorer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -141,6 +142,11 @@ void Form2::buildMenus() {
     // The run for every row exists but is not offered to the operator.
     addItem(print, "MnuPrintAllEmployees", QStringLiteral("Print &All Employees"), &Form2::printAll)
         ->setEnabled(false);
+
+    QMenu* library = addMenu("mnuLibrary", QStringLiteral("&Library"));
+    addItem(library, "mnuDocumentLibrary", QStringLiteral("&Document Library"), &Form2::openDocumentLibrary);
+    addItem(library, "mnuDocumentsOfSelectedEmployee", QStringLiteral("Documents of &Selected Employee"),
+            &Form2::openSelectedEmployeeDocuments);
 
     QMenu* windows = addMenu("mnuWindows", QStringLiteral("&Windows"));
     connect(windows, &QMenu::aboutToShow, windows, [windows] { ChildWindows::fillWindowsMenu(windows); });
@@ -288,4 +294,29 @@ void Form2::printSelected() {
 void Form2::printAll() {
     if (installedPrintRun())
         installedPrintRun()(*this, false);
+}
+
+void Form2::openDocumentLibrary() {
+    auto* library = new FrmDocExplorer();
+    library->adminFunction = true;
+    ChildWindows::show(library);
+}
+
+void Form2::openSelectedEmployeeDocuments() {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty()) {
+        Platform::instance().information(
+            this, QStringLiteral("Select the employee whose documents you want first."),
+            AppFacts::applicationTitle());
+        return;
+    }
+    auto* library = new FrmDocExplorer();
+    library->adminFunction = false;
+    library->PersonalInformationId = m_model->cell(rows.first(), 0);
+    QStringList name;
+    for (int place : {1, 2, 3})
+        if (!m_model->cell(rows.first(), place).isEmpty())
+            name << m_model->cell(rows.first(), place);
+    library->setWindowTitle(QStringLiteral("Client Explorer - Documents of ") + name.join(QLatin1Char(' ')));
+    ChildWindows::show(library);
 }

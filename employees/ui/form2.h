@@ -50,6 +50,9 @@ public:
     void openAnotherExplorer();
     void printSelected();
     void printAll();
+    // The document library, whole or for the selected employee (a double click assigns to them).
+    void openDocumentLibrary();
+    void openSelectedEmployeeDocuments();
 
 private:
     void buildMenus();

@@ -55,6 +55,14 @@ void TestCliAttachments::uploadListGetAndSearch() {
         attachments(dir, {"search", "invoice", "--sql", "SELECT * FROM Attachments WHERE AttachmentsId > 1"})
             .lines,
         QStringList());
+    QCOMPARE(attachments(dir, {"search", "INVOICE", "--format", "csv"}).lines,
+             QStringList({"DocumentId,DocumentName,Version", "1,a.txt,1"}));
+    // An option's value is taken whole, even when it looks like another option.
+    QCOMPARE(attachments(
+                 dir, {"upload", utf8, "--name", "d.txt", "--person", "P3", "--description", "--versioned"})
+                 .lines,
+             QStringList{"4\t0"});
+    QCOMPARE(attachments(dir, {"list", "--person", "P3"}).lines, QStringList{"4\td.txt\t0\tP3\t--versioned"});
     QCOMPARE(attachments(dir, {"get", "2", "--out", dir.file("copy.txt")}).status, 0);
     QCOMPARE(readTestFile(dir.file("copy.txt")), readTestFile(ansi));
 }

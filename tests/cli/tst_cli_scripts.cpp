@@ -233,7 +233,6 @@ void TestCliScripts::readsWorkReadOnlyAndBesideAWriter() {
     QTemporaryDir outDir;
     const QString copy = copyDir.filePath(QStringLiteral("Pellorin.db"));
     QCOMPARE(cli(source.path(), {"backup", copy}).status, 0);
-    QDir().mkpath(copyDir.filePath(QStringLiteral("temp")));
     {
         ReadOnlyPath file(copy);
         ReadOnlyPath folder(copyDir.path());

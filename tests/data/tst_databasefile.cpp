@@ -58,6 +58,8 @@ void writeVersion0File(const QString& file) {
         "(3, 'a', 'b', 'eve', '', 'E3'), (4, 'gone', 'b', 'c', '', '')",
         "DELETE FROM EmployeeTable WHERE EmployeeId = 4",
         "INSERT INTO Attachments (EmployeeIdentification, Attachments) VALUES ('Z1', x'FFD8FFD9')",
+        // Made by hand with some SQLite tool; it must survive the update.
+        "CREATE VIEW Staff AS SELECT EmployeeLastName FROM EmployeeTable",
     };
     for (const char* sql : statements)
         QVERIFY(db.exec(QString::fromUtf8(sql)));
@@ -121,6 +123,7 @@ void TestDatabaseFile::version0FileIsMigratedOnce() {
     QCOMPARE(shell(file, "SELECT count(*) FROM sqlite_master WHERE sql LIKE '%PELLORIN%'"),
              QStringLiteral("0"));
     QCOMPARE(shell(file, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), QStringLiteral("3"));
+    QCOMPARE(shell(file, "SELECT count(*) FROM Staff"), QStringLiteral("3"));
     QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*backup*")}).isEmpty());
     // Rows, photographs and the program's text rules survive; a deleted key is not given out again.
     QCOMPARE(lastNames(c), QStringList({QString::fromUtf8("Émile"), "eve", "Zeta"}));

@@ -1,0 +1,126 @@
+#include "library/documents.h"
+
+#include "data/clsdatabaseconnection.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+
+namespace library {
+
+namespace {
+
+// The list never names the Document column: reading a row would otherwise load the whole document.
+const QString AllVersionsQuery = QStringLiteral(
+    "select DocumentId, DocumentDate, DocumentName, DocuemntVersion from [Resources] Where ObjectIndex = ? "
+    "ORDER BY Resources.DocumentName, Resources.DocuemntVersion DESC");
+// Grouping by date as well as by name: a name revised on another day gets a line per day.
+const QString NewestVersionsQuery =
+    QStringLiteral("SELECT Resources.DocumentName, Max(Resources.DocuemntVersion) AS DocuemntVersion, "
+                   "Resources.DocumentDate, Max(Resources.DocumentId) AS DocumentId") +
+    QStringLiteral(" From Resources ") + QStringLiteral(" Where (Resources.ObjectIndex = ?) ") +
+    QStringLiteral(" GROUP BY Resources.DocumentName, Resources.DocumentDate ") +
+    QStringLiteral(" ORDER BY Resources.DocumentName, Max(Resources.DocuemntVersion) DESC;");
+
+QString nonNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+} // namespace
+
+std::vector<DocumentLine> readDocumentList(qint64 folderId, bool showAllVersions) {
+    CLsDataBaseConnection db;
+    std::vector<DocumentLine> lines;
+    {
+        const auto rs =
+            db.CreateRecordset(showAllVersions ? AllVersionsQuery : NewestVersionsQuery, {folderId});
+        for (; !rs->eof(); rs->moveNext())
+            lines.push_back({rs->text(QStringLiteral("DocumentId")), rs->text(QStringLiteral("DocumentDate")),
+                             rs->text(QStringLiteral("DocumentName")),
+                             rs->text(QStringLiteral("DocuemntVersion"))});
+    }
+    db.DbClose();
+    return lines;
+}
+
+qint64 nextVersion(const QString& fileTitle) {
+    // Every folder counts: version numbers run per file title across the library.
+    CLsDataBaseConnection db;
+    qint64 version = 1;
+    {
+        const auto rs = db.CreateRecordset(QStringLiteral("select DocuemntVersion from Resources where "
+                                                          "DocumentName = ? ORDER BY DocuemntVersion desc"),
+                                           {nonNull(fileTitle)});
+        if (!rs->eof())
+            version = rs->field(0).toLongLong() + 1;
+    }
+    db.DbClose();
+    return version;
+}
+
+QString documentName(qint64 documentId) {
+    CLsDataBaseConnection db;
+    QString name;
+    {
+        const auto rs = db.CreateRecordset(
+            QStringLiteral("SELECT Resources.DocumentName FROM Resources WHERE (Resources.DocumentId=?)"),
+            {documentId});
+        if (rs->eof())
+            throw AppError(QStringLiteral("There is no stored document with the number %1; it may have been "
+                                          "deleted in another window. Refresh the list.")
+                               .arg(documentId));
+        name = rs->text(QStringLiteral("DocumentName"));
+    }
+    db.DbClose();
+    return name;
+}
+
+int deleteDocument(qint64 documentId) {
+    data::Connection connection;
+    connection.open();
+    // The links never outlive their document: both statements or neither.
+    connection.beginTransaction();
+    try {
+        connection.execute(QStringLiteral("DELETE ReferenceInfo.DocumentId FROM ReferenceInfo WHERE "
+                                          "(ReferenceInfo.DocumentId=?)"),
+                           {documentId});
+        const int deleted = connection.execute(
+            QStringLiteral("DELETE Resources.DocumentId FROM Resources WHERE (Resources.DocumentId=?)"),
+            {documentId});
+        connection.commit();
+        return deleted;
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+}
+
+void assignDocument(qint64 documentId, const QString& personalInformationId) {
+    CLsDataBaseConnection db;
+    {
+        const auto rs = db.CreateRecordset(QStringLiteral("Select * from ReferenceInfo"));
+        rs->addNew();
+        rs->setField(QStringLiteral("DocumentId"), documentId);
+        rs->setField(QStringLiteral("PersonalInformationId"), nonNull(personalInformationId));
+        rs->update();
+    }
+    db.DbClose();
+}
+
+std::vector<AssignedDocument> assignedDocuments(const QString& personalInformationId) {
+    CLsDataBaseConnection db;
+    std::vector<AssignedDocument> documents;
+    {
+        const auto rs = db.CreateRecordset(
+            QStringLiteral("SELECT DISTINCT Resources.DocumentId, Resources.DocumentName, "
+                           "Resources.DocuemntVersion FROM Resources INNER JOIN ReferenceInfo ON "
+                           "Resources.DocumentId = ReferenceInfo.DocumentId WHERE "
+                           "ReferenceInfo.PersonalInformationId = ? ORDER BY Resources.DocumentId"),
+            {nonNull(personalInformationId)});
+        for (; !rs->eof(); rs->moveNext())
+            documents.push_back({rs->field(0).toLongLong(), rs->text(QStringLiteral("DocumentName")),
+                                 rs->text(QStringLiteral("DocuemntVersion"))});
+    }
+    db.DbClose();
+    return documents;
+}
+
+} // namespace library

@@ -1,0 +1,156 @@
+#include "library/folders.h"
+
+#include "app/apperror.h"
+#include "data/clsdatabaseconnection.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+
+namespace library {
+
+namespace {
+
+const QString FolderQuery =
+    QStringLiteral("SELECT ObjectTbl.* From ObjectTbl Where (((ObjectTbl.ObjectType) <> \"Root\")) ORDER BY "
+                   "ObjectTbl.ObjectIndex, ObjectTbl.ObjectParentIndex;");
+// Counts every stored version, like the per-folder query, but for all folders in one pass.
+const QString GroupedCountQuery = QStringLiteral(
+    "SELECT Resources.ObjectIndex, Count(*) AS DocumentCount FROM Resources GROUP BY Resources.ObjectIndex");
+const QString FolderCountQuery = QStringLiteral("SELECT * FROM Resources WHERE ObjectIndex = ?");
+
+// Qt binds a null QString as Null; names are text, never Null.
+QString nonNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+} // namespace
+
+std::vector<Folder> readFolders() {
+    CLsDataBaseConnection db;
+    std::vector<Folder> folders;
+    {
+        const auto rs = db.CreateRecordset(FolderQuery);
+        for (; !rs->eof(); rs->moveNext()) {
+            Folder folder;
+            folder.objectId = rs->field(QStringLiteral("ObjectId")).toLongLong();
+            folder.objectIndex = rs->field(QStringLiteral("ObjectIndex")).toLongLong();
+            folder.parentIndex = rs->field(QStringLiteral("ObjectParentIndex")).toLongLong();
+            folder.type = rs->text(QStringLiteral("ObjectType"));
+            folder.text = rs->text(QStringLiteral("ObjectText"));
+            folders.push_back(std::move(folder));
+        }
+    }
+    db.DbClose();
+    return folders;
+}
+
+QHash<qint64, qint64> documentCounts() {
+    CLsDataBaseConnection db;
+    QHash<qint64, qint64> counts;
+    {
+        const auto rs = db.CreateRecordset(GroupedCountQuery);
+        for (; !rs->eof(); rs->moveNext()) {
+            const QVariant folder = rs->field(0);
+            if (!folder.isNull())
+                counts.insert(folder.toLongLong(), rs->field(1).toLongLong());
+        }
+    }
+    db.DbClose();
+    return counts;
+}
+
+qint64 documentCount(qint64 objectId) {
+    CLsDataBaseConnection db;
+    qint64 count = 0;
+    {
+        const auto rs = db.CreateRecordset(FolderCountQuery, {objectId});
+        count = rs->recordCount();
+    }
+    db.DbClose();
+    return count;
+}
+
+QString folderNodeText(const QString& text, qint64 count) {
+    return count > 0 ? text + QStringLiteral("     (") + QString::number(count) + QLatin1Char(')') : text;
+}
+
+std::vector<ShownFolder> readFolderTree(bool adminFunction) {
+    std::vector<Folder> folders = readFolders();
+    const QHash<qint64, qint64> counts = adminFunction ? QHash<qint64, qint64>() : documentCounts();
+    std::vector<ShownFolder> shown;
+    shown.reserve(folders.size());
+    for (Folder& folder : folders) {
+        ShownFolder node;
+        node.documentCount = counts.value(folder.objectId, 0);
+        node.nodeText = adminFunction ? folder.text : folderNodeText(folder.text, node.documentCount);
+        node.folder = std::move(folder);
+        shown.push_back(std::move(node));
+    }
+    return shown;
+}
+
+void checkShownFolder(const Folder& folder) {
+    if (folder.text.isEmpty() || folder.type.isEmpty())
+        throw AppError(QStringLiteral("The folder with the key %1 has no %2, so the folder tree stops there. "
+                                      "Give it a name with: pellorin-cli library rename-folder %1 NAME, "
+                                      "or delete it with: pellorin-cli library delete-folder %1")
+                           .arg(folder.objectId)
+                           .arg(folder.text.isEmpty() ? QStringLiteral("name") : QStringLiteral("type")));
+}
+
+qint64 addFolder(const QString& text, const QString& type, qint64 objectIndex) {
+    if (text.isEmpty() || type.isEmpty())
+        throw AppError(QStringLiteral("A folder needs a name and a type; nothing was added."));
+    data::Connection connection;
+    connection.open();
+    data::Recordset rs;
+    rs.open(QStringLiteral("select * from ObjectTbl"), connection);
+    rs.addNew();
+    rs.setField(QStringLiteral("ObjectText"), text);
+    rs.setField(QStringLiteral("ObjectIndex"), objectIndex);
+    rs.setField(QStringLiteral("ObjectType"), type);
+    rs.setField(QStringLiteral("ObjectParentIndex"), 1);
+    return rs.update().toLongLong();
+}
+
+qint64 nextObjectIndex() {
+    // The root node is node 1, the shown folders follow it, and the new node comes after them.
+    return qint64(readFolders().size()) + 2;
+}
+
+void renameFolder(qint64 objectId, const QString& text) {
+    if (text.isEmpty())
+        throw AppError(QStringLiteral("A folder needs a name; the name was not changed."));
+    data::Connection connection;
+    connection.open();
+    const int changed = connection.execute(
+        QStringLiteral("UPDATE ObjectTbl SET ObjectTbl.ObjectText = ? WHERE (((ObjectTbl.ObjectId)=?) AND "
+                       "((ObjectTbl.ObjectType) <> \"Root\"))"),
+        {nonNull(text), objectId});
+    if (changed == 0)
+        throw AppError(QStringLiteral("There is no folder with the key %1; it may have been deleted in "
+                                      "another window. Refresh the folder tree.")
+                           .arg(objectId));
+}
+
+int deleteFolder(qint64 objectId, bool withListedFolders) {
+    data::Connection connection;
+    connection.open();
+    connection.beginTransaction();
+    int deleted = 0;
+    try {
+        if (withListedFolders)
+            deleted += connection.execute(QStringLiteral("DELETE ObjectTbl.ObjectParentIndex FROM ObjectTbl "
+                                                         "WHERE (((ObjectTbl.ObjectParentIndex)=?));"),
+                                          {objectId});
+        deleted += connection.execute(
+            QStringLiteral("DELETE ObjectTbl.ObjectIndex FROM ObjectTbl WHERE (((ObjectTbl.ObjectId)=?));"),
+            {objectId});
+        connection.commit();
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+    return deleted;
+}
+
+} // namespace library

@@ -1,0 +1,278 @@
+// Taking over an existing installation's Pellorin.mdb through the reader process: the imported
+// database holds every row and long value with keys kept and new keys after the highest, the Access
+// file keeps its bytes and time stamps, a failure of any kind (wrong file, crash, hang, cancel)
+// leaves the folder as it was, a database with rows is replaced only on request and kept as a backup,
+// and the first start in such a folder imports with progress and says so.
+#include "../support/mdbfixtures.h"
+
+#include "app/apperror.h"
+#include "app/appfacts.h"
+#include "app/scriptedplatform.h"
+#include "data/connection.h"
+#include "data/legacy/mdbimport.h"
+#include "data/legacy/ui/legacystart.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+
+#define REQUIRE_FIXTURES()                                                                                   \
+    if (mdbfixtures::folder().isEmpty())                                                                     \
+    QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
+
+// Runs one query on a database file and returns the first column of every row.
+QVariantList column(const QString& dbPath, const QString& sql) {
+    QVariantList values;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(dbPath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(sql);
+            while (query.next())
+                values.append(query.value(0));
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return values;
+}
+
+QStringList folderEntries(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A stand-in for the reader that misbehaves the way a damaged file can make it.
+QString writeScript(const QTemporaryDir& dir, const QString& body) {
+    const QString path = dir.filePath(QStringLiteral("reader.sh"));
+    QFile script(path);
+    script.open(QIODevice::WriteOnly);
+    script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+struct ReaderOverride {
+    explicit ReaderOverride(const QString& program) { qputenv("PELLORIN_MDB_READER", program.toLocal8Bit()); }
+    ~ReaderOverride() { qunsetenv("PELLORIN_MDB_READER"); }
+};
+
+} // namespace
+
+class TestMdbImport : public QObject {
+    Q_OBJECT
+private slots:
+    void importsEveryRowAndLongValue();
+    void failuresLeaveTheFolderAsItWas_data();
+    void failuresLeaveTheFolderAsItWas();
+    void replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt();
+    void firstStart_data();
+    void firstStart();
+};
+
+void TestMdbImport::importsEveryRowAndLongValue() {
+    REQUIRE_FIXTURES();
+    QTemporaryDir dir;
+    const QString mdb = dir.filePath(QStringLiteral("Pellorin.mdb"));
+    QVERIFY(QFile::copy(mdbfixtures::sample(), mdb));
+    QFile::setPermissions(mdb, QFile::ReadOwner | QFile::WriteOwner);
+    QFile original(mdb);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QString before = mdbfixtures::sha256(original.readAll());
+    original.close();
+    // Time stamps in the past: reading the file would move its access time if it were not kept.
+    const utimbuf past{1'200'000'000, 1'200'000'000};
+    QCOMPARE(::utime(QFile::encodeName(mdb).constData(), &past), 0);
+
+    const QString db = dir.filePath(QStringLiteral("Pellorin.db"));
+    QList<int> progress;
+    legacy::ImportOptions options;
+    options.progress = [&progress](int permille) {
+        if (permille >= 0)
+            progress.append(permille);
+        return true;
+    };
+    const legacy::ImportSummary summary = legacy::importMdb(mdb, db, options);
+
+    QCOMPARE(summary.format, QStringLiteral("Jet4"));
+    QCOMPARE(summary.tables.size(), size_t(5));
+    QCOMPARE(summary.tables[1].name, QStringLiteral("Attachments"));
+    QCOMPARE(summary.tables[1].rows, 5);
+    QCOMPARE(summary.tables[1].longBytes, 4255 + 4179 + 4524 + 90883 + 20000);
+    QVERIFY(summary.leftOut.isEmpty());
+    QVERIFY(summary.backup.isEmpty());
+    QVERIFY(!progress.isEmpty() && progress.last() == 1000);
+    const QStringList lines = legacy::summaryLines(summary);
+    QVERIFY(lines.contains(QStringLiteral("  Resources: 6 rows, 6 long values, 66110 bytes")));
+
+    // Every long value byte for byte, Null kept apart, keys kept.
+    const auto manifest = mdbfixtures::manifest();
+    for (const auto& [table, key, col] : {std::tuple{"Attachments", "AttachmentsId", "Attachments"},
+                                          std::tuple{"Resources", "DocumentId", "Document"}}) {
+        const QVariantList keys = column(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY 1").arg(key, table));
+        const QVariantList values =
+            column(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(col, table, key));
+        QCOMPARE(keys.size(), values.size());
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            QCOMPARE(mdbfixtures::sha256(values[i].toByteArray()),
+                     manifest[QStringLiteral("%1.%2.%3").arg(table, keys[i].toString(), col)].second);
+    }
+    QCOMPARE(column(db, QStringLiteral(
+                            "SELECT quote(EmployeeMiddleName) FROM EmployeeTable WHERE EmployeeId = 2")),
+             QVariantList{QStringLiteral("NULL")});
+    QCOMPARE(column(db, QStringLiteral("SELECT EmployeeFirstName FROM EmployeeTable WHERE EmployeeId = 3")),
+             QVariantList{QString::fromUtf8("Chloé")});
+    QCOMPARE(
+        column(db, QStringLiteral("SELECT quote(DocumentDate) FROM Resources ORDER BY DocumentId")).last(),
+        QVariant(QStringLiteral("NULL")));
+    QCOMPARE(column(db, QStringLiteral("PRAGMA journal_mode")), QVariantList{QStringLiteral("wal")});
+
+    // The program's own data layer takes the file as it is, and new rows continue after the highest key.
+    AppFacts::setApplicationDirectory(dir.path());
+    {
+        data::Connection connection;
+        connection.open();
+        connection.execute(QStringLiteral(
+            "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, "
+            "EmployeeLastName, Title, EmployeeIdentification) VALUES ('G', 'H', 'I', '', 'G700')"));
+    }
+    QCOMPARE(column(db, QStringLiteral("SELECT max(EmployeeId) FROM EmployeeTable")),
+             QVariantList{qlonglong(7)});
+
+    // The Access file was only read: not even its access time moved.
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(mdb).constData(), &info), 0);
+    QCOMPARE(qint64(info.st_mtime), qint64(past.modtime));
+    QCOMPARE(qint64(info.st_atime), qint64(past.actime));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(mdbfixtures::sha256(original.readAll()), before);
+    QCOMPARE(folderEntries(dir.path()).filter(QStringLiteral("importing")), QStringList());
+}
+
+void TestMdbImport::failuresLeaveTheFolderAsItWas_data() {
+    QTest::addColumn<QString>("file");   // under third-party/, or the sample
+    QTest::addColumn<QString>("script"); // a stand-in for the reader; empty for the real one
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("message");
+    for (const char* name :
+         {"jackcess_test2V1997.mdb", "jackcess_test2V2000.mdb", "jackcess_testUnicodeCompV2003.mdb",
+          "debian-mrtg-contrib_Monitor.mdb", "npm-mdb_fruit.mdb"})
+        QTest::newRow(name) << QString::fromLatin1(name) << QString() << false << "holds no EmployeeTable";
+    QTest::newRow("cancelled") << QString() << QString() << true << "cancelled; nothing was changed";
+    QTest::newRow("reader crashes") << QString() << "echo 'progress\t10'; : > \"$2\"; kill -SEGV $$" << false
+                                    << "stopped unexpectedly";
+    QTest::newRow("reader hangs") << QString() << "echo 'progress\t10'; : > \"$2\"; exec sleep 30" << false
+                                  << "stopped making progress";
+    QTest::newRow("reader gives up") << QString() << "echo 'error\tpage 7 is not a data page'; exit 1"
+                                     << false << "page 7 is not a data page";
+    QTest::newRow("reader ends early")
+        << QString() << ": > \"$2\"; exit 0" << false << "ended without finishing";
+    QTest::newRow("reader miscounts")
+        << QString()
+        << "cp \"$PELLORIN_TEST_EMPTY_DB\" \"$2\"; printf 'table\\tEmployeeTable\\t3\\t0\\t0\\nok\\n'"
+        << false << "EmployeeTable holds 0 rows instead of 3";
+}
+
+void TestMdbImport::failuresLeaveTheFolderAsItWas() {
+    REQUIRE_FIXTURES();
+    QFETCH(QString, file);
+    QFETCH(QString, script);
+    QFETCH(bool, cancel);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QTemporaryDir scripts;
+    // An empty database with one table, for the reader that miscounts.
+    const QString emptyDb = scripts.filePath(QStringLiteral("empty.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("empty"));
+        db.setDatabaseName(emptyDb);
+        QVERIFY(db.open());
+        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE EmployeeTable (EmployeeId INTEGER PRIMARY KEY)"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("empty"));
+    qputenv("PELLORIN_TEST_EMPTY_DB", QFile::encodeName(emptyDb));
+    const ReaderOverride reader(script.isEmpty() ? legacy::readerProgram() : writeScript(scripts, script));
+    legacy::ImportOptions options;
+    options.silenceLimitMs = 500;
+    options.progress = [cancel](int) { return !cancel; };
+    try {
+        legacy::importMdb(file.isEmpty() ? mdbfixtures::sample() : mdbfixtures::thirdParty(file),
+                          dir.filePath(QStringLiteral("Pellorin.db")), options);
+        QFAIL("the import succeeded");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
+    }
+    QCOMPARE(folderEntries(dir.path()), QStringList());
+}
+
+void TestMdbImport::replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt() {
+    REQUIRE_FIXTURES();
+    TestAppDir app;
+    AppFacts::setApplicationDirectory(app.path());
+    app.addEmployee(QStringLiteral("Kept"), QStringLiteral("In"), QStringLiteral("Backup"), QString(),
+                    QStringLiteral("K1"));
+    const QString db = app.file(QStringLiteral("Pellorin.db"));
+    QVERIFY_THROWS_EXCEPTION(AppError, legacy::importMdb(mdbfixtures::sample(), db));
+    QCOMPARE(app.count(QStringLiteral("EmployeeTable")), 1);
+
+    legacy::ImportOptions options;
+    options.replace = true;
+    const legacy::ImportSummary summary = legacy::importMdb(mdbfixtures::sample(), db, options);
+    QVERIFY(QFileInfo::exists(summary.backup));
+    QCOMPARE(column(summary.backup, QStringLiteral("SELECT EmployeeLastName FROM EmployeeTable")),
+             QVariantList{QStringLiteral("Backup")});
+    QVERIFY(legacy::summaryLines(summary).last().contains(summary.backup));
+    QCOMPARE(column(db, QStringLiteral("SELECT count(*) FROM EmployeeTable")), QVariantList{qlonglong(6)});
+}
+
+void TestMdbImport::firstStart_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("existing installation")
+        << QString() << int(legacy::ui::StartOutcome::Imported) << "EmployeeTable: 6 rows";
+    QTest::newRow("not a Pellorin database")
+        << "npm-mdb_fruit.mdb" << int(legacy::ui::StartOutcome::Failed) << "holds no EmployeeTable";
+}
+
+void TestMdbImport::firstStart() {
+    REQUIRE_FIXTURES();
+    QFETCH(QString, file);
+    QFETCH(int, outcome);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    AppFacts::setApplicationDirectory(dir.path());
+    ScriptedPlatform platform;
+    QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::NothingToDo);
+    QVERIFY(QFile::copy(file.isEmpty() ? mdbfixtures::sample() : mdbfixtures::thirdParty(file),
+                        dir.filePath(QStringLiteral("Pellorin.mdb"))));
+
+    QCOMPARE(int(legacy::ui::takeOverExistingInstallation(nullptr)), outcome);
+    QCOMPARE(platform.messages.size(), 2);
+    QVERIFY(platform.messages[0].text.contains(QStringLiteral("existing installation")));
+    QCOMPARE(platform.progressLabels.size(), 1);
+    QVERIFY2(platform.messages[1].text.contains(message), qPrintable(platform.messages[1].text));
+    if (outcome == int(legacy::ui::StartOutcome::Failed)) {
+        QCOMPARE(platform.messages[1].icon, Platform::Icon::Critical);
+        QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("Pellorin.mdb")});
+        return;
+    }
+    QVERIFY(platform.progressUpdates > 0);
+    QCOMPARE(column(dir.filePath(QStringLiteral("Pellorin.db")),
+                    QStringLiteral("SELECT count(*) FROM Attachments")),
+             QVariantList{qlonglong(5)});
+    // Once the program's database exists the Access file is left alone.
+    QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::NothingToDo);
+}
+
+QTEST_GUILESS_MAIN(TestMdbImport)
+#include "tst_mdbimport.moc"

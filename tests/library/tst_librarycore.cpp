@@ -1,0 +1,320 @@
+// The library's core without a screen: folders and their counts, version numbering, the two list
+// views, documents moving between file and database, delete and assign.
+#include "../support/testappdir.h"
+
+#include "app/appfacts.h"
+#include "library/documents.h"
+#include "library/folders.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList column(const std::vector<library::DocumentLine>& lines, int place) {
+    QStringList cells;
+    for (const auto& line : lines)
+        cells << (place == 0   ? line.documentId
+                  : place == 1 ? line.documentDate
+                  : place == 2 ? line.documentName
+                               : line.version);
+    return cells;
+}
+
+QStringList nodeTexts(bool admin) {
+    QStringList texts;
+    for (const auto& shown : library::readFolderTree(admin))
+        texts << shown.nodeText;
+    return texts;
+}
+
+} // namespace
+
+class TestLibraryCore : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_dir.emplace(); }
+    void cleanup() { m_dir.reset(); }
+
+    void treeOrderHidesRootAndCountsEveryVersion();
+    void groupedCountsEqualPerFolderCounts();
+    void addRenameDeleteFolders();
+    void emptyFolderNamesAreRefused();
+    void versionsRunPerTitleAcrossFolders_data();
+    void versionsRunPerTitleAcrossFolders();
+    void listViewsGroupByNameAndDate();
+    void documentsRoundTripByteForByte_data();
+    void documentsRoundTripByteForByte();
+    void shorterVersionReplacesLongerCopy();
+    void unreadableFileStoresNothing();
+    void cancelledTransfersLeaveNothing();
+    void tempCopyStaysInsideTemp();
+    void deleteTakesLinksAndRowTogether();
+    void assignAndListAssigned();
+
+private:
+    qint64 folder(const QString& name, qint64 index = 2) { return library::addFolder(name, name, index); }
+    QString file(const QString& name, const QByteArray& bytes) {
+        return writeFile(m_dir->file(QStringLiteral("files/") + name), bytes);
+    }
+    std::optional<TestAppDir> m_dir;
+};
+
+void TestLibraryCore::treeOrderHidesRootAndCountsEveryVersion() {
+    QVERIFY(library::readFolderTree(false).empty()); // only the Root row
+    // Stored out of order, and one listed under another folder: still flat, by index then parent.
+    m_dir->exec("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) VALUES "
+                "(3, 1, 'Library', 'Zeta'), (2, 5, 'Catagory', 'Beta'), (2, 1, 'Library', 'Alpha'), "
+                "(4, 0, 'Root', 'Hidden')");
+    QCOMPARE(nodeTexts(true), QStringList({"Alpha", "Beta", "Zeta"}));
+    const qint64 alpha = library::readFolders().front().objectId;
+    const QString doc = file("report.pdf", "abc");
+    for (int i = 0; i < 3; ++i)
+        library::uploadDocument(alpha, doc);
+    QCOMPARE(nodeTexts(false), QStringList({"Alpha     (3)", "Beta", "Zeta"}));
+    QCOMPARE(nodeTexts(true), QStringList({"Alpha", "Beta", "Zeta"}));
+}
+
+void TestLibraryCore::groupedCountsEqualPerFolderCounts() {
+    for (int i = 0; i < 12; ++i)
+        folder(QStringLiteral("F%1").arg(i), i + 2);
+    // Rows in some folders, in no folder, and in a folder that no longer exists.
+    for (int i = 0; i < 40; ++i)
+        m_dir->exec("INSERT INTO Resources (DocumentName, DocuemntVersion, ObjectIndex) VALUES (?, 1, ?)",
+                    {QStringLiteral("d%1").arg(i), i % 7 == 0 ? QVariant() : QVariant((i * i) % 15)});
+    const QHash<qint64, qint64> grouped = library::documentCounts();
+    for (const library::Folder& f : library::readFolders())
+        QCOMPARE(grouped.value(f.objectId, 0), library::documentCount(f.objectId));
+}
+
+void TestLibraryCore::addRenameDeleteFolders() {
+    const qint64 first = library::addFolder(library::LibraryType, library::LibraryType, 2);
+    const qint64 second = library::addFolder(library::LibraryType, library::LibraryType, 3);
+    QVERIFY(first != second);
+    QCOMPARE(library::nextObjectIndex(), 4);
+    library::renameFolder(second, "O'Brien's files");
+    const std::vector<library::Folder> folders = library::readFolders();
+    QCOMPARE(folders.back().text, QString("O'Brien's files"));
+    QCOMPARE(folders.back().type, QString("Library"));
+    QCOMPARE(folders.back().parentIndex, 1);
+    QVERIFY_THROWS_EXCEPTION(AppError, library::renameFolder(9999, "x"));
+
+    // A folder listed under the first goes with it when asked; documents filed in it stay.
+    m_dir->exec(
+        "INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) VALUES (4, ?, "
+        "'Catagory', 'Child')",
+        {first});
+    library::uploadDocument(first, file("kept.txt", "x"));
+    QCOMPARE(library::deleteFolder(first, true), 2);
+    QCOMPARE(nodeTexts(true), QStringList({"O'Brien's files"}));
+    QCOMPARE(m_dir->count("Resources"), 1);
+}
+
+void TestLibraryCore::emptyFolderNamesAreRefused() {
+    QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder(QString(), QString(), 2));
+    QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("", "Library", 2));
+    QVERIFY_THROWS_EXCEPTION(AppError, library::renameFolder(folder("A"), ""));
+    QCOMPARE(m_dir->count("ObjectTbl"), 2); // Root and A
+    // A nameless row left by an older program is named, with the way to mend it.
+    m_dir->exec("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) VALUES "
+                "(3, 1, '', '')");
+    try {
+        for (const auto& shown : library::readFolderTree(true))
+            library::checkShownFolder(shown.folder);
+        QFAIL("a nameless folder was accepted");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains("rename-folder"), qPrintable(error.description()));
+    }
+}
+
+void TestLibraryCore::versionsRunPerTitleAcrossFolders_data() {
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain") << "report.pdf";
+    QTest::newRow("quote") << "O'Brien's CV.pdf";
+    QTest::newRow("statement") << "x'); DROP TABLE Resources; --.txt";
+}
+
+void TestLibraryCore::versionsRunPerTitleAcrossFolders() {
+    QFETCH(QString, title);
+    const qint64 a = folder("A");
+    const qint64 b = folder("B", 3);
+    const QString path = file(title, "content");
+    QCOMPARE(library::uploadDocument(a, path).version, 1);
+    QCOMPARE(library::uploadDocument(b, path).version, 2);
+    QCOMPARE(library::uploadDocument(a, path).version, 3);
+    QCOMPARE(library::uploadDocument(a, file("other.txt", "o")).version, 1);
+    QCOMPARE(library::nextVersion(title), 4);
+    QStringList versionsInA;
+    for (const auto& line : library::readDocumentList(a, true))
+        if (line.documentName == title)
+            versionsInA << line.version;
+    QCOMPARE(versionsInA, QStringList({"3", "1"}));
+}
+
+void TestLibraryCore::listViewsGroupByNameAndDate() {
+    const qint64 a = folder("A");
+    const QString path = file("plan.doc", "v");
+    for (int i = 0; i < 3; ++i)
+        library::uploadDocument(a, path);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QCOMPARE(column(library::readDocumentList(a, false), 3), QStringList({"3"}));
+    QCOMPARE(column(library::readDocumentList(a, false), 1), QStringList({today}));
+    QCOMPARE(column(library::readDocumentList(a, true), 3), QStringList({"3", "2", "1"}));
+    // A version of another day, and one without a date, each get a line of their own.
+    m_dir->exec("INSERT INTO Resources (DocumentName, DocuemntVersion, DocumentDate, ObjectIndex) VALUES "
+                "('plan.doc', 4, '2001-02-03', ?), ('plan.doc', 5, NULL, ?), ('alpha.txt', 1, NULL, ?)",
+                {a, a, a});
+    const auto newest = library::readDocumentList(a, false);
+    QCOMPARE(column(newest, 2), QStringList({"alpha.txt", "plan.doc", "plan.doc", "plan.doc"}));
+    QCOMPARE(column(newest, 3), QStringList({"1", "5", "4", "3"}));
+    QCOMPARE(column(newest, 1), QStringList({"", "", "2001-02-03", today}));
+    QCOMPARE(column(library::readDocumentList(folder("Empty", 3), false), 0), QStringList());
+}
+
+void TestLibraryCore::documentsRoundTripByteForByte_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("one byte") << QByteArray("\0", 1);
+    QByteArray large(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char((i * 131) ^ (i >> 9));
+    QTest::newRow("several pieces") << large;
+}
+
+void TestLibraryCore::documentsRoundTripByteForByte() {
+    QFETCH(QByteArray, bytes);
+    const library::StoredVersion stored = library::uploadDocument(folder("A"), file("data.bin", bytes));
+    const QString out = m_dir->file("out/copy.bin");
+    QDir().mkpath(m_dir->file("out"));
+    library::writeDocument(stored.documentId, out);
+    QCOMPARE(readFile(out), bytes);
+    QCOMPARE(readFile(library::copyDocumentToTemp(stored.documentId)), bytes);
+}
+
+void TestLibraryCore::shorterVersionReplacesLongerCopy() {
+    const qint64 a = folder("A");
+    const qint64 longer = library::uploadDocument(a, file("notes.txt", QByteArray(5000, 'L'))).documentId;
+    const qint64 shorter = library::uploadDocument(a, file("notes.txt", "short")).documentId;
+    const QString first = library::copyDocumentToTemp(longer);
+    const QString second = library::copyDocumentToTemp(shorter);
+    QCOMPARE(second, first);
+    QCOMPARE(readFile(second), QByteArray("short"));
+    // A copy that cannot be replaced (here a folder stands in its place) is left alone.
+    QVERIFY(QFile::remove(first) && QDir().mkpath(first));
+    const QString beside = library::copyDocumentToTemp(longer);
+    QVERIFY(beside != first);
+    QCOMPARE(QFileInfo(beside).absolutePath(), QFileInfo(first).absolutePath());
+    QCOMPARE(readFile(beside).size(), 5000);
+    QVERIFY_THROWS_EXCEPTION(AppError, library::copyDocumentToTemp(shorter + 100));
+}
+
+void TestLibraryCore::unreadableFileStoresNothing() {
+    const qint64 a = folder("A");
+    const QString missing = m_dir->file("files/gone.pdf");
+    try {
+        library::uploadDocument(a, missing);
+        QFAIL("a missing file was uploaded");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains(QDir::toNativeSeparators(missing)),
+                 qPrintable(error.description()));
+    }
+    QVERIFY_THROWS_EXCEPTION(AppError, library::uploadDocument(a, m_dir->file("files")));
+    QCOMPARE(m_dir->count("Resources"), 0);
+}
+
+void TestLibraryCore::cancelledTransfersLeaveNothing() {
+    const qint64 a = folder("A");
+    const QString path = file("big.bin", QByteArray(2 * 1024 * 1024, 'b'));
+    const library::Progress cancel = [](qint64, qint64) { return false; };
+    try {
+        library::uploadDocument(a, path, cancel);
+        QFAIL("the upload was not cancelled");
+    } catch (const AppError& error) {
+        QVERIFY(library::isCancellation(error));
+    }
+    QCOMPARE(m_dir->count("Resources"), 0);
+
+    const qint64 id = library::uploadDocument(a, path).documentId;
+    const QString out = m_dir->file("out.bin");
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+    try {
+        library::writeDocument(id, out, cancel);
+        QFAIL("the write was not cancelled");
+    } catch (const AppError& error) {
+        QVERIFY(library::isCancellation(error));
+    }
+    QVERIFY(!QFile::exists(out));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             QStringList({"Pellorin.db", "Pellorin.db-shm", "Pellorin.db-wal"}));
+}
+
+void TestLibraryCore::tempCopyStaysInsideTemp() {
+    const qint64 a = folder("A");
+    // Names as another program may have stored them.
+    for (const QString& name : {QStringLiteral("../../escape.txt"), QStringLiteral("C:\\x\\y.doc"),
+                                QStringLiteral("CON.txt"), QStringLiteral("plain.txt")}) {
+        const qint64 id = library::uploadDocument(a, file("src.txt", name.toUtf8())).documentId;
+        m_dir->exec("UPDATE Resources SET DocumentName = ? WHERE DocumentId = ?", {name, id});
+        const QString copy = library::copyDocumentToTemp(id);
+        QCOMPARE(QFileInfo(copy).absolutePath(), QFileInfo(AppFacts::tempDirectory()).absoluteFilePath());
+        QCOMPARE(readFile(copy), name.toUtf8());
+    }
+    QVERIFY(library::copyDocumentToTemp(library::uploadDocument(a, file("plain.txt", "p")).documentId)
+                .endsWith("/temp/plain.txt"));
+    // temp/ is made again when it is gone.
+    QVERIFY(QDir(AppFacts::tempDirectory()).removeRecursively());
+    QVERIFY(QFile::exists(library::copyDocumentToTemp(1)));
+}
+
+void TestLibraryCore::deleteTakesLinksAndRowTogether() {
+    const qint64 a = folder("A");
+    const QString path = file("cv.pdf", "cv");
+    const qint64 v1 = library::uploadDocument(a, path).documentId;
+    const qint64 v2 = library::uploadDocument(a, path).documentId;
+    library::assignDocument(v2, "7");
+    library::assignDocument(v1, "7");
+    QCOMPARE(library::deleteDocument(v2), 1);
+    QCOMPARE(m_dir->count("ReferenceInfo"), 1);
+    QCOMPARE(column(library::readDocumentList(a, false), 3), QStringList({"1"}));
+    QCOMPARE(library::deleteDocument(v2), 0);
+    // When the row cannot go, the links stay too.
+    m_dir->exec("CREATE TRIGGER refuse BEFORE DELETE ON Resources BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    QVERIFY_THROWS_EXCEPTION(AppError, library::deleteDocument(v1));
+    QCOMPARE(m_dir->count("ReferenceInfo"), 1);
+    QCOMPARE(m_dir->count("Resources"), 1);
+}
+
+void TestLibraryCore::assignAndListAssigned() {
+    const qint64 a = folder("A");
+    const qint64 cv = library::uploadDocument(a, file("cv.pdf", "cv")).documentId;
+    const qint64 id = library::uploadDocument(a, file("id.png", "id")).documentId;
+    library::assignDocument(id, "12");
+    library::assignDocument(cv, "12");
+    library::assignDocument(cv, "12"); // stored twice, listed once
+    library::assignDocument(cv, "13");
+    QCOMPARE(m_dir->count("ReferenceInfo"), 4);
+    const auto assigned = library::assignedDocuments("12");
+    QCOMPARE(int(assigned.size()), 2);
+    QCOMPARE(assigned[0].documentName, QString("cv.pdf"));
+    QCOMPARE(assigned[1].documentName, QString("id.png"));
+    QCOMPARE(assigned[1].version, QString("1"));
+    QVERIFY(library::assignedDocuments("99").empty());
+}
+
+QTEST_GUILESS_MAIN(TestLibraryCore)
+#include "tst_librarycore.moc"
