@@ -136,12 +136,17 @@ QString resolveApplicationDirectory(const QString& explicitDir, const QString& e
 }
 
 QString dataDirArgument(const QStringList& arguments) {
+    return optionArgument(arguments, QStringLiteral("--data-dir"));
+}
+
+QString optionArgument(const QStringList& arguments, const QString& option) {
+    const QString withValue = option + QLatin1Char('=');
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
-        if (arg == QLatin1String("--data-dir") && i + 1 < arguments.size())
+        if (arg == option && i + 1 < arguments.size())
             return arguments.at(i + 1);
-        if (arg.startsWith(QLatin1String("--data-dir=")))
-            return arg.mid(int(sizeof("--data-dir=")) - 1);
+        if (arg.startsWith(withValue))
+            return arg.mid(withValue.size());
     }
     return QString();
 }

@@ -40,6 +40,8 @@ QStringList earlierDataDirectories();
 
 // Picks "--data-dir DIR" or "--data-dir=DIR" out of the arguments; returns an empty text when absent.
 QString dataDirArgument(const QStringList& arguments);
+// The value of "OPTION VALUE" or "OPTION=VALUE" (such as --database); empty when absent.
+QString optionArgument(const QStringList& arguments, const QString& option);
 
 // Creates the application directory and its temp/ folder when missing. Throws AppError on failure; a
 // read-only directory without temp/ is left as it is.

@@ -3,6 +3,7 @@
 #include "app/appfacts.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "data/connectionstring.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,11 +12,12 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace {
 
 const char* usage =
-    "Usage: pellorin-cli [--data-dir DIR] COMMAND [ARGUMENTS]\n"
+    "Usage: pellorin-cli [--data-dir DIR] [--database CONNECTION] COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
     "  list [--order COLUMN] [--desc] [--format tsv|csv|json]\n"
@@ -26,6 +28,8 @@ const char* usage =
     "                                   run one Access-style SQL statement; a SELECT prints its rows\n"
     "  add --first F --middle M --last L [--title T] [--code C] [--photo FILE]\n"
     "                                   add an employee (with a photograph); prints the record number\n"
+    "  add --from FILE|-                add one employee a line: first, middle, last, title, code\n"
+    "                                   separated by tabs; prints each record number\n"
     "  update KEY [--first F] [--middle M] [--last L] [--title T] [--code C]\n"
     "                                   change the given fields of an employee\n"
     "         [--photo FILE]            and replace the employee's photograph\n"
@@ -43,6 +47,8 @@ const char* usage =
     "                                   the others print, and the exit status is then 3\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
     "                                   database; --replace replaces one that holds data (kept as a backup)\n"
+    "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
+    "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
     "                                   store a file; prints its record number and version\n"
     "  attachments get KEY --out FILE   write a stored file to FILE\n"
@@ -72,6 +78,10 @@ const char* usage =
     "                   ~/.local/share/Pellorin, the folder the Pellorin program uses too\n"
     "  --create         create the folder named by --data-dir when it does not exist (only for\n"
     "                   commands that store data)\n"
+    "  --database CONNECTION\n"
+    "                   the database to use instead of Pellorin.db, e.g. a shared server:\n"
+    "                   \"Provider=PostgreSQL;Host=H;Port=5432;Database=D;User ID=U;Password=P;\" or\n"
+    "                   postgresql://U@H/D (also PELLORIN_DATABASE, or ConnectionString= in Pellorin.ini)\n"
     "  --help           this text\n"
     "  --version        the program's version\n";
 
@@ -117,6 +127,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("copy-database"), cli::copyDatabase},
         {QStringLiteral("attachments"), cli::attachments},
         {QStringLiteral("library"), cli::library},
         {QStringLiteral("check"), cli::checkDatabase},
@@ -133,6 +144,7 @@ int main(int argc, char* argv[]) {
         // Options before the command belong to the companion; what follows the command belongs to it.
         std::optional<QString> dataDir;
         bool create = false;
+        std::optional<QString> database;
         while (!args.isEmpty() && args.first().startsWith(QLatin1String("-"))) {
             const QString first = args.takeFirst();
             if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
@@ -149,6 +161,14 @@ int main(int argc, char* argv[]) {
                     pair.append(args.takeFirst());
                 cli::Arguments global(pair);
                 dataDir = global.option(QStringLiteral("data-dir"));
+                continue;
+            }
+            if (first == QLatin1String("--database") || first.startsWith(QLatin1String("--database="))) {
+                QStringList pair = {first};
+                if (first == QLatin1String("--database") && !args.isEmpty())
+                    pair.append(args.takeFirst());
+                cli::Arguments global(pair);
+                database = global.option(QStringLiteral("database"));
                 continue;
             }
             if (first == QLatin1String("--create")) {
@@ -175,6 +195,10 @@ int main(int argc, char* argv[]) {
                 throw cli::UsageError{QStringLiteral("--data-dir is given twice")};
             dataDir = named;
         }
+        if (!database)
+            database = commandArgs.option(QStringLiteral("database"));
+        if (database)
+            data::setConfiguredConnectionString(*database);
         create = commandArgs.flag(QStringLiteral("create")) || create;
         if (create && readingCommands.contains(name))
             throw cli::UsageError{

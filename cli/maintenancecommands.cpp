@@ -52,6 +52,14 @@ QStringList photographProblems(data::Connection& connection, qint64* withPhoto, 
     return problems;
 }
 
+// A server has its own tools for both, which know its files better than this program can.
+void refuseServer(data::Connection& connection, const QString& command) {
+    if (connection.backend() == data::Backend::PostgreSQL)
+        throw AppError(QStringLiteral("%1 works on the embedded database file; the database %2 is on a "
+                                      "PostgreSQL server: use the server's own tools (pg_dump, pg_amcheck).")
+                           .arg(command, connection.location()));
+}
+
 } // namespace
 
 int checkDatabase(Arguments& args) {
@@ -59,6 +67,7 @@ int checkDatabase(Arguments& args) {
         throw UsageError{QStringLiteral("check takes no arguments")};
     data::Connection connection;
     connection.open();
+    refuseServer(connection, QStringLiteral("check"));
     QStringList problems;
     const QVariantList integrity = column(connection, QStringLiteral("PRAGMA integrity_check"));
     const bool sound = integrity.size() == 1 && integrity.first().toString() == QLatin1String("ok");
@@ -108,6 +117,7 @@ int backupDatabase(Arguments& args) {
         throw UsageError{QStringLiteral("backup takes the file to write the copy to")};
     data::Connection connection;
     connection.open();
+    refuseServer(connection, QStringLiteral("backup"));
     data::backupDatabase(connection, rest.first());
     out(QStringLiteral("%1 copied to %2")
             .arg(connection.location(), QDir::toNativeSeparators(QDir(rest.first()).absolutePath())));

@@ -3,6 +3,8 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/connectionstring.h"
+#include "data/postgresconnection.h"
+#include "data/postgresschema.h"
 #include "data/schema.h"
 #include "data/sqlitefile.h"
 #include "data/sqliteschema.h"
@@ -86,7 +88,21 @@ void Connection::open(const QString& connectionString) {
         openSqlite(settings.dataSource);
         return;
     }
-    throw AppError(QStringLiteral("The database provider \"%1\" is not supported; use Provider=SQLite.")
+    if (settings.isPostgres()) {
+        m_backend = Backend::PostgreSQL;
+        m_readOnly = false;
+        m_location = postgresLocation(settings);
+        m_database = openPostgres(m_name, settings);
+        try {
+            ensureSchema(*this);
+        } catch (...) {
+            close();
+            throw;
+        }
+        return;
+    }
+    throw AppError(QStringLiteral("The database provider \"%1\" is not supported; use Provider=SQLite or "
+                                  "Provider=PostgreSQL.")
                        .arg(settings.provider));
 }
 
@@ -228,8 +244,12 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!isOpen())
         throw AppError(
             QStringLiteral("The statement \"%1\" was run without an open database connection.").arg(jetSql));
-    const Bound bound = bindable(translate(jetSql), values);
     QSqlQuery query(m_database);
+    QString sql = translate(jetSql);
+    const bool returnsKey = m_backend == Backend::PostgreSQL && isInsert(jetSql);
+    if (returnsKey)
+        sql = withReturnedKey(sql, statementTable(jetSql));
+    const Bound bound = bindable(sql, values);
     if (!query.prepare(bound.sql))
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
@@ -238,7 +258,12 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
     if (!query.exec())
         throw AppError(
             failure(QStringLiteral("The statement \"%1\"").arg(jetSql), errorText(query.lastError())));
-    m_lastInsertId = query.lastInsertId();
+    // Qt asks PostgreSQL for lastval() here, which fails, and spoils the transaction, after any statement
+    // that drew no number; the key comes back through RETURNING instead.
+    if (m_backend == Backend::PostgreSQL)
+        m_lastInsertId = returnsKey && query.isSelect() && query.next() ? query.value(0) : QVariant();
+    else
+        m_lastInsertId = query.lastInsertId();
     return query.numRowsAffected();
 }
 

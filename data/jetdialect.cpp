@@ -2,6 +2,9 @@
 
 #include <QList>
 
+#include <algorithm>
+#include <vector>
+
 namespace data {
 namespace {
 
@@ -149,6 +152,73 @@ QString foldedName(QString name) {
     return name;
 }
 
+// Jet's LIKE ignores letter case. PostgreSQL refuses LIKE on the case-insensitive collation of the text
+// columns, so the left operand gets the plain ICU collation and the match becomes ILIKE ("x NOT LIKE y"
+// becomes "x COLLATE ... NOT ILIKE y"). COLLATE binds to the operand just before it.
+void caseInsensitiveLike(QList<Token>& tokens) {
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        if (keyword(tokens[i]) != u"LIKE")
+            continue;
+        tokens[i].text = QStringLiteral("ILIKE");
+        qsizetype at = i;
+        qsizetype before = i - 1;
+        while (before >= 0 && tokens[before].kind == Kind::Space)
+            --before;
+        if (before >= 0 && keyword(tokens[before]) == u"NOT")
+            at = before;
+        tokens.insert(at, Token{Kind::Word, QStringLiteral("COLLATE \"und-x-icu\" ")});
+        ++i;
+    }
+}
+
+// Access sorts Null before every value going up and after every value going down; PostgreSQL does the
+// opposite unless told. Each ORDER BY item gets its NULLS rule, also inside subqueries.
+void accessNullOrder(QList<Token>& tokens) {
+    std::vector<std::pair<qsizetype, bool>> inserts; // after token index, descending
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        if (keyword(tokens[i]) != u"ORDER")
+            continue;
+        const qsizetype by = nextSolid(tokens, i + 1);
+        if (by == tokens.size() || keyword(tokens[by]) != u"BY")
+            continue;
+        int depth = 0;
+        qsizetype lastSolid = -1;
+        bool hasNulls = false;
+        const auto endItem = [&] {
+            if (lastSolid >= 0 && !hasNulls)
+                inserts.emplace_back(lastSolid, keyword(tokens[lastSolid]) == u"DESC");
+            lastSolid = -1;
+            hasNulls = false;
+        };
+        qsizetype j = by + 1;
+        for (; j < tokens.size(); ++j) {
+            const Token& t = tokens[j];
+            const QString kw = keyword(t);
+            if (t.kind == Kind::Space)
+                continue;
+            if (t.text == u"(") {
+                ++depth;
+            } else if (t.text == u")") {
+                if (--depth < 0)
+                    break;
+            } else if (depth == 0 && (t.text == u",")) {
+                endItem();
+                continue;
+            } else if (depth == 0 && (t.text == u";" || kw == u"LIMIT" || kw == u"OFFSET" || kw == u"FOR")) {
+                break;
+            }
+            hasNulls |= kw == u"NULLS";
+            lastSolid = j;
+        }
+        endItem();
+        i = j - 1;
+    }
+    std::sort(inserts.begin(), inserts.end());
+    for (auto it = inserts.rbegin(); it != inserts.rend(); ++it)
+        tokens.insert(it->first + 1, Token{Kind::Word, it->second ? QStringLiteral(" NULLS LAST")
+                                                                  : QStringLiteral(" NULLS FIRST")});
+}
+
 QString rewritten(const QList<Token>& tokens, qsizetype i, Backend backend) {
     const Token& t = tokens[i];
     switch (t.kind) {
@@ -195,6 +265,10 @@ QString translateJet(const QString& jetSql, Backend backend) {
         dropDeleteList(tokens, verb);
     else if (kw == u"UPDATE")
         unqualifySetTargets(tokens, verb);
+    if (backend == Backend::PostgreSQL) {
+        caseInsensitiveLike(tokens);
+        accessNullOrder(tokens);
+    }
 
     QString sql;
     sql.reserve(jetSql.size() + 8);
@@ -242,6 +316,12 @@ bool isRowReturning(const QString& sql) {
     const qsizetype verb = verbIndex(tokens);
     const QString kw = verb < tokens.size() ? keyword(tokens[verb]) : QString();
     return kw == u"SELECT" || kw == u"PRAGMA";
+}
+
+bool isInsert(const QString& sql) {
+    const QList<Token> tokens = tokenize(sql);
+    const qsizetype verb = verbIndex(tokens);
+    return verb < tokens.size() && keyword(tokens[verb]) == u"INSERT";
 }
 
 } // namespace data

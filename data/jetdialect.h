@@ -29,4 +29,7 @@ QString replaceMarks(const QString& sql, const QList<qsizetype>& places, const Q
 // on SQLite).
 bool isRowReturning(const QString& sql);
 
+// True when the statement is an INSERT.
+bool isInsert(const QString& sql);
+
 } // namespace data

@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "data/postgreslongvalues.h"
 #include "data/sqlitelongvalues.h"
 
 #include <QDir>
@@ -116,6 +117,8 @@ qint64 BytesReader::read(char* into, qint64 maxBytes) {
 std::unique_ptr<LongValueProvider> longValueProvider(Connection& connection) {
     if (connection.backend() == Backend::SQLite)
         return std::make_unique<SqliteLongValues>(connection);
+    if (connection.backend() == Backend::PostgreSQL)
+        return std::make_unique<PostgresLongValues>(connection);
     throw AppError(QStringLiteral("Long values cannot be moved in pieces on the database %1 yet.")
                        .arg(connection.location()));
 }

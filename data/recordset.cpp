@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "data/connection.h"
 #include "data/jetdialect.h"
+#include "data/postgresschema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -24,7 +25,10 @@ void Recordset::open(const QString& source, Connection& connection, const QVaria
     m_translated = bound.sql;
     m_values = bound.values;
     m_query.emplace(connection.database());
-    m_query->setForwardOnly(true);
+    // Qt reads a forward-only PostgreSQL result row by row and throws the rest away as soon as the
+    // connection runs another statement (a count, a photograph, a nested record set); there the whole
+    // result is taken at once instead.
+    m_query->setForwardOnly(connection.backend() != Backend::PostgreSQL);
     if (!m_query->prepare(m_translated)) {
         const QString cause = errorText(m_query->lastError());
         m_query.reset();
@@ -69,8 +73,9 @@ void Recordset::indexFields() {
     const QSqlRecord record = m_query->record();
     m_fieldNames.clear();
     m_fieldIndex.clear();
+    const bool folded = m_connection->backend() == Backend::PostgreSQL;
     for (int i = 0; i < record.count(); ++i) {
-        const QString name = record.fieldName(i);
+        const QString name = folded ? canonicalName(record.fieldName(i)) : record.fieldName(i);
         m_fieldNames.append(name);
         m_fieldIndex.insert(name, i);
         m_fieldIndex.insert(name.toLower(), i);
@@ -92,7 +97,7 @@ qint64 Recordset::recordCount() {
         inner.chop(1);
     QSqlQuery count(m_connection->database());
     count.setForwardOnly(true);
-    if (!count.prepare(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(inner)))
+    if (!count.prepare(QStringLiteral("SELECT COUNT(*) FROM (%1) AS counted").arg(inner)))
         throw AppError(m_connection->failure(describe(), errorText(count.lastError())));
     for (const QVariant& value : std::as_const(m_values))
         count.addBindValue(value);
@@ -205,36 +210,25 @@ void Recordset::appendChunk(const QString& name, const QByteArray& bytes) {
 QVariant Recordset::update() {
     if (!m_adding)
         return QVariant();
-    const QString table = statementTable(m_source);
-    QSqlDatabase& db = m_connection->database();
+    // Bracketed names go through the dialect, which spells them as each backend expects.
+    const QString table = QLatin1Char('[') + statementTable(m_source) + QLatin1Char(']');
     QStringList columns;
     QStringList marks;
-    for (const auto& entry : m_newRow) {
-        columns.append(db.driver()->escapeIdentifier(entry.first, QSqlDriver::FieldName));
-        marks.append(QStringLiteral("?"));
-    }
-    const QString statement =
-        columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
-                                .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName))
-                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName),
-                                     columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     QVariantList values;
-    for (const auto& entry : m_newRow)
-        values.append(entry.second);
-    const Connection::Bound bound = m_connection->bindable(statement, values);
-    QSqlQuery insert(db);
-    const QString what = QStringLiteral("Adding a row to %1").arg(table);
-    if (!insert.prepare(bound.sql))
-        throw AppError(m_connection->failure(what, errorText(insert.lastError())));
-    for (const QVariant& value : bound.values)
-        insert.addBindValue(value);
-    if (!insert.exec())
-        throw AppError(m_connection->failure(what, errorText(insert.lastError())));
+    for (const auto& [name, value] : m_newRow) {
+        columns.append(QLatin1Char('[') + name + QLatin1Char(']'));
+        marks.append(QStringLiteral("?"));
+        values.append(value);
+    }
+    const QString statement = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                      .arg(table, columns.join(QStringLiteral(", ")),
+                                                           marks.join(QStringLiteral(", ")));
+    m_connection->execute(statement, values);
     m_adding = false;
     m_newRow.clear();
     m_count.reset();
-    return insert.lastInsertId();
+    return m_connection->lastInsertId();
 }
 
 void Recordset::cancelUpdate() {

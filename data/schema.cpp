@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "data/connection.h"
+#include "data/postgresschema.h"
 #include "data/sqliteschema.h"
 
 namespace data {
@@ -62,7 +63,8 @@ void ensureSchema(Connection& connection) {
         sqlite::ensureSchema(connection);
         return;
     case Backend::PostgreSQL:
-        break;
+        ensurePostgresTables(connection.database(), connection.location());
+        return;
     }
     throw AppError(QStringLiteral("The tables of the database %1 cannot be prepared for this provider.")
                        .arg(connection.location()));

@@ -112,7 +112,17 @@ void JetDialectTest::rewritesJetOnlyConstructs_data() {
     // Bracketed names fold the way PostgreSQL folds bare ones, so [Resources] and Resources stay one table.
     QTest::newRow("brackets on PostgreSQL")
         << "select * from [Resources] ORDER BY Resources.DocumentName" << Backend::PostgreSQL
-        << "select * from \"resources\" ORDER BY Resources.DocumentName";
+        << "select * from \"resources\" ORDER BY Resources.DocumentName NULLS FIRST";
+    // Access puts Null first going up and last going down; so does the dialect on PostgreSQL.
+    QTest::newRow("Null order on PostgreSQL")
+        << "SELECT a FROM (SELECT b FROM t ORDER BY b DESC) Order by Max(a, c) ASC, d;" << Backend::PostgreSQL
+        << "SELECT a FROM (SELECT b FROM t ORDER BY b DESC NULLS LAST) Order by Max(a, c) ASC NULLS FIRST, d "
+           "NULLS FIRST;";
+    // LIKE is refused on the case-insensitive columns; ILIKE on the plain ICU order ignores case as Jet did.
+    QTest::newRow("LIKE on PostgreSQL")
+        << "SELECT * FROM t WHERE a LIKE 'x%' AND t.b NOT LIKE ?" << Backend::PostgreSQL
+        << "SELECT * FROM t WHERE a COLLATE \"und-x-icu\" ILIKE 'x%' AND t.b "
+           "COLLATE \"und-x-icu\" NOT ILIKE ?";
     QTest::newRow("rules on PostgreSQL")
         << "DELETE * FROM [Employee Table] WHERE a = True AND b = \"Root\"" << Backend::PostgreSQL
         << "DELETE FROM \"employee table\" WHERE a = TRUE AND b = 'Root'";

@@ -183,7 +183,7 @@ void TestLongValue::rowsGiveValuesInPieces_data() {
            "FROM Resources ORDER BY DocumentId";
     // Without the row's key the values cannot be opened by themselves and come whole.
     QTest::newRow("expression")
-        << "SELECT AttachmentsId, AttachmentsName, CASE WHEN 1 THEN Attachments END AS Attachments "
+        << "SELECT AttachmentsId, AttachmentsName, CASE WHEN 1 = 1 THEN Attachments END AS Attachments "
            "FROM Attachments ORDER BY AttachmentsId";
 }
 

@@ -1,4 +1,5 @@
 // Photographs stored in and fetched from the database, and an employee saved together with its photograph.
+#include "../support/testappdir.h"
 #include "../support/testpictures.h"
 
 #include "app/apperror.h"
@@ -29,6 +30,7 @@ class TestPhotoStore : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir;
+    std::optional<ScratchDatabase> m_database;
     std::optional<QTemporaryDir> m_sources; // picture files as the operator has them, outside the app folder
     int m_sourceCount = 0;
 
@@ -43,8 +45,10 @@ private slots:
         m_dir.emplace();
         m_sources.emplace();
         AppFacts::setApplicationDirectory(m_dir->path());
+        m_database.emplace();
     }
     void cleanup() {
+        m_database.reset();
         m_dir.reset();
         m_sources.reset();
     }
@@ -114,7 +118,10 @@ private slots:
             if (!breakage.isEmpty())
                 employees::savePhoto(writeSource(stored), "E12");
         }
-        if (breakage == "database" || breakage == "temp") { // a file where the database or temp/ should be
+        if (breakage == "database" && TestAppDir::onPostgres()) { // a server where nothing listens
+            qputenv("PELLORIN_DATABASE", "Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=x;");
+        } else if (breakage == "database" ||
+                   breakage == "temp") { // a file where the database or temp/ should be
             QFile garbage(breakage == "database" ? m_dir->filePath(AppFacts::databaseFileName())
                                                  : AppFacts::tempDirectory());
             QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'g')) == 8192);

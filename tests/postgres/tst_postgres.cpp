@@ -1,0 +1,250 @@
+// What only a shared server shows: operators who may not create tables, passwords from libpq's file, two
+// programs on one database, a server that drops the connection, several companions adding at once, and
+// an embedded database copied onto the server.
+#include "../support/testappdir.h"
+
+#include "app/apperror.h"
+#include "app/appfacts.h"
+#include "data/command.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "employees/employeelist.h"
+#include "employees/employeestore.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+
+QString cliPath() {
+    return qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli");
+}
+
+QStringList lastNames(data::Connection& connection) {
+    data::Command command;
+    command.setActiveConnection(&connection);
+    QStringList names;
+    for (const EmployeeListRow& row : employees::readEmployeeRows(command, QString(), QStringLiteral(" ASC")))
+        names << row.cells[3];
+    return names;
+}
+
+qint64 backendPid(data::Connection& connection) {
+    QSqlQuery query(connection.database());
+    return query.exec(QStringLiteral("SELECT pg_backend_pid()")) && query.next() ? query.value(0).toLongLong()
+                                                                                 : -1;
+}
+
+} // namespace
+
+class TestPostgres : public QObject {
+    Q_OBJECT
+private slots:
+    void clerkWithoutRightsUsesExistingTables();
+    void twoProgramsSeeEachOthersChanges();
+    void lostConnectionIsReportedAndNextOperationReconnects();
+    void fourCompanionsAddAtOnce();
+    void embeddedDatabaseIsCopiedWhole();
+};
+
+// The tables exist (made by the office's administrator on first start); a clerk may read and write rows
+// but not create anything, and has no password in the connection string: libpq's password file has it.
+void TestPostgres::clerkWithoutRightsUsesExistingTables() {
+    TestAppDir dir;
+    dir.addEmployee("Ann", "B", "Cole", "", "A1");
+    const QString database = qEnvironmentVariable("PELLORIN_DATABASE").section(u';', 3, 3).section(u'=', 1);
+    TestAppDir::serverExec(
+        QStringLiteral("DROP ROLE IF EXISTS clerk; CREATE ROLE clerk LOGIN PASSWORD 's3cret'"));
+    TestAppDir::serverExec(
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+                       "clerk; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO clerk"),
+        database);
+    QTemporaryDir home;
+    const QString passFile = home.filePath(QStringLiteral("pgpass"));
+    QFile pass(passFile);
+    QVERIFY(pass.open(QIODevice::WriteOnly));
+    pass.write(QStringLiteral("*:*:*:clerk:s3cret\n").toUtf8());
+    pass.close();
+    pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    qputenv("PGPASSFILE", passFile.toUtf8());
+    const auto forget = qScopeGuard([] { qunsetenv("PGPASSFILE"); });
+
+    data::Connection clerk;
+    clerk.open(TestAppDir::serverConnection(database, QStringLiteral("clerk")));
+    clerk.execute(
+        "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
+        "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)",
+        {"Bo", "C", "Dee", "", "B2"});
+    QCOMPARE(clerk.lastInsertId().toLongLong(), 2);
+    QCOMPARE(lastNames(clerk), QStringList({"Cole", "Dee"}));
+    clerk.close();
+
+    // A database without the tables: the clerk may not make them, and is told so.
+    ScratchDatabase empty;
+    try {
+        clerk.open(TestAppDir::serverConnection(empty.name(), QStringLiteral("clerk")));
+        QFAIL("the clerk made tables");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains(empty.name()), qPrintable(error.description()));
+        QVERIFY2(error.description().contains("permission denied"), qPrintable(error.description()));
+    }
+    // A wrong password names the server and the cause.
+    try {
+        clerk.open(TestAppDir::serverConnection(database, QStringLiteral("clerk"), QStringLiteral("wrong")));
+        QFAIL("a wrong password was taken");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains("password authentication failed"),
+                 qPrintable(error.description()));
+    }
+}
+
+void TestPostgres::twoProgramsSeeEachOthersChanges() {
+    TestAppDir dir;
+    const qint64 key = dir.addEmployee("Ann", "B", "Cole", "", "A1");
+    data::Connection first;
+    data::Connection second;
+    first.open();
+    second.open();
+    QCOMPARE(lastNames(first), QStringList{"Cole"});
+    second.execute(
+        "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, Title, "
+        "EmployeeIdentification) VALUES (?, ?, ?, ?, ?)",
+        {"Bo", "C", "adams", "", "B2"});
+    QCOMPARE(lastNames(first), QStringList({"adams", "Cole"}));
+
+    second.execute("Delete * From EmployeeTable where EmployeeId = ?", {key});
+    data::Command command;
+    command.setActiveConnection(&first);
+    QVERIFY_THROWS_EXCEPTION(AppError, employees::updateEmployee(command, QString::number(key),
+                                                                 {"Ann", "B", "Cole", "Boss", "A1"}));
+    QCOMPARE(lastNames(first), QStringList{"adams"});
+}
+
+// The server ends this program's session (a restart, an administrator, a network cut look the same).
+void TestPostgres::lostConnectionIsReportedAndNextOperationReconnects() {
+    TestAppDir dir;
+    data::Connection connection;
+    connection.open();
+    TestAppDir::serverExec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backendPid(connection)));
+    try {
+        connection.execute("Delete * From EmployeeTable where EmployeeId = 1");
+        QFAIL("a statement ran on a closed session");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains(dir.databaseLocation()), qPrintable(error.description()));
+        QVERIFY2(error.description().contains("terminat") || error.description().contains("closed"),
+                 qPrintable(error.description()));
+    }
+    connection.open();
+    QCOMPARE(connection.execute("Delete * From EmployeeTable where EmployeeId = 1"), 0);
+}
+
+// The first of them also finds no tables: the others wait for it instead of failing.
+void TestPostgres::fourCompanionsAddAtOnce() {
+    TestAppDir dir;
+    std::vector<std::unique_ptr<QProcess>> companions;
+    for (int p = 0; p < 4; ++p) {
+        QString lines;
+        for (int i = 0; i < 250; ++i)
+            lines += QStringLiteral("First%1\tM\tLast%1-%2\tClerk\tC%1-%2\n").arg(p).arg(i);
+        const QString file = dir.file(QStringLiteral("batch%1.txt").arg(p));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(lines.toUtf8()) > 0);
+        out.close();
+        companions.push_back(std::make_unique<QProcess>());
+        companions.back()->start(cliPath(), {"--data-dir", dir.path(), "add", "--from", file});
+    }
+    QSet<qint64> keys;
+    for (auto& companion : companions) {
+        QVERIFY(companion->waitForFinished(300000));
+        QCOMPARE(companion->readAllStandardError(), QByteArray());
+        QCOMPARE(companion->exitCode(), 0);
+        for (const QByteArray& key : companion->readAllStandardOutput().split('\n'))
+            if (!key.isEmpty())
+                keys.insert(key.toLongLong());
+    }
+    QCOMPARE(keys.size(), 1000);
+    QCOMPARE(dir.count("EmployeeTable"), 1000);
+}
+
+// From a Pellorin.db beside the program onto the server: keys kept, the next key after the highest,
+// nothing at all when one row cannot go across, and no second copy over the first.
+void TestPostgres::embeddedDatabaseIsCopiedWhole() {
+    TestAppDir target;
+    const QString server = qEnvironmentVariable("PELLORIN_DATABASE");
+    QTemporaryDir embedded;
+    const auto copy = [&](const QString& to) {
+        QProcess process;
+        process.setProcessEnvironment([] {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("PELLORIN_DATABASE"));
+            return env;
+        }());
+        process.start(cliPath(), {"--data-dir", embedded.path(), "copy-database", "--to", to});
+        process.waitForFinished(120000);
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    };
+    {
+        qunsetenv("PELLORIN_DATABASE");
+        AppFacts::setApplicationDirectory(embedded.path());
+        data::Connection sqlite;
+        sqlite.open();
+        for (const char* last : {"Cole", "gone", "Dee"})
+            sqlite.execute(
+                "INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName) "
+                "VALUES ('a', 'b', ?)",
+                {QString::fromLatin1(last)});
+        sqlite.execute("Delete * From EmployeeTable where EmployeeId = 2");
+        sqlite.execute("INSERT INTO Attachments (EmployeeIdentification, Attachments) VALUES (?, ?)",
+                       {"A1", QByteArray("\0\x01\xff photo", 9)});
+        sqlite.execute(
+            "INSERT INTO Resources (DocumentName, DocuemntVersion, DocumentDate, Document, ObjectIndex) "
+            "VALUES ('Plan', 2, ?, ?, 1)",
+            {QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)), QByteArray(100000, 'd')});
+        // SQLite keeps what it is given; the server refuses text as a version number.
+        sqlite.execute(
+            "INSERT INTO Attachments (EmployeeIdentification, AttachmentVersion) VALUES ('X', 'two')");
+    }
+    auto [status, error] = copy(server);
+    QVERIFY(status != 0);
+    QVERIFY2(error.contains("Nothing was copied") && error.contains("Attachments"), qPrintable(error));
+    qputenv("PELLORIN_DATABASE", server.toUtf8());
+    QCOMPARE(target.count("EmployeeTable"), 0);
+
+    {
+        qunsetenv("PELLORIN_DATABASE");
+        data::Connection sqlite;
+        sqlite.open();
+        sqlite.execute("Delete * From Attachments where AttachmentVersion = 'two'");
+    }
+    std::tie(status, error) = copy(server);
+    QCOMPARE(error, QString());
+    QCOMPARE(status, 0);
+    qputenv("PELLORIN_DATABASE", server.toUtf8());
+    data::Connection copied;
+    copied.open();
+    data::Recordset rs;
+    rs.open("SELECT * FROM EmployeeTable ORDER BY EmployeeId", copied);
+    QStringList rows;
+    for (; !rs.eof(); rs.moveNext())
+        rows << rs.text("EmployeeId") + u':' + rs.text("EmployeeLastName");
+    QCOMPARE(rows, QStringList({"1:Cole", "3:Dee"}));
+    QCOMPARE(target.addEmployee("n", "e", "w", "", ""), 4);
+    data::Recordset photo;
+    photo.open("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)", copied, {"A1"});
+    QCOMPARE(photo.getChunk("Attachments"), QByteArray("\0\x01\xff photo", 9));
+    data::Recordset document;
+    document.open("select * from Resources", copied);
+    QCOMPARE(document.field("DocumentDate").toDateTime(), QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
+    QCOMPARE(document.actualSize("Document"), 100000);
+    QCOMPARE(target.count("ObjectTbl"), 1);
+
+    std::tie(status, error) = copy(server);
+    QVERIFY(status != 0);
+    QVERIFY2(error.contains("already holds"), qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(TestPostgres)
+#include "tst_postgres.moc"
