@@ -88,7 +88,9 @@ void TestConnectionString::settingsAreTakenInOrder() {
         server.isEmpty() ? qunsetenv("PELLORIN_DATABASE") : qputenv("PELLORIN_DATABASE", server);
     });
     qunsetenv("PELLORIN_DATABASE");
-    QCOMPARE(data::connectionString(), data::connectionStringFor(dir.path()));
+    QCOMPARE(data::connectionString(),
+             QStringLiteral("Provider=SQLite;Data Source=%1/Pellorin.db;").arg(dir.path()));
+    QCOMPARE(data::parseConnectionString(data::connectionString()).dataSource, dir.file("Pellorin.db"));
     QFile ini(dir.file("Pellorin.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("; shared server\n[Database]\nConnectionString=\"Provider=PostgreSQL;Host=ini;\"\n");

@@ -1,8 +1,5 @@
-// Taking over an existing installation's Pellorin.mdb through the reader process: the imported
-// database holds every row and long value with keys kept and new keys after the highest, the Access
-// file keeps its bytes and time stamps, a failure of any kind (wrong file, crash, hang, cancel)
-// leaves the folder as it was, a database with rows is replaced only on request and kept as a backup,
-// and the first start in such a folder imports with progress and says so.
+// Taking over an existing installation's Pellorin.mdb through the reader process: nothing lost, the
+// Access file untouched, and any failure leaves the folder as it was.
 #include "../support/mdbfixtures.h"
 
 #include "app/apperror.h"

@@ -1,7 +1,5 @@
-// Reading Access files: every value of the sample database (Null kept apart from empty, text with
-// accents, dates, long values byte for byte), an OLE value spread over several pages in files that
-// Access wrote, Jet's dates before 1899 and compressed text, and the refusals of files that are not
-// Jet 3/4 databases.
+// Reading Access files: every value of the sample, values spread over pages, Jet's dates and text, and
+// the refusal of files that are not Jet 3/4 databases.
 #include "../support/mdbfixtures.h"
 
 #include "app/apperror.h"

@@ -159,11 +159,6 @@ void TestStatements::changesAsAccessDid_data() {
         << "select * from ObjectTbl ORDER BY ObjectId"
         << "ObjectId"
         << "1,2,4";
-    QTest::newRow("DELETE by parent") << "DELETE ObjectTbl.ObjectParentIndex FROM ObjectTbl WHERE "
-                                         "(((ObjectTbl.ObjectParentIndex)=9));"
-                                      << 1 << "select * from ObjectTbl ORDER BY ObjectId"
-                                      << "ObjectId"
-                                      << "1,2,4";
     QTest::newRow("DELETE link") << "DELETE ReferenceInfo.DocumentId FROM ReferenceInfo WHERE "
                                     "(ReferenceInfo.DocumentId=2)"
                                  << 1 << "Select * from ReferenceInfo"
