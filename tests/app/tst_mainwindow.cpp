@@ -1,5 +1,4 @@
-// The main window: the first explorer, menu availability, the explorer's menus while it is active,
-// the "Windows" list, "Exit", and the application directory it starts in.
+// The main window: explorers, menus, the "Windows" list, "Exit" and the application directory.
 #include "../support/testappdir.h"
 
 #include "app/appfacts.h"
@@ -49,30 +48,21 @@ Form2* explorerOf(QMdiSubWindow* sub) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void opensOneExplorerAtStart();
     void explorerMenusReplaceOwnWhileActive();
     void ownMenusWithoutExplorer();
     void secondExplorerIsIndependent();
-    void windowsMenuListsChildrenByCaption();
     void windowCommandsAndCascade();
     void exitEndsAtOnce();
     void applicationDirectoryChoice();
     void namedDataFolderIsCreatedOnlyWhenAgreed();
 };
 
-void TestMainWindow::opensOneExplorerAtStart() {
+void TestMainWindow::explorerMenusReplaceOwnWhileActive() {
     TestAppDir dir;
     ScriptedPlatform platform;
     MDIForm1 window(employeeWindowFactories());
     QCOMPARE(window.windowTitle(), QStringLiteral("Pellorin - Desktop Version"));
     QCOMPARE(window.area()->subWindowList().size(), 1);
-    QVERIFY(explorerOf(window.area()->subWindowList().first()));
-}
-
-void TestMainWindow::explorerMenusReplaceOwnWhileActive() {
-    TestAppDir dir;
-    ScriptedPlatform platform;
-    MDIForm1 window(employeeWindowFactories());
     window.show();
     QMdiSubWindow* sub = window.area()->subWindowList().first();
     window.area()->setActiveSubWindow(sub);
@@ -95,11 +85,10 @@ void TestMainWindow::ownMenusWithoutExplorer() {
     window.area()->closeAllSubWindows();
     QTRY_COMPARE(window.area()->subWindowList().size(), 0);
     QCOMPARE(menuNames(window), QStringList({"MnuFile", "mnuEmployee", "MnuPrintBadges", "mnuWindows"}));
-    QVERIFY(!shownItem(window, "MnuAddEmployee")->isEnabled());
-    QVERIFY(!shownItem(window, "MnuEditEmployee")->isEnabled());
-    QVERIFY(!shownItem(window, "MnuPrintBadges")->isEnabled());
-    QVERIFY(shownItem(window, "mnuEmployeeExplorer")->isEnabled());
-    QVERIFY(shownItem(window, "MnuExit")->isEnabled());
+    for (const char* item : {"MnuAddEmployee", "MnuEditEmployee", "MnuPrintBadges"})
+        QVERIFY2(!shownItem(window, item)->isEnabled(), item);
+    for (const char* item : {"mnuEmployeeExplorer", "MnuExit"})
+        QVERIFY2(shownItem(window, item)->isEnabled(), item);
     // Closing the last explorer does not end the program; another one can be opened.
     shownItem(window, "mnuEmployeeExplorer")->trigger();
     QCOMPARE(window.area()->subWindowList().size(), 1);
@@ -124,28 +113,8 @@ void TestMainWindow::secondExplorerIsIndependent() {
     QCOMPARE(first->listModel()->cell(0, 3), QStringLiteral("Beta"));
 }
 
-void TestMainWindow::windowsMenuListsChildrenByCaption() {
-    TestAppDir dir;
-    ScriptedPlatform platform;
-    MDIForm1 window(employeeWindowFactories());
-    window.show();
-    explorerOf(window.area()->subWindowList().first())->addEmployee();
-    QMenu* windows = window.findChild<QMenu*>("mnuWindows");
-    ChildWindows::fillWindowsMenu(windows);
-    QStringList captions;
-    QList<QAction*> listed;
-    for (QAction* action : windows->actions())
-        if (action->text().contains(QRegularExpression("^&\\d "))) {
-            captions << action->text();
-            listed << action;
-        }
-    QCOMPARE(captions, QStringList({"&1 Pellorin - Employee Explorer", "&2 Pellorin - Employees"}));
-    listed.first()->trigger();
-    QVERIFY(explorerOf(window.area()->activeSubWindow()));
-}
-
-// Windows opened one after another do not hide each other; the Windows menu arranges them, and its keys
-// move between and close child windows whichever one is active.
+// Windows opened one after another do not hide each other; the Windows menu lists them by caption,
+// arranges them, and its keys move between and close child windows whichever one is active.
 void TestMainWindow::windowCommandsAndCascade() {
     TestAppDir dir;
     ScriptedPlatform platform;
@@ -164,14 +133,25 @@ void TestMainWindow::windowCommandsAndCascade() {
     QMenu* windows = window.findChild<QMenu*>("mnuWindows");
     ChildWindows::fillWindowsMenu(windows);
     QStringList commands;
-    for (QAction* action : windows->actions())
+    QStringList captions;
+    QList<QAction*> listed;
+    for (QAction* action : windows->actions()) {
         if (action->objectName().startsWith("mnu"))
             commands << action->objectName() + u' ' + action->shortcut().toString();
+        if (action->text().contains(QRegularExpression("^&\\d "))) {
+            captions << action->text();
+            listed << action;
+        }
+    }
+    QCOMPARE(captions, QStringList({"&1 Pellorin - Employee Explorer", "&2 Pellorin - Employees",
+                                    "&3 Pellorin - Employees"}));
     QCOMPARE(commands, QStringList({"mnuCascade ", "mnuTile ", "mnuCloseAll ", "mnuNextWindow Ctrl+F6",
                                     "mnuCloseWindow Ctrl+F4"}));
     QCOMPARE(window.area()->activeSubWindow(), subs.at(2));
+    listed.first()->trigger();
+    QCOMPARE(window.area()->activeSubWindow(), subs.at(0));
     QTest::keyClick(window.area()->activeSubWindow()->widget(), Qt::Key_F6, Qt::ControlModifier);
-    QTRY_VERIFY(window.area()->activeSubWindow() != subs.at(2));
+    QTRY_VERIFY(window.area()->activeSubWindow() != subs.at(0));
     QTest::keyClick(window.area()->activeSubWindow()->widget(), Qt::Key_F4, Qt::ControlModifier);
     QTRY_COMPARE(window.area()->subWindowList().size(), 2);
     window.findChild<QAction*>("mnuCloseAll")->trigger();
