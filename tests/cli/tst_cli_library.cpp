@@ -1,6 +1,7 @@
 // pellorin-cli library run as a separate program: folders, versions, a round trip, links, and the way
 // its failures are reported.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include <QDate>
 #include <QProcess>
@@ -42,11 +43,7 @@ void TestCliLibrary::foldersDocumentsAndLinks() {
     QCOMPARE(cli(dir.path(), {"add-folder", "Contracts"}).lines, QStringList({"2"}));
     QCOMPARE(cli(dir.path(), {"add-folder", "Old", "--type", "Library"}).lines, QStringList({"3"}));
     QCOMPARE(cli(dir.path(), {"rename-folder", "3", "Archive"}).status, 0);
-    const QString path = dir.file("O'Brien's CV.pdf");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("cv bytes");
-    file.close();
+    const QString path = writeTestFile(dir.file("O'Brien's CV.pdf"), "cv bytes");
     QCOMPARE(cli(dir.path(), {"upload", "2", path}).lines, QStringList({"1\t1"}));
     QCOMPARE(cli(dir.path(), {"upload", "3", path}).lines, QStringList({"2\t2"}));
     QCOMPARE(cli(dir.path(), {"folders"}).lines,
@@ -57,10 +54,7 @@ void TestCliLibrary::foldersDocumentsAndLinks() {
 
     const QString out = dir.file("back.pdf");
     QCOMPARE(cli(dir.path(), {"get", "1", "--out", out}).status, 0);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QFile back(out);
-    QVERIFY(back.open(QIODevice::ReadOnly));
-    QCOMPARE(back.readAll(), file.readAll());
+    QCOMPARE(readTestFile(out), QByteArray("cv bytes"));
 
     QCOMPARE(cli(dir.path(), {"assign", "2", "5"}).status, 0);
     QCOMPARE(cli(dir.path(), {"assigned", "5"}).lines, QStringList({"2\tO'Brien's CV.pdf\t2"}));

@@ -75,6 +75,14 @@ QByteArray jpeg() {
     return bytes;
 }
 
+// Writes a small photograph into the folder; returns its path.
+QString writePhoto(const TestAppDir& dir) {
+    QFile photo(dir.file("p.jpg"));
+    if (!photo.open(QIODevice::WriteOnly) || photo.write(jpeg()) <= 0)
+        qFatal("cannot write the test photograph");
+    return photo.fileName();
+}
+
 } // namespace
 
 class TestCliScripts : public QObject {
@@ -101,11 +109,9 @@ void TestCliScripts::optionValuesAreTakenWhole() {
              QJsonArray({1, "--version", "--data-dir", "-reverse", "--", "--x"}));
     QVERIFY(!QFileInfo::exists("--data-dir"));
     // After "--" nothing is an option; an option's value may itself be "--".
-    QFile photo(dir.file("p.jpg"));
-    QVERIFY(photo.open(QIODevice::WriteOnly) && photo.write(jpeg()) > 0);
-    photo.close();
-    QCOMPARE(cli(dir.path(), {"add", "--first", "a", "--middle", "b", "--last", "c", "--code", "--y",
-                              "--photo", photo.fileName()})
+    const QString photo = writePhoto(dir);
+    QCOMPARE(cli(dir.path(),
+                 {"add", "--first", "a", "--middle", "b", "--last", "c", "--code", "--y", "--photo", photo})
                  .status,
              0);
     run = cli(dir.path(), {"photo", "get", "--out", dir.file("out.jpg"), "--", "--y"});
@@ -222,11 +228,9 @@ void TestCliScripts::bothProgramsShareOneFolder() {
 
 void TestCliScripts::readsWorkReadOnlyAndBesideAWriter() {
     TestAppDir source;
-    QFile photo(source.file("p.jpg"));
-    QVERIFY(photo.open(QIODevice::WriteOnly) && photo.write(jpeg()) > 0);
-    photo.close();
+    const QString photo = writePhoto(source);
     QCOMPARE(cli(source.path(), {"add", "--first", "Ann", "--middle", "B", "--last", "Lee", "--code", "A1",
-                                 "--photo", photo.fileName()})
+                                 "--photo", photo})
                  .status,
              0);
     QTemporaryDir copyDir;
@@ -242,7 +246,7 @@ void TestCliScripts::readsWorkReadOnlyAndBesideAWriter() {
         QVERIFY2(run.status == 0 && run.out.contains("Lee"), qPrintable(run.err));
         run = cli(copyDir.path(), {"photo", "get", "A1", "--out", outDir.filePath("a1.jpg")});
         QVERIFY2(run.status == 0, qPrintable(run.err));
-        QCOMPARE(QFileInfo(outDir.filePath("a1.jpg")).size(), QFileInfo(photo.fileName()).size());
+        QCOMPARE(QFileInfo(outDir.filePath("a1.jpg")).size(), QFileInfo(photo).size());
     }
 
     RawDatabase writer(source.file(QStringLiteral("Pellorin.db")));
@@ -260,11 +264,9 @@ void TestCliScripts::readsWorkReadOnlyAndBesideAWriter() {
 
 void TestCliScripts::checkAndBackup() {
     TestAppDir dir;
-    QFile photo(dir.file("p.jpg"));
-    QVERIFY(photo.open(QIODevice::WriteOnly) && photo.write(jpeg()) > 0);
-    photo.close();
-    QCOMPARE(cli(dir.path(), {"add", "--first", "a", "--middle", "b", "--last", "c", "--code", "A1",
-                              "--photo", photo.fileName()})
+    const QString photo = writePhoto(dir);
+    QCOMPARE(cli(dir.path(),
+                 {"add", "--first", "a", "--middle", "b", "--last", "c", "--code", "A1", "--photo", photo})
                  .status,
              0);
     Run run = cli(dir.path(), {"check"});

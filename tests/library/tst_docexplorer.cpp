@@ -2,6 +2,7 @@
 // commands, context menus, layout, and the way in from the employee explorer.
 #include "../support/explorerselection.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/appfacts.h"
 #include "app/scriptedplatform.h"
@@ -99,10 +100,7 @@ private:
     }
     QString file(const QString& name, const QByteArray& bytes) {
         QDir().mkpath(m_dir->file("files"));
-        QFile f(m_dir->file("files/" + name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
+        return writeTestFile(m_dir->file("files/" + name), bytes);
     }
     std::optional<TestAppDir> m_dir;
     std::optional<ScriptedPlatform> m_platform;

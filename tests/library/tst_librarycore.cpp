@@ -1,6 +1,7 @@
 // The library's core without a screen: folders and their counts, version numbering, the two list
 // views, documents moving between file and database, delete and assign.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/appfacts.h"
 #include "library/documents.h"
@@ -15,15 +16,7 @@ namespace {
 
 QString writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return writeTestFile(path, bytes);
 }
 
 QStringList column(const std::vector<library::DocumentLine>& lines, int place) {
@@ -41,6 +34,15 @@ QStringList nodeTexts(bool admin) {
     for (const auto& shown : library::readFolderTree(admin))
         texts << shown.nodeText;
     return texts;
+}
+
+template <typename Action> void expectCancelled(Action action) {
+    try {
+        action();
+        QFAIL("the transfer was not cancelled");
+    } catch (const AppError& error) {
+        QVERIFY(library::isCancellation(error));
+    }
 }
 
 } // namespace
@@ -201,8 +203,8 @@ void TestLibraryCore::documentsRoundTripByteForByte() {
     const QString out = m_dir->file("out/copy.bin");
     QDir().mkpath(m_dir->file("out"));
     library::writeDocument(stored.documentId, out);
-    QCOMPARE(readFile(out), bytes);
-    QCOMPARE(readFile(library::copyDocumentToTemp(stored.documentId)), bytes);
+    QCOMPARE(readTestFile(out), bytes);
+    QCOMPARE(readTestFile(library::copyDocumentToTemp(stored.documentId)), bytes);
 }
 
 void TestLibraryCore::shorterVersionReplacesLongerCopy() {
@@ -212,13 +214,13 @@ void TestLibraryCore::shorterVersionReplacesLongerCopy() {
     const QString first = library::copyDocumentToTemp(longer);
     const QString second = library::copyDocumentToTemp(shorter);
     QCOMPARE(second, first);
-    QCOMPARE(readFile(second), QByteArray("short"));
+    QCOMPARE(readTestFile(second), QByteArray("short"));
     // A copy that cannot be replaced (here a folder stands in its place) is left alone.
     QVERIFY(QFile::remove(first) && QDir().mkpath(first));
     const QString beside = library::copyDocumentToTemp(longer);
     QVERIFY(beside != first);
     QCOMPARE(QFileInfo(beside).absolutePath(), QFileInfo(first).absolutePath());
-    QCOMPARE(readFile(beside).size(), 5000);
+    QCOMPARE(readTestFile(beside).size(), 5000);
     QVERIFY_THROWS_EXCEPTION(AppError, library::copyDocumentToTemp(shorter + 100));
 }
 
@@ -226,23 +228,12 @@ void TestLibraryCore::cancelledTransfersLeaveNothing() {
     const qint64 a = folder("A");
     const QString path = file("big.bin", QByteArray(2 * 1024 * 1024, 'b'));
     const library::Progress cancel = [](qint64, qint64) { return false; };
-    try {
-        library::uploadDocument(a, path, cancel);
-        QFAIL("the upload was not cancelled");
-    } catch (const AppError& error) {
-        QVERIFY(library::isCancellation(error));
-    }
+    expectCancelled([&] { library::uploadDocument(a, path, cancel); });
     QCOMPARE(m_dir->count("Resources"), 0);
 
     const qint64 id = library::uploadDocument(a, path).documentId;
     const QString out = m_dir->file("out.bin");
-    const QStringList before = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
-    try {
-        library::writeDocument(id, out, cancel);
-        QFAIL("the write was not cancelled");
-    } catch (const AppError& error) {
-        QVERIFY(library::isCancellation(error));
-    }
+    expectCancelled([&] { library::writeDocument(id, out, cancel); });
     QVERIFY(!QFile::exists(out));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
              QStringList({"Pellorin.db", "Pellorin.db-shm", "Pellorin.db-wal"}));
@@ -256,7 +247,7 @@ void TestLibraryCore::tempCopyStaysInsideTemp() {
         m_dir->exec("UPDATE Resources SET DocumentName = ? WHERE DocumentId = ?", {name, id});
         const QString copy = library::copyDocumentToTemp(id);
         QCOMPARE(QFileInfo(copy).absolutePath(), QFileInfo(AppFacts::tempDirectory()).absoluteFilePath());
-        QCOMPARE(readFile(copy), name.toUtf8());
+        QCOMPARE(readTestFile(copy), name.toUtf8());
     }
     QVERIFY(library::copyDocumentToTemp(library::uploadDocument(a, file("plain.txt", "p")).documentId)
                 .endsWith("/temp/plain.txt"));

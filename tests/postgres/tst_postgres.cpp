@@ -38,6 +38,16 @@ qint64 backendPid(data::Connection& connection) {
                                                                                  : -1;
 }
 
+// What the action's AppError says; empty when it did not fail.
+template <typename Action> QString failure(Action action) {
+    try {
+        action();
+    } catch (const AppError& error) {
+        return error.description();
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestPostgres : public QObject {
@@ -84,21 +94,11 @@ void TestPostgres::clerkWithoutRightsUsesExistingTables() {
 
     // A database without the tables: the clerk may not make them, and is told so.
     ScratchDatabase empty;
-    try {
-        clerk.open(TestAppDir::serverConnection(empty.name(), QStringLiteral("clerk")));
-        QFAIL("the clerk made tables");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(empty.name()), qPrintable(error.description()));
-        QVERIFY2(error.description().contains("permission denied"), qPrintable(error.description()));
-    }
-    // A wrong password names the server and the cause.
-    try {
-        clerk.open(TestAppDir::serverConnection(database, QStringLiteral("clerk"), QStringLiteral("wrong")));
-        QFAIL("a wrong password was taken");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains("password authentication failed"),
-                 qPrintable(error.description()));
-    }
+    QString said = failure([&] { clerk.open(TestAppDir::serverConnection(empty.name(), "clerk")); });
+    QVERIFY2(said.contains(empty.name()) && said.contains("permission denied"), qPrintable(said));
+    // A wrong password names the cause.
+    said = failure([&] { clerk.open(TestAppDir::serverConnection(database, "clerk", "wrong")); });
+    QVERIFY2(said.contains("password authentication failed"), qPrintable(said));
 }
 
 void TestPostgres::twoProgramsSeeEachOthersChanges() {
@@ -129,14 +129,10 @@ void TestPostgres::lostConnectionIsReportedAndNextOperationReconnects() {
     data::Connection connection;
     connection.open();
     TestAppDir::serverExec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backendPid(connection)));
-    try {
-        connection.execute("Delete * From EmployeeTable where EmployeeId = 1");
-        QFAIL("a statement ran on a closed session");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(dir.databaseLocation()), qPrintable(error.description()));
-        QVERIFY2(error.description().contains("terminat") || error.description().contains("closed"),
-                 qPrintable(error.description()));
-    }
+    const QString said =
+        failure([&] { connection.execute("Delete * From EmployeeTable where EmployeeId = 1"); });
+    QVERIFY2(said.contains(dir.databaseLocation()) && (said.contains("terminat") || said.contains("closed")),
+             qPrintable(said));
     connection.open();
     QCOMPARE(connection.execute("Delete * From EmployeeTable where EmployeeId = 1"), 0);
 }

@@ -64,8 +64,7 @@ private slots:
     void roundTripsByteForByte();
     void failuresAnswerFalseAndLeaveNothing();
     void searchFindsRowsInOrder();
-    void searchOfNothingHasTheThreeColumns();
-    void searchReportsBadStatement();
+    void searchOfNothingAndBadStatements();
     void viewWritesInsideTemp();
     void viewReportsWhatIsMissing();
 };
@@ -175,15 +174,10 @@ void TestBinaryFunctions::searchFindsRowsInOrder() {
         QStringList({"1 r.txt 7"}));
 }
 
-void TestBinaryFunctions::searchOfNothingHasTheThreeColumns() {
+void TestBinaryFunctions::searchOfNothingAndBadStatements() {
     ClsBinaryFunctions search;
-    const SearchResult result = search.cmdOpendb("abc", "SELECT * FROM Attachments WHERE AttachmentsId < 0");
-    QVERIFY(result.rows.empty());
+    QVERIFY(search.cmdOpendb("abc", "SELECT * FROM Attachments WHERE AttachmentsId < 0").rows.empty());
     QCOMPARE(SearchResult::fieldNames(), QStringList({"DocumentId", "DocumentName", "Version"}));
-}
-
-void TestBinaryFunctions::searchReportsBadStatement() {
-    ClsBinaryFunctions search;
     QVERIFY_THROWS_EXCEPTION(AppError, search.cmdOpendb("abc", "SELECT * FROM Nowhere"));
     QVERIFY_THROWS_EXCEPTION(AppError, search.cmdOpendb("abc", "SELECT AttachmentsId FROM Attachments"));
 }
