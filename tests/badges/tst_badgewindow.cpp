@@ -49,21 +49,192 @@ QPushButton* button(Form3* window, const char* name) {
 class TestBadgeWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init() { m_dir.emplace(); }
+    void init() {
+        m_dir.emplace();
+        m_platform.emplace();
+    }
     void cleanup() {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<Form3*>(w))
                 delete w;
+        m_platform.reset();
         m_dir.reset();
     }
 
-    void everyActivationLoadsThePhotoAndDrawsTheBarcode();
-    void undrawableCodeIsReportedOnceAndTheWindowStays();
-    void print_data();
-    void print();
-    void previewAndPdfKeepTheWindow();
-    void printAsksAboutWhatWillNotComeOutRight_data();
-    void printAsksAboutWhatWillNotComeOutRight();
+    // On a dark desktop too, the bars are black on white.
+    void everyActivationLoadsThePhotoAndDrawsTheBarcode() {
+        storePhoto("C300", Qt::red);
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        QApplication::setPalette(dark);
+        auto* window = new Form3();
+        window->setEmployeeId("C300");
+        // Nothing is loaded before the window is shown.
+        QVERIFY(!window->image1()->hasPicture());
+        QVERIFY(!hasInk(window->barcodeImage()));
+        ChildWindows::show(window, true);
+        const bool active = QTest::qWaitForWindowActive(window);
+        QApplication::setPalette(before);
+        QVERIFY(active);
+        QCOMPARE(photoColour(window), QColor(Qt::red));
+        ImageSurface expected(badges::layout::BarcodeBoxPixels);
+        expected.setFont(badges::barcodeLabelFont());
+        badges::drawBadgeBarcode(expected, "C300");
+        QCOMPARE(
+            window->findChild<QLabel*>("Picture1")->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+            expected.image());
+        // The photograph went through its temporary copy.
+        QVERIFY(QFile::exists(m_dir->file("temp/C300.jpg")));
+
+        // A photograph replaced while another window was active shows when this one is active again.
+        Form3* other = showBadge("B200");
+        QVERIFY(QTest::qWaitForWindowActive(other));
+        storePhoto("C300", Qt::blue);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QCOMPARE(photoColour(window), QColor(Qt::blue));
+        QVERIFY(m_platform->messages.isEmpty());
+    }
+    void undrawableCodeIsReportedOnceAndTheWindowStays() {
+        m_platform->printFolder = m_dir->file("printer");
+        Form3* window = showBadge("AB_C");
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_COMPARE(m_platform->messages.size(), 1);
+        const ScriptedPlatform::MessageCall message = m_platform->messages.first();
+        QVERIFY2(message.text.contains("\"AB_C\"") && message.text.contains("\"_\"") &&
+                     message.text.contains("employee editor"),
+                 qPrintable(message.text));
+        QCOMPARE(message.icon, Platform::Icon::Critical);
+        // A partial symbol would scan as another code: the box stays empty.
+        QVERIFY(!hasInk(window->barcodeImage()));
+
+        // Coming back to the window does not repeat the message.
+        Form3* other = showBadge("C300");
+        QVERIFY(QTest::qWaitForWindowActive(other));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::qWait(20);
+        QCOMPARE(m_platform->messages.size(), 1);
+
+        // Print refuses with the same explanation and leaves the window open.
+        QPointer<Form3> guard(window);
+        button(window, "Command1")->click();
+        QCOMPARE(m_platform->messages.size(), 2);
+        QVERIFY(m_platform->messages.last().text.contains("\"_\""));
+        QVERIFY(m_platform->printedFiles.isEmpty());
+        QTest::qWait(20);
+        QVERIFY(guard && guard->isVisible());
+    }
+    void print_data() {
+        QTest::addColumn<bool>("withPrinter");
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("on the printer, without a code") << true << QString() << QString();
+        QTest::newRow("no printer: into the badges folder") << false << QString() << "C300";
+        // A file where a folder should be.
+        QTest::newRow("printer cannot start the document") << true << QString("printer") << "C300";
+        QTest::newRow("badges folder cannot be made") << false << QString("badges") << "C300";
+    }
+    // A badge that went out closes the window, with or without a code; a failure is reported and the window
+    // stays.
+    void print() {
+        QFETCH(bool, withPrinter);
+        QFETCH(QString, blocker);
+        QFETCH(QString, code);
+        if (!blocker.isEmpty())
+            QFile(m_dir->file(blocker)).open(QIODevice::WriteOnly);
+        if (withPrinter)
+            m_platform->printFolder = m_dir->file("printer");
+        // A photograph stored under an empty code must not turn up on a badge without one.
+        storePhoto("", Qt::red);
+        QPointer<Form3> window = showBadge(code);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(!window->image1()->hasPicture());
+        QCOMPARE(hasInk(window->barcodeImage()), !code.isEmpty());
+        button(window, "Command1")->click();
+        const QStringList saved = QDir(m_dir->file("badges")).entryList({"*.pdf"}, QDir::Files);
+        QCOMPARE(m_platform->printedFiles.size() + saved.size(), blocker.isEmpty() ? 1 : 0);
+        QCOMPARE(m_platform->messages.size(), withPrinter && blocker.isEmpty() ? 0 : 1);
+        if (!blocker.isEmpty()) {
+            const ScriptedPlatform::MessageCall message = m_platform->messages.first();
+            QCOMPARE(message.icon, Platform::Icon::Critical);
+            QVERIFY2(message.text.startsWith("The badge was not printed.") &&
+                         message.text.contains(QDir::toNativeSeparators(m_dir->file(blocker))),
+                     qPrintable(message.text));
+            QTest::qWait(20);
+            QVERIFY(window && window->isVisible());
+            return;
+        }
+        QTRY_VERIFY(window.isNull());
+        if (!withPrinter) {
+            QVERIFY(saved.first().startsWith("badge-C300-"));
+            QCOMPARE(m_platform->messages.first().icon, Platform::Icon::Information);
+            QVERIFY(m_platform->messages.first().text.contains(
+                QDir::toNativeSeparators(m_dir->file("badges/" + saved.first()))));
+        }
+    }
+    void previewAndPdfKeepTheWindow() {
+        Form3* window = showBadge("C300");
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        button(window, "CommandPreview")->click();
+        window->findChild<QAction*>("MnuPrintPreview")->trigger();
+        QCOMPARE(m_platform->previewCount, 2);
+        // Cancelled: nothing happens. The chooser starts in the badges folder; Ctrl+Shift+S opens it too.
+        button(window, "CommandPdf")->click();
+        QCOMPARE(m_platform->fileDialogCaptions.size(), 1);
+        QCOMPARE(m_platform->fileDialogStarts.first(), m_dir->file("badges/badge-C300.pdf"));
+        QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(m_platform->fileDialogCaptions.size(), 2);
+        // A name without extension gets ".pdf".
+        m_platform->fileAnswers.enqueue(m_dir->file("jane"));
+        window->findChild<QAction*>("MnuPrintToPdf")->trigger();
+        QFile pdf(m_dir->file("jane.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        QVERIFY(m_platform->messages.isEmpty());
+        QVERIFY(window->isVisible());
+        // A folder that does not exist is reported with the file's name.
+        m_platform->fileAnswers.enqueue(m_dir->file("missing/jane.pdf"));
+        button(window, "CommandPdf")->click();
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY(m_platform->messages.first().text.contains(
+            QDir::toNativeSeparators(m_dir->file("missing/jane.pdf"))));
+    }
+    void printAsksAboutWhatWillNotComeOutRight_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("start/stop inside, No") << QString("C3*00") << "only \"C3\"" << int(Platform::No);
+        QTest::newRow("shared code, Yes") << QString("c300") << "Bob C Dunn (record 2)" << int(Platform::Yes);
+        QTest::newRow("too long to scan, No")
+            << QString("ACME-SECURITY-000042") << "no reader" << int(Platform::No);
+    }
+    // A badge that will not scan as its code, or may show another employee's face, prints only when the
+    // operator says so after being told; the window draws it as designed all the same.
+    void printAsksAboutWhatWillNotComeOutRight() {
+        QFETCH(QString, code);
+        QFETCH(QString, said);
+        QFETCH(int, answer);
+        m_platform->printFolder = m_dir->file("printer");
+        m_dir->addEmployee("Ann", "B", "Cole", "", "C300");
+        m_dir->addEmployee("Bob", "C", "Dunn", "", "C300");
+        QPointer<Form3> window = showBadge(code);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(hasInk(window->barcodeImage()));
+        m_platform->messageAnswers.enqueue(Platform::Button(answer));
+        button(window, "Command1")->click();
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY2(m_platform->messages.first().text.contains(said),
+                 qPrintable(m_platform->messages.first().text));
+        QCOMPARE(m_platform->messages.first().defaultButton, Platform::No);
+        QCOMPARE(m_platform->printedFiles.size(), answer == Platform::Yes ? 1 : 0);
+        if (answer == Platform::Yes)
+            QTRY_VERIFY(window.isNull());
+        else
+            QVERIFY(window && window->isVisible());
+    }
 
 private:
     void storePhoto(const QString& code, QColor colour) {
@@ -79,195 +250,8 @@ private:
     }
 
     std::optional<TestAppDir> m_dir;
+    std::optional<ScriptedPlatform> m_platform;
 };
-
-// On a dark desktop too, the bars are black on white.
-void TestBadgeWindow::everyActivationLoadsThePhotoAndDrawsTheBarcode() {
-    ScriptedPlatform platform;
-    storePhoto("C300", Qt::red);
-    const QPalette before = QApplication::palette();
-    QPalette dark = before;
-    dark.setColor(QPalette::Base, QColor(30, 30, 30));
-    dark.setColor(QPalette::Text, QColor(230, 230, 230));
-    QApplication::setPalette(dark);
-    auto* window = new Form3();
-    window->setEmployeeId("C300");
-    // Nothing is loaded before the window is shown.
-    QVERIFY(!window->image1()->hasPicture());
-    QVERIFY(!hasInk(window->barcodeImage()));
-    ChildWindows::show(window, true);
-    const bool active = QTest::qWaitForWindowActive(window);
-    QApplication::setPalette(before);
-    QVERIFY(active);
-    QCOMPARE(photoColour(window), QColor(Qt::red));
-    ImageSurface expected(badges::layout::BarcodeBoxPixels);
-    expected.setFont(badges::barcodeLabelFont());
-    badges::drawBadgeBarcode(expected, "C300");
-    QCOMPARE(window->findChild<QLabel*>("Picture1")->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
-             expected.image());
-    // The photograph went through its temporary copy.
-    QVERIFY(QFile::exists(m_dir->file("temp/C300.jpg")));
-
-    // A photograph replaced while another window was active shows when this one is active again.
-    Form3* other = showBadge("B200");
-    QVERIFY(QTest::qWaitForWindowActive(other));
-    storePhoto("C300", Qt::blue);
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QCOMPARE(photoColour(window), QColor(Qt::blue));
-    QVERIFY(platform.messages.isEmpty());
-}
-
-void TestBadgeWindow::undrawableCodeIsReportedOnceAndTheWindowStays() {
-    ScriptedPlatform platform;
-    platform.printFolder = m_dir->file("printer");
-    Form3* window = showBadge("AB_C");
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QTRY_COMPARE(platform.messages.size(), 1);
-    const ScriptedPlatform::MessageCall message = platform.messages.first();
-    QVERIFY2(message.text.contains("\"AB_C\"") && message.text.contains("\"_\"") &&
-                 message.text.contains("employee editor"),
-             qPrintable(message.text));
-    QCOMPARE(message.icon, Platform::Icon::Critical);
-    // A partial symbol would scan as another code: the box stays empty.
-    QVERIFY(!hasInk(window->barcodeImage()));
-
-    // Coming back to the window does not repeat the message.
-    Form3* other = showBadge("C300");
-    QVERIFY(QTest::qWaitForWindowActive(other));
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QTest::qWait(20);
-    QCOMPARE(platform.messages.size(), 1);
-
-    // Print refuses with the same explanation and leaves the window open.
-    QPointer<Form3> guard(window);
-    button(window, "Command1")->click();
-    QCOMPARE(platform.messages.size(), 2);
-    QVERIFY(platform.messages.last().text.contains("\"_\""));
-    QVERIFY(platform.printedFiles.isEmpty());
-    QTest::qWait(20);
-    QVERIFY(guard && guard->isVisible());
-}
-
-void TestBadgeWindow::print_data() {
-    QTest::addColumn<bool>("withPrinter");
-    QTest::addColumn<QString>("blocker");
-    QTest::addColumn<QString>("code");
-    QTest::newRow("on the printer, without a code") << true << QString() << QString();
-    QTest::newRow("no printer: into the badges folder") << false << QString() << "C300";
-    // A file where a folder should be.
-    QTest::newRow("printer cannot start the document") << true << "printer"
-                                                       << "C300";
-    QTest::newRow("badges folder cannot be made") << false << "badges"
-                                                  << "C300";
-}
-
-// A badge that went out closes the window, with or without a code; a failure is reported and the window
-// stays.
-void TestBadgeWindow::print() {
-    QFETCH(bool, withPrinter);
-    QFETCH(QString, blocker);
-    QFETCH(QString, code);
-    ScriptedPlatform platform;
-    if (!blocker.isEmpty())
-        QFile(m_dir->file(blocker)).open(QIODevice::WriteOnly);
-    if (withPrinter)
-        platform.printFolder = m_dir->file("printer");
-    // A photograph stored under an empty code must not turn up on a badge without one.
-    storePhoto("", Qt::red);
-    QPointer<Form3> window = showBadge(code);
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QVERIFY(!window->image1()->hasPicture());
-    QCOMPARE(hasInk(window->barcodeImage()), !code.isEmpty());
-    button(window, "Command1")->click();
-    const QStringList saved = QDir(m_dir->file("badges")).entryList({"*.pdf"}, QDir::Files);
-    QCOMPARE(platform.printedFiles.size() + saved.size(), blocker.isEmpty() ? 1 : 0);
-    QCOMPARE(platform.messages.size(), withPrinter && blocker.isEmpty() ? 0 : 1);
-    if (!blocker.isEmpty()) {
-        const ScriptedPlatform::MessageCall message = platform.messages.first();
-        QCOMPARE(message.icon, Platform::Icon::Critical);
-        QVERIFY2(message.text.startsWith("The badge was not printed.") &&
-                     message.text.contains(QDir::toNativeSeparators(m_dir->file(blocker))),
-                 qPrintable(message.text));
-        QTest::qWait(20);
-        QVERIFY(window && window->isVisible());
-        return;
-    }
-    QTRY_VERIFY(window.isNull());
-    if (!withPrinter) {
-        QVERIFY(saved.first().startsWith("badge-C300-"));
-        QCOMPARE(platform.messages.first().icon, Platform::Icon::Information);
-        QVERIFY(platform.messages.first().text.contains(
-            QDir::toNativeSeparators(m_dir->file("badges/" + saved.first()))));
-    }
-}
-
-void TestBadgeWindow::previewAndPdfKeepTheWindow() {
-    ScriptedPlatform platform;
-    Form3* window = showBadge("C300");
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    button(window, "CommandPreview")->click();
-    window->findChild<QAction*>("MnuPrintPreview")->trigger();
-    QCOMPARE(platform.previewCount, 2);
-    // Cancelled: nothing happens. The chooser starts in the badges folder; Ctrl+Shift+S opens it too.
-    button(window, "CommandPdf")->click();
-    QCOMPARE(platform.fileDialogCaptions.size(), 1);
-    QCOMPARE(platform.fileDialogStarts.first(), m_dir->file("badges/badge-C300.pdf"));
-    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(platform.fileDialogCaptions.size(), 2);
-    // A name without extension gets ".pdf".
-    platform.fileAnswers.enqueue(m_dir->file("jane"));
-    window->findChild<QAction*>("MnuPrintToPdf")->trigger();
-    QFile pdf(m_dir->file("jane.pdf"));
-    QVERIFY(pdf.open(QIODevice::ReadOnly));
-    QVERIFY(pdf.read(5) == "%PDF-");
-    QVERIFY(platform.messages.isEmpty());
-    QVERIFY(window->isVisible());
-    // A folder that does not exist is reported with the file's name.
-    platform.fileAnswers.enqueue(m_dir->file("missing/jane.pdf"));
-    button(window, "CommandPdf")->click();
-    QCOMPARE(platform.messages.size(), 1);
-    QVERIFY(
-        platform.messages.first().text.contains(QDir::toNativeSeparators(m_dir->file("missing/jane.pdf"))));
-}
-
-void TestBadgeWindow::printAsksAboutWhatWillNotComeOutRight_data() {
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("said");
-    QTest::addColumn<int>("answer");
-    QTest::newRow("start/stop inside, No") << "C3*00"
-                                           << "only \"C3\"" << int(Platform::No);
-    QTest::newRow("shared code, Yes") << "c300"
-                                      << "Bob C Dunn (record 2)" << int(Platform::Yes);
-    QTest::newRow("too long to scan, No") << "ACME-SECURITY-000042"
-                                          << "no reader" << int(Platform::No);
-}
-
-// A badge that will not scan as its code, or may show another employee's face, prints only when the
-// operator says so after being told; the window draws it as designed all the same.
-void TestBadgeWindow::printAsksAboutWhatWillNotComeOutRight() {
-    QFETCH(QString, code);
-    QFETCH(QString, said);
-    QFETCH(int, answer);
-    ScriptedPlatform platform;
-    platform.printFolder = m_dir->file("printer");
-    m_dir->addEmployee("Ann", "B", "Cole", "", "C300");
-    m_dir->addEmployee("Bob", "C", "Dunn", "", "C300");
-    QPointer<Form3> window = showBadge(code);
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QVERIFY(hasInk(window->barcodeImage()));
-    platform.messageAnswers.enqueue(Platform::Button(answer));
-    button(window, "Command1")->click();
-    QCOMPARE(platform.messages.size(), 1);
-    QVERIFY2(platform.messages.first().text.contains(said), qPrintable(platform.messages.first().text));
-    QCOMPARE(platform.messages.first().defaultButton, Platform::No);
-    QCOMPARE(platform.printedFiles.size(), answer == Platform::Yes ? 1 : 0);
-    if (answer == Platform::Yes)
-        QTRY_VERIFY(window.isNull());
-    else
-        QVERIFY(window && window->isVisible());
-}
 
 QTEST_MAIN(TestBadgeWindow)
 #include "tst_badgewindow.moc"

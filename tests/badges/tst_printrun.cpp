@@ -55,53 +55,50 @@ private slots:
         m_dir.reset();
     }
 
-    void selectedRowsOpenOneWindowEachInListOrder();
-    void withoutCompanyNameTheOperatorIsToldButABlankNameStillPrints();
+    void selectedRowsOpenOneWindowEachInListOrder() {
+        ScriptedPlatform platform;
+        Form2 explorer;
+        QAction* printSelected = explorer.findChild<QAction*>("MnuPrintSelectedEmployee");
+        selectRows(explorer, {});
+        printSelected->trigger();
+        QVERIFY(texts(*m_area).isEmpty());
+
+        // The run prints what the list shows, even a row deleted since; the photograph is looked up by code.
+        m_dir->exec("DELETE FROM EmployeeTable WHERE EmployeeId = ?", {2}); // anna adams, first in the list
+        selectRows(explorer, {2, 0, 1});
+        printSelected->trigger();
+        QCOMPARE(texts(*m_area), (QList<QStringList>{{"Acme Security", "anna B adams", "Boss", "A1"},
+                                                     {"Acme Security", "Carl M Brown", "Clerk", "C1"},
+                                                     // a missing middle name leaves two blanks
+                                                     {"Acme Security", "Bert  Cole", "Guard", "B1"}}));
+        QCOMPARE(qobject_cast<Form3*>(m_area->activeSubWindow()->widget())->employeeId(),
+                 QStringLiteral("B1"));
+        QVERIFY(platform.messages.isEmpty());
+    }
+    void withoutCompanyNameTheOperatorIsToldButABlankNameStillPrints() {
+        ScriptedPlatform platform;
+        Form2 explorer;
+        selectRows(explorer, {1});
+        QVERIFY(QFile::remove(companyFilePath()));
+        badges::ui::runPrint(explorer, false);
+        QVERIFY(texts(*m_area).isEmpty());
+        QCOMPARE(platform.messages.size(), 1);
+        QVERIFY2(platform.messages.first().text.contains("File > Add/Edit Company"),
+                 qPrintable(platform.messages.first().text));
+        QCOMPARE(platform.messages.first().icon, Platform::Icon::Information);
+
+        // A blank first line is a name the operator chose to leave empty. Every row prints, selected or not.
+        writeCompanyName(companyFilePath(), "");
+        badges::ui::runPrint(explorer, false);
+        QCOMPARE(texts(*m_area).size(), 3);
+        QCOMPARE(texts(*m_area).first(), (QStringList{"", "anna B adams", "Boss", "A1"}));
+        QCOMPARE(platform.messages.size(), 1);
+    }
 
 private:
     std::optional<TestAppDir> m_dir;
     std::optional<QMdiArea> m_area;
 };
-
-void TestPrintRun::selectedRowsOpenOneWindowEachInListOrder() {
-    ScriptedPlatform platform;
-    Form2 explorer;
-    QAction* printSelected = explorer.findChild<QAction*>("MnuPrintSelectedEmployee");
-    selectRows(explorer, {});
-    printSelected->trigger();
-    QVERIFY(texts(*m_area).isEmpty());
-
-    // The run prints what the list shows, even a row deleted since; the photograph is looked up by code.
-    m_dir->exec("DELETE FROM EmployeeTable WHERE EmployeeId = ?", {2}); // anna adams, first in the list
-    selectRows(explorer, {2, 0, 1});
-    printSelected->trigger();
-    QCOMPARE(texts(*m_area), (QList<QStringList>{{"Acme Security", "anna B adams", "Boss", "A1"},
-                                                 {"Acme Security", "Carl M Brown", "Clerk", "C1"},
-                                                 // a missing middle name leaves two blanks
-                                                 {"Acme Security", "Bert  Cole", "Guard", "B1"}}));
-    QCOMPARE(qobject_cast<Form3*>(m_area->activeSubWindow()->widget())->employeeId(), QStringLiteral("B1"));
-    QVERIFY(platform.messages.isEmpty());
-}
-
-void TestPrintRun::withoutCompanyNameTheOperatorIsToldButABlankNameStillPrints() {
-    ScriptedPlatform platform;
-    Form2 explorer;
-    selectRows(explorer, {1});
-    QVERIFY(QFile::remove(companyFilePath()));
-    badges::ui::runPrint(explorer, false);
-    QVERIFY(texts(*m_area).isEmpty());
-    QCOMPARE(platform.messages.size(), 1);
-    QVERIFY2(platform.messages.first().text.contains("File > Add/Edit Company"),
-             qPrintable(platform.messages.first().text));
-    QCOMPARE(platform.messages.first().icon, Platform::Icon::Information);
-
-    // A blank first line is a name the operator chose to leave empty. Every row prints, selected or not.
-    writeCompanyName(companyFilePath(), "");
-    badges::ui::runPrint(explorer, false);
-    QCOMPARE(texts(*m_area).size(), 3);
-    QCOMPARE(texts(*m_area).first(), (QStringList{"", "anna B adams", "Boss", "A1"}));
-    QCOMPARE(platform.messages.size(), 1);
-}
 
 QTEST_MAIN(TestPrintRun)
 #include "tst_printrun.moc"

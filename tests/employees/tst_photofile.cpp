@@ -9,6 +9,10 @@
 namespace {
 
 const QString OffLimits = QStringLiteral("/\\<>:\"|?*");
+// Qt reads GIF but cannot write it: one white pixel.
+const QByteArray Gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff,\x00\x00"
+                     "\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+                     35);
 
 // Red on the left, blue on the right, so that a picture turned the wrong way shows.
 QByteArray halfRedHalfBlue(const char* format) {
@@ -120,12 +124,7 @@ private slots:
         QTest::newRow("EXIF 6: turned left") << jpegWithOrientation(6) << QSize(20, 40) << QPoint(10, 5);
         QTest::newRow("PNG") << halfRedHalfBlue("PNG") << QSize(40, 20) << QPoint(5, 10);
         QTest::newRow("BMP") << halfRedHalfBlue("BMP") << QSize(40, 20) << QPoint(5, 10);
-        // Qt reads GIF but cannot write it: one white pixel.
-        QTest::newRow("GIF") << QByteArray(
-                                    "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff,\x00\x00"
-                                    "\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                                    35)
-                             << QSize(1, 1) << QPoint();
+        QTest::newRow("GIF") << Gif << QSize(1, 1) << QPoint();
     }
     void picturesLoadUpright() {
         QFETCH(QByteArray, bytes);
@@ -173,14 +172,11 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("whole");
         const QByteArray jpeg = halfRedHalfBlue("JPEG");
-        const QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff,\x00\x00"
-                             "\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                             35);
         QTest::newRow("JPEG cut in its data") << jpeg.left(jpeg.size() - 40) << false;
         QTest::newRow("JPEG header without data") << jpeg.left(jpeg.indexOf("\xff\xda") + 12) << false;
         QTest::newRow("JPEG without its end mark") << jpeg.chopped(2) << false;
         QTest::newRow("PNG without its last chunk") << halfRedHalfBlue("PNG").chopped(12) << false;
-        QTest::newRow("GIF without its trailer") << gif.chopped(1) << false;
+        QTest::newRow("GIF without its trailer") << Gif.chopped(1) << false;
         QTest::newRow("JPEG with bytes after its end") << jpeg + QByteArray("trailing data") << true;
         QTest::newRow("camera JPEG") << jpegWithOrientation(6) << true;
     }
