@@ -1,5 +1,6 @@
 // The data layer: first start, record sets, long values, text equality, bound values and the messages
 // of a database that cannot be opened. The order of text is checked in tst_statements.
+#include "../support/errorof.h"
 #include "../support/testappdir.h"
 
 #include "app/apperror.h"
@@ -12,19 +13,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-namespace {
-
-// The message of the AppError the call throws; a call that does not throw fails every check on it.
-template <typename Call> QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const AppError& error) {
-        return error.description();
-    }
-    return QStringLiteral("(nothing was refused)");
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestDatabase : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 // The database file: readable by the plain sqlite3 shell, migrated once, readable read-only and beside a
 // writer.
+#include "../support/errorof.h"
 #include "../support/rawdatabase.h"
 #include "../support/readonlypath.h"
 #include "../support/testappdir.h"
@@ -73,16 +74,6 @@ QStringList lastNames(data::Connection& c) {
     for (; !rs.eof(); rs.moveNext())
         names << rs.text(QStringLiteral("EmployeeLastName"));
     return names;
-}
-
-// The message of the AppError the call throws; a call that does not throw fails every check on it.
-template <typename Call> QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const AppError& error) {
-        return error.description();
-    }
-    return QStringLiteral("(nothing was refused)");
 }
 
 // A copy of the current application directory's database, made through the program's own backup.

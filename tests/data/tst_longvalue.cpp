@@ -1,5 +1,6 @@
 // Long values moved in pieces: byte-exact round trips at the sizes where piecing goes wrong, all or
 // nothing on cancel and failure, Null and missing rows told apart, and rows whose values stay unread.
+#include "../support/errorof.h"
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
@@ -27,16 +28,6 @@ QString writeFile(const TestAppDir& dir, const QString& name, const QByteArray& 
 }
 
 const data::ColumnValues NameOnly = {{QStringLiteral("AttachmentsName"), QStringLiteral("a.bin")}};
-
-// The message of the AppError the call throws; a call that does not throw fails every check on it.
-template <typename Call> QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const AppError& error) {
-        return error.description();
-    }
-    return QStringLiteral("(nothing was refused)");
-}
 
 } // namespace
 
