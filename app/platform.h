@@ -5,6 +5,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -47,6 +48,15 @@ public:
     // Returns the typed text, or nothing when cancelled.
     virtual std::optional<QString> inputBox(QObject* parent, const QString& prompt, const QString& title,
                                             const QString& defaultText) = 0;
+    // One of several choices, with a line of text to go with it (notePrompt labels it; no line when
+    // empty). Returns the choice and the text, or nothing when cancelled.
+    struct Choice {
+        int index = -1;
+        QString note;
+    };
+    virtual std::optional<Choice> choiceBox(QObject* parent, const QString& text, const QString& title,
+                                            const QStringList& choices, int defaultChoice,
+                                            const QString& notePrompt) = 0;
     // Returns the chosen path, or nothing when cancelled.
     virtual std::optional<QString> openFileName(QObject* parent, const QString& caption,
                                                 const QString& startPath, const QString& filter) = 0;

@@ -55,6 +55,14 @@ std::optional<QString> ScriptedPlatform::inputBox(QObject*, const QString& promp
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
 }
 
+std::optional<Platform::Choice> ScriptedPlatform::choiceBox(QObject*, const QString& text, const QString&,
+                                                            const QStringList& offered, int defaultChoice,
+                                                            const QString&) {
+    choices.append({text, offered, defaultChoice});
+    return choiceAnswers.isEmpty() ? std::optional<Choice>(Choice{defaultChoice, {}})
+                                   : choiceAnswers.dequeue();
+}
+
 std::optional<QString> ScriptedPlatform::openFileName(QObject*, const QString& caption,
                                                       const QString& startPath, const QString&) {
     fileDialogCaptions.append(caption);

@@ -17,6 +17,11 @@ public:
         Buttons buttons;
         Button defaultButton;
     };
+    struct ChoiceCall {
+        QString text;
+        QStringList choices;
+        int defaultChoice;
+    };
     struct InputCall {
         QString prompt;
         QString title;
@@ -30,12 +35,14 @@ public:
     // input box or file chooser returns "cancelled".
     QQueue<Button> messageAnswers;
     QQueue<std::optional<QString>> inputAnswers;
+    QQueue<std::optional<Choice>> choiceAnswers; // unanswered: the default choice with no note
     QQueue<std::optional<QString>> fileAnswers;
     QString printFolder; // where print jobs are written as PDF files; empty = no printer
 
     // What happened.
     QList<MessageCall> messages;
     QList<InputCall> inputs;
+    QList<ChoiceCall> choices;
     QStringList fileDialogCaptions;
     QStringList fileDialogStarts; // the start path each chooser was given
     QStringList printedFiles;
@@ -50,6 +57,9 @@ public:
                       Button defaultButton) override;
     std::optional<QString> inputBox(QObject* parent, const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
+    std::optional<Choice> choiceBox(QObject* parent, const QString& text, const QString& title,
+                                    const QStringList& choices, int defaultChoice,
+                                    const QString& notePrompt) override;
     std::optional<QString> openFileName(QObject* parent, const QString& caption, const QString& startPath,
                                         const QString& filter) override;
     std::optional<QString> saveFileName(QObject* parent, const QString& caption, const QString& startPath,

@@ -22,6 +22,8 @@ constexpr double MmPerInch = 25.4;
 constexpr double MinCompanyPoints = 10;
 constexpr double MinTextPoints = 7;
 constexpr double PointStep = 0.5;
+// How much smaller the name and title start when a validity line goes below them.
+constexpr double DatedTextShrink = 1;
 
 // The gap between the title and the barcode box, and the photograph box's top: texts stay above them.
 constexpr int PhotoTop = layout::PhotoBox.top();
@@ -151,13 +153,24 @@ BadgeLayout layoutBadge(const Badge& badge, const QPaintDevice* device) {
                               ? 0
                               : int(std::ceil(DeviceScale(target).toTwipsY(
                                     QFontMetricsF(atSize(textFont(), MinTextPoints), &target).height())));
-    result.name = fitText(badge.fullName, textFont(), textFont().pointSizeF(), MinTextPoints,
-                          layout::NameAt.x(), layout::NameAt.y(), BarcodeTop - titleRoom, target);
+    // A validity date takes one small line below the title: the name and the title make room for it
+    // (a point smaller at most, fewer lines when long), so nothing else on the badge moves.
+    const bool dated = badge.validUntil.isValid();
+    const int validityRoom =
+        dated ? int(std::ceil(DeviceScale(target).toTwipsY(QFontMetricsF(validityFont(), &target).height())))
+              : 0;
+    const double textPoints = textFont().pointSizeF() - (dated ? DatedTextShrink : 0);
+    result.name = fitText(badge.fullName, textFont(), textPoints, MinTextPoints, layout::NameAt.x(),
+                          layout::NameAt.y(), BarcodeTop - titleRoom - validityRoom, target);
     // Only 150 twips (7.5 points) separate the name from the title, less than a line of any readable
     // font, so the title goes below the name instead of across it.
     result.title =
-        fitText(badge.title, textFont(), textFont().pointSizeF(), MinTextPoints, layout::TitleAt.x(),
-                std::max(layout::TitleAt.y(), result.name.bottom), BarcodeTop, target);
+        fitText(badge.title, textFont(), textPoints, MinTextPoints, layout::TitleAt.x(),
+                std::max(layout::TitleAt.y(), result.name.bottom), BarcodeTop - validityRoom, target);
+    if (dated)
+        result.validity = fitText(validityText(badge.validUntil), validityFont(), validityFont().pointSizeF(),
+                                  validityFont().pointSizeF(), layout::TitleAt.x(),
+                                  std::max(result.title.bottom, result.name.bottom), BarcodeTop, target);
     result.barcode = planBarcode(badge.code, target.logicalDpiX());
     return result;
 }

@@ -50,6 +50,7 @@ struct BarcodePlan {
 
 struct BadgeLayout {
     TextBlock company, name, title;
+    TextBlock validity; // below the title; empty when the badge carries no validity date
     BarcodePlan barcode;
 };
 

@@ -6,6 +6,7 @@
 #include "employees/photofile.h"
 
 #include <QFontMetricsF>
+#include <QLocale>
 #include <QPaintDevice>
 
 #include <algorithm>
@@ -75,6 +76,14 @@ QFont barcodeLabelFont() {
     return sansSerif(8);
 }
 
+QFont validityFont() {
+    return sansSerif(7);
+}
+
+QString validityText(const QDate& validUntil) {
+    return QStringLiteral("Valid until ") + QLocale::c().toString(validUntil, QStringLiteral("d MMM yyyy"));
+}
+
 void drawBadgeBarcode(DrawSurface& surface, const QString& code) {
     clsBarCode39 barcode;
     barcode.setShowLabel(true);
@@ -92,6 +101,8 @@ void paintBadge(QPainter& painter, const Badge& badge) {
         drawPhoto(painter, scale, badge.photo);
     drawText(painter, scale, layout::NameAt.x(), planned.name);
     drawText(painter, scale, layout::TitleAt.x(), planned.title);
+    if (badge.validUntil.isValid())
+        drawText(painter, scale, layout::TitleAt.x(), planned.validity);
     drawBarcodeBox(painter, scale, badge.code, planned.barcode);
     painter.restore();
 }

@@ -5,6 +5,7 @@
 
 #include "badges/drawsurface.h"
 
+#include <QDate>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -26,6 +27,8 @@ struct Badge {
     // Every employee holding this code, by name, when more than one does: the photograph found by the
     // code may then be another employee's.
     QStringList codeHolders;
+    // The last day the badge is valid, printed below the title; null for a badge without one.
+    QDate validUntil;
 };
 
 // Print positions in twips (1/1440 inch) from the top-left corner of the paper.
@@ -49,6 +52,10 @@ constexpr QSize BarcodeBoxPixels((3135 + 7) / 15, (1095 + 7) / 15);
 QFont companyFont();      // 20 point
 QFont textFont();         // full name and title
 QFont barcodeLabelFont(); // the barcode box's font: the text under the bars, on screen and on paper
+QFont validityFont();     // "Valid until ..."
+
+// "Valid until 3 Nov 2027"
+QString validityText(const QDate& validUntil);
 
 // The code as the badge carries it: upper case, wrapped in start/stop characters, the text under the
 // bars, the bar height worked out from the surface. Throws AppError as the renderer does; an empty code

@@ -3,16 +3,19 @@
 #include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
 #include "badges/barcode39.h"
+#include "badges/ledger.h"
 #include "cli/commands.h"
 #include "data/command.h"
 #include "data/connection.h"
 #include "data/keys.h"
 #include "data/recordset.h"
+#include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/photostore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -62,11 +65,48 @@ struct NumberedBadge {
     QString who() const { return QStringLiteral("%1 (record %2)").arg(badge.fullName.simplified(), key); }
 };
 
-NumberedBadge badgeOf(data::Connection& connection, const EmployeeListRow& row, const QString& company) {
+// What every badge of one command carries besides the employee's own texts.
+struct Issuing {
+    QString company;
+    QDate validUntil;
+};
+
+Issuing issuing() {
+    return {companyName(),
+            badges::ledger::validUntil(QDate::currentDate(), readValidityMonths(validityFilePath()))};
+}
+
+NumberedBadge badgeOf(data::Connection& connection, const EmployeeListRow& row, const Issuing& issuing) {
     const auto& c = row.cells;
-    return {c[0],
-            badges::Badge{company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5],
-                          employees::loadPhoto(connection, c[5]), badges::codeHolders(connection, c[5])}};
+    return {c[0], badges::Badge{issuing.company, badges::badgeName(c[1], c[2], c[3]), c[4], c[5],
+                                employees::loadPhoto(connection, c[5]), badges::codeHolders(connection, c[5]),
+                                issuing.validUntil}};
+}
+
+// The ledger's records of the badges, with the reason given: a badge printed before without one is
+// recorded as "not given", so that scripts written before reasons existed keep working. Names the
+// reprints in *reprints.
+QList<badges::ledger::Issue> issuesOf(data::Connection& connection, const QList<NumberedBadge>& badges,
+                                      const std::optional<QString>& reason, QStringList* reprints) {
+    QStringList codes;
+    for (const NumberedBadge& numbered : badges)
+        codes.append(numbered.badge.code);
+    const QHash<QString, badges::ledger::PrintHistory> histories =
+        badges::ledger::printHistories(connection, codes);
+    QList<badges::ledger::Issue> issues;
+    for (const NumberedBadge& numbered : badges) {
+        const bool again = histories.contains(numbered.badge.code);
+        if (again)
+            reprints->append(numbered.who());
+        issues.append(badges::ledger::issueOf(numbered.badge, numbered.key.toLongLong(),
+                                              reason.value_or(again ? badges::ledger::NotGiven : QString())));
+    }
+    return issues;
+}
+
+QString reprintNote(const QStringList& reprints) {
+    return reprints.isEmpty() ? QString()
+                              : QStringLiteral(" (reprinted: %1)").arg(reprints.join(QStringLiteral(", ")));
 }
 
 // Why the badge is not printed (empty when it is): a barcode that cannot be drawn or will not scan.
@@ -168,26 +208,37 @@ int writeBadge(Arguments& args) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QLatin1String("pdf") && suffix != QLatin1String("png"))
         throw UsageError{QStringLiteral("badge writes a .pdf or a .png file")};
+    const std::optional<QString> reason = args.option(QStringLiteral("reason"));
     const QStringList rest = args.positional();
     if (rest.size() != 1)
         throw UsageError{QStringLiteral("badge takes one record number")};
     const qint64 key = recordNumber(rest.first());
 
-    const QString company = companyName();
+    const Issuing common = issuing();
     data::Connection connection;
     connection.open();
-    const NumberedBadge numbered = badgeOf(connection, rowByKey(connection, key), company);
+    const NumberedBadge numbered = badgeOf(connection, rowByKey(connection, key), common);
     const badges::Badge& badge = numbered.badge;
     const QImage picture = pictureDevice();
     if (const QString cause = leftOutBecause(numbered, suffix == QLatin1String("pdf") ? nullptr : &picture);
         !cause.isEmpty())
         throw AppError(cause);
-    if (suffix == QLatin1String("pdf")) {
-        badges::writeBadgesPdf(path, {badge});
-    } else if (!badges::renderBadge(badge).save(path, "PNG")) {
-        throw AppError(QStringLiteral("could not write the image %1").arg(QDir::toNativeSeparators(path)));
-    }
-    out(QDir::toNativeSeparators(path));
+    QStringList reprints;
+    const QList<badges::ledger::Issue> issues = issuesOf(connection, {numbered}, reason, &reprints);
+    badges::ledger::recordIssues(
+        connection, issues, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
+        badges::ledger::DesignLayout,
+        [&] {
+            if (suffix == QLatin1String("pdf")) {
+                badges::writeBadgesPdf(path, {badge});
+            } else if (!badges::renderBadge(badge).save(path, "PNG")) {
+                QFile::remove(path);
+                throw AppError(
+                    QStringLiteral("could not write the image %1").arg(QDir::toNativeSeparators(path)));
+            }
+        },
+        [&] { QFile::remove(path); });
+    out(QDir::toNativeSeparators(path) + reprintNote(reprints));
     return 0;
 }
 
@@ -195,6 +246,7 @@ int printBadges(Arguments& args) {
     const bool all = args.flag(QStringLiteral("all"));
     const bool selected = args.flag(QStringLiteral("selected"));
     const std::optional<QString> pdf = args.option(QStringLiteral("pdf"));
+    const std::optional<QString> reason = args.option(QStringLiteral("reason"));
     const QStringList keys = args.positional();
     if (all == selected)
         throw UsageError{QStringLiteral("print needs either --selected KEY... or --all")};
@@ -215,7 +267,7 @@ int printBadges(Arguments& args) {
             QStringLiteral("no printer is set up on this computer; give --pdf FILE to write the badges "
                            "to a PDF file instead"));
 
-    const QString company = companyName();
+    const Issuing common = issuing();
     data::Connection connection;
     connection.open();
     QList<NumberedBadge> found;
@@ -225,10 +277,10 @@ int printBadges(Arguments& args) {
         command.setActiveConnection(&connection);
         for (const EmployeeListRow& row :
              employees::readEmployeeRows(command, QString(), QStringLiteral(" ASC")))
-            found.append(badgeOf(connection, row, company));
+            found.append(badgeOf(connection, row, common));
     } else {
         for (const qint64 key : numbers)
-            found.append(badgeOf(connection, rowByKey(connection, key), company));
+            found.append(badgeOf(connection, rowByKey(connection, key), common));
     }
     if (found.isEmpty())
         throw AppError(QStringLiteral("there are no employees to print"));
@@ -240,11 +292,13 @@ int printBadges(Arguments& args) {
     }
     // Every badge that can be printed readable is; the others are named, and the status says so.
     QList<badges::Badge> list;
+    QList<NumberedBadge> printed;
     int leftOut = 0;
     for (const NumberedBadge& numbered : std::as_const(found)) {
         const QString cause = leftOutBecause(numbered, printer ? &*printer : nullptr);
         if (cause.isEmpty()) {
             list.append(numbered.badge);
+            printed.append(numbered);
         } else {
             std::fprintf(stderr, "pellorin-cli: left out %s\n",
                          terminalSafe(cause.simplified()).toUtf8().constData());
@@ -257,20 +311,33 @@ int printBadges(Arguments& args) {
         return status;
     }
 
+    QStringList reprints;
+    const QList<badges::ledger::Issue> issues = issuesOf(connection, printed, reason, &reprints);
     if (pdf) {
-        badges::writeBadgesPdf(*pdf, list);
-        out(QStringLiteral("%1 badge(s) written to %2").arg(list.size()).arg(QDir::toNativeSeparators(*pdf)));
+        badges::ledger::recordIssues(
+            connection, issues, QDir::toNativeSeparators(QFileInfo(*pdf).absoluteFilePath()),
+            badges::ledger::DesignLayout, [&] { badges::writeBadgesPdf(*pdf, list); },
+            [&] { QFile::remove(*pdf); });
+        out(QStringLiteral("%1 badge(s) written to %2%3")
+                .arg(list.size())
+                .arg(QDir::toNativeSeparators(*pdf), reprintNote(reprints)));
         return status;
     }
-    try {
-        badges::paintBadges(*printer, list);
-    } catch (const AppError& error) {
-        throw AppError(
-            QStringLiteral("could not print on %1: %2").arg(printerInfo.printerName(), error.description()));
-    }
-    if (printer->printerState() == QPrinter::Error)
-        throw AppError(QStringLiteral("the printer %1 reported an error").arg(printerInfo.printerName()));
-    out(QStringLiteral("%1 badge(s) sent to %2").arg(list.size()).arg(printerInfo.printerName()));
+    badges::ledger::recordIssues(
+        connection, issues, printerInfo.printerName(), badges::ledger::DesignLayout, [&] {
+            try {
+                badges::paintBadges(*printer, list);
+            } catch (const AppError& error) {
+                throw AppError(QStringLiteral("could not print on %1: %2")
+                                   .arg(printerInfo.printerName(), error.description()));
+            }
+            if (printer->printerState() == QPrinter::Error)
+                throw AppError(
+                    QStringLiteral("the printer %1 reported an error").arg(printerInfo.printerName()));
+        });
+    out(QStringLiteral("%1 badge(s) sent to %2%3")
+            .arg(list.size())
+            .arg(printerInfo.printerName(), reprintNote(reprints)));
     return status;
 }
 

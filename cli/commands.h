@@ -23,5 +23,7 @@ int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
 int importMdb(Arguments& args);
+int history(Arguments& args);
+int expiring(Arguments& args);
 
 } // namespace cli

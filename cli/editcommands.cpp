@@ -5,6 +5,7 @@
 #include "data/connection.h"
 #include "data/keys.h"
 #include "data/recordset.h"
+#include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
 #include "employees/employeecode.h"
 #include "employees/employeestore.h"
@@ -184,7 +185,20 @@ int company(Arguments& args) {
         out(*name);
         return 0;
     }
-    throw UsageError{QStringLiteral("usage: company set NAME | company get")};
+    if (!rest.isEmpty() && rest.first() == QLatin1String("validity") && rest.size() <= 2) {
+        if (rest.size() == 1) {
+            out(QString::number(readValidityMonths(validityFilePath())));
+            return 0;
+        }
+        const std::optional<int> months = parseValidityMonths(rest.at(1));
+        if (!months)
+            throw UsageError{
+                QStringLiteral("company validity takes a number of months from 0 (no date) to %1")
+                    .arg(MaxValidityMonths)};
+        writeValidityMonths(validityFilePath(), *months);
+        return 0;
+    }
+    throw UsageError{QStringLiteral("usage: company set NAME | company get | company validity [MONTHS]")};
 }
 
 } // namespace cli

@@ -35,16 +35,24 @@ const char* usage =
     "         [--photo FILE]            and replace the employee's photograph\n"
     "  photo get CODE --out FILE        write the photograph stored under CODE to FILE\n"
     "  company set NAME | company get   the company name printed on every badge\n"
+    "  company validity [MONTHS]        how long a badge is valid (printed as \"Valid until\" and the\n"
+    "                                   date); 0 = no date; without MONTHS, the period set\n"
     "  barcode TEXT --out FILE.png [--label] [--startstop] [--height N]\n"
     "                                   draw TEXT as a Code 39 barcode in the badge's barcode box\n"
     "                                   (209 x 73 pixels, wider when the text needs it)\n"
-    "  badge KEY --out FILE.pdf|FILE.png\n"
+    "  badge KEY --out FILE.pdf|FILE.png [--reason TEXT]\n"
     "                                   the badge of the employee with this record number, as printed\n"
-    "  print (--selected KEY... | --all) [--pdf FILE]\n"
+    "  print (--selected KEY... | --all) [--pdf FILE] [--reason TEXT]\n"
     "                                   badges, one page each, on the default printer or into one PDF\n"
     "                                   file; fails when there is no printer and no --pdf. Badges\n"
     "                                   whose barcode cannot be drawn or read are left out and named;\n"
     "                                   the others print, and the exit status is then 3\n"
+    "                                   badge and print record every badge in the ledger; a badge\n"
+    "                                   printed before is recorded with --reason (else \"not given\")\n"
+    "  history [--code CODE] [--employee KEY] [--since YYYY-MM-DD] [--format tsv|csv|json]\n"
+    "                                   the badge ledger: every badge printed, oldest first\n"
+    "  expiring --within DAYS [--format tsv|csv|json]\n"
+    "                                   badges whose validity ends within DAYS (newest of each code)\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
     "                                   database; --replace replaces one that holds data (kept as a backup)\n"
     "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
@@ -133,12 +141,15 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
         {QStringLiteral("import-mdb"), cli::importMdb},
+        {QStringLiteral("history"), cli::history},
+        {QStringLiteral("expiring"), cli::expiring},
     };
 
-    // These never store anything, so they never create a data folder either.
+    // These store nothing but ledger records of what they print, so they never create a data folder.
     const QStringList readingCommands = {
-        QStringLiteral("list"),  QStringLiteral("photo"), QStringLiteral("check"),  QStringLiteral("backup"),
-        QStringLiteral("badge"), QStringLiteral("print"), QStringLiteral("barcode")};
+        QStringLiteral("list"),    QStringLiteral("photo"),   QStringLiteral("check"),
+        QStringLiteral("backup"),  QStringLiteral("badge"),   QStringLiteral("print"),
+        QStringLiteral("barcode"), QStringLiteral("history"), QStringLiteral("expiring")};
 
     try {
         // Options before the command belong to the companion; what follows the command belongs to it.

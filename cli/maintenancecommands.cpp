@@ -1,6 +1,7 @@
 // check and backup: is the database sound, and a copy of it that opens anywhere.
 #include "app/apperror.h"
 #include "cli/commands.h"
+#include "data/appendonly.h"
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/schema.h"
@@ -102,6 +103,16 @@ int checkDatabase(Arguments& args) {
     if (lostDocuments > 0)
         problems << QStringLiteral("%1 document version(s) are filed in a folder that no longer exists")
                         .arg(lostDocuments);
+    // The ledger's triggers keep its records from being changed; without them nothing can be trusted.
+    const QString ledger = QStringLiteral("BadgeLedger");
+    const QStringList missingGuards = data::appendonly::missingGuards(connection, ledger);
+    out(QStringLiteral("badge ledger: %1 record(s), %2")
+            .arg(count(connection, QStringLiteral("SELECT count(*) FROM BadgeLedger")))
+            .arg(missingGuards.isEmpty() ? QStringLiteral("protected") : QStringLiteral("NOT protected")));
+    if (!missingGuards.isEmpty())
+        problems << QStringLiteral("the badge ledger lacks its guard(s) %1, so its records may have been "
+                                   "changed or deleted; compare it with a backup")
+                        .arg(missingGuards.join(QStringLiteral(", ")));
     out(QStringLiteral("links: %1")
             .arg(lostLinks + lostDocuments == 0 ? QStringLiteral("ok") : QStringLiteral("broken")));
     for (const QString& problem : std::as_const(problems))

@@ -1,6 +1,7 @@
 #include "data/postgresschema.h"
 
 #include "app/apperror.h"
+#include "data/appendonly.h"
 #include "data/schema.h"
 
 #include <QHash>
@@ -37,6 +38,10 @@ constexpr Table Tables[] = {
     {"Resources", "DocumentId",
      "DocumentName %1, DocuemntVersion integer, DocumentDate timestamp, Document bytea, ObjectIndex integer"},
     {"ReferenceInfo", nullptr, "DocumentId integer, PersonalInformationId %1"},
+    {"BadgeLedger", "EntryId",
+     "PrintedAt timestamp, EmployeeId integer, FullName %1, Title %1, Company %1, EmployeeIdentification %1, "
+     "OperatorName %1, DatabaseUser %1, Destination %1, Layout %1, ValidUntil date, Reason %1, ReasonNote "
+     "%1"},
 };
 
 QString errorText(const QSqlError& error) {
@@ -97,7 +102,12 @@ QStringList postgresSchema() {
         << QStringLiteral("ALTER TABLE Resources ALTER COLUMN Document SET STORAGE EXTERNAL")
         // The library's folders hang under one "Root" row that the folder tree never shows.
         << QStringLiteral("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) "
-                          "SELECT 0, 0, 'Root', 'Root' WHERE NOT EXISTS (SELECT 1 FROM ObjectTbl)");
+                          "SELECT 0, 0, 'Root', 'Root' WHERE NOT EXISTS (SELECT 1 FROM ObjectTbl)")
+        << QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS BadgeLedgerCodeIndex ON BadgeLedger (EmployeeIdentification)")
+        << QStringLiteral("CREATE INDEX IF NOT EXISTS BadgeLedgerEmployeeIndex ON BadgeLedger (EmployeeId)")
+        // Every badge printed; rows are only ever added (see appendonly.h and the README's grants).
+        << appendonly::postgresGuards(QStringLiteral("BadgeLedger"));
     return statements;
 }
 

@@ -12,14 +12,15 @@ class Connection;
 
 // Recorded in the file (PRAGMA user_version on SQLite); raise it with every change to the statements
 // below, so that existing files get the change. 0: made before versions were recorded, when text
-// columns named the program's own collation. 1: without the library's indexes.
-inline constexpr int SchemaVersion = 2;
+// columns named the program's own collation. 1: without the library's indexes. 2: without the badge
+// ledger.
+inline constexpr int SchemaVersion = 3;
 
 // CREATE TABLE/INDEX IF NOT EXISTS statements of the current version for SQLite, in creation order,
 // ending with the library's hidden root folder.
 QStringList sqliteSchema();
 
-// The five table names.
+// The names of the program's tables.
 QStringList tableNames();
 
 // Brings the database behind an open connection to the current schema: creates the tables in an empty

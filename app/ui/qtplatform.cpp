@@ -1,9 +1,15 @@
 #include "app/ui/qtplatform.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -96,6 +102,35 @@ std::optional<QString> QtPlatform::inputBox(QObject* parent, const QString& prom
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+std::optional<Platform::Choice> QtPlatform::choiceBox(QObject* parent, const QString& text,
+                                                      const QString& title, const QStringList& choices,
+                                                      int defaultChoice, const QString& notePrompt) {
+    QDialog dialog(asWidget(parent));
+    dialog.setWindowTitle(title);
+    auto* layout = new QFormLayout(&dialog);
+    auto* label = new QLabel(text, &dialog);
+    label->setWordWrap(true);
+    layout->addRow(label);
+    auto* list = new QComboBox(&dialog);
+    list->setObjectName(QStringLiteral("ChoiceList"));
+    list->addItems(choices);
+    list->setCurrentIndex(defaultChoice);
+    layout->addRow(list);
+    QLineEdit* note = nullptr;
+    if (!notePrompt.isEmpty()) {
+        note = new QLineEdit(&dialog);
+        note->setObjectName(QStringLiteral("ChoiceNote"));
+        layout->addRow(notePrompt, note);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return Choice{list->currentIndex(), note ? note->text() : QString()};
 }
 
 std::optional<QString> QtPlatform::openFileName(QObject* parent, const QString& caption,

@@ -10,6 +10,9 @@ public:
                       Button defaultButton) override;
     std::optional<QString> inputBox(QObject* parent, const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
+    std::optional<Choice> choiceBox(QObject* parent, const QString& text, const QString& title,
+                                    const QStringList& choices, int defaultChoice,
+                                    const QString& notePrompt) override;
     std::optional<QString> openFileName(QObject* parent, const QString& caption, const QString& startPath,
                                         const QString& filter) override;
     std::optional<QString> saveFileName(QObject* parent, const QString& caption, const QString& startPath,

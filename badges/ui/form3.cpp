@@ -10,8 +10,11 @@
 #include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
 #include "badges/drawsurface.h"
+#include "badges/ledger.h"
+#include "badges/ui/reprintreason.h"
 #include "data/connection.h"
 #include "employees/employeecode.h"
+#include "employees/employeestore.h"
 #include "employees/photofile.h"
 #include "employees/photostore.h"
 #include "employees/ui/photobox.h"
@@ -19,6 +22,7 @@
 #include <QAction>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -57,6 +61,10 @@ struct Form3::Private {
     QString reportedCode;
     bool reported = false;
     QString pdfFolder;
+    // From the print run that opened the window.
+    qint64 recordId = 0;
+    int validityMonths = 0;
+    std::optional<std::pair<QString, QString>> runReason; // reason, note
 
     QLabel* label1 = nullptr;
     QLabel* label2 = nullptr;
@@ -64,6 +72,7 @@ struct Form3::Private {
     PhotoBox* image1 = nullptr;
     QLabel* picture1 = nullptr;
     QPushButton* command1 = nullptr;
+    QLabel* history = nullptr;
 };
 
 Form3::Form3(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
@@ -123,6 +132,15 @@ void Form3::buildControls() {
     QWidget::setTabOrder(preview, pdf);
     d->command1->setFocus();
 
+    // The ledger's word on this code, below the buttons.
+    d->history = new QLabel(this);
+    d->history->setObjectName(QStringLiteral("LabelPrintHistory"));
+    d->history->setGeometry(ui::twipsRect(60, 5550, 3315, 200));
+    d->history->setAlignment(Qt::AlignCenter);
+    QFont small = labelFont();
+    small.setPointSizeF(7);
+    d->history->setFont(small);
+
     connect(d->command1, &QPushButton::clicked, this, &Form3::printBadge);
     connect(preview, &QPushButton::clicked, this, &Form3::printPreview);
     connect(pdf, &QPushButton::clicked, this, &Form3::printToPdf);
@@ -170,8 +188,25 @@ const QImage& Form3::barcodeImage() const {
 }
 
 badges::Badge Form3::badge() const {
-    return badges::Badge{d->label1->text(), d->label2->text(),    d->label3->text(),
-                         d->employeeId,     d->image1->picture(), d->codeHolders};
+    return badges::Badge{d->label1->text(),
+                         d->label2->text(),
+                         d->label3->text(),
+                         d->employeeId,
+                         d->image1->picture(),
+                         d->codeHolders,
+                         badges::ledger::validUntil(QDate::currentDate(), d->validityMonths)};
+}
+
+void Form3::setRecordId(qint64 key) {
+    d->recordId = key;
+}
+
+void Form3::setValidityMonths(int months) {
+    d->validityMonths = months;
+}
+
+void Form3::setReprintReason(const QString& reason, const QString& note) {
+    d->runReason.emplace(reason, note);
 }
 
 // Every activation loads afresh: the photograph may have been replaced in the meantime.
@@ -180,7 +215,61 @@ void Form3::formActivate() {
         return;
     loadPhoto();
     findCodeHolders();
+    showPrintHistory();
     drawBarcode();
+}
+
+void Form3::showPrintHistory() {
+    try {
+        data::Connection connection;
+        connection.open();
+        const badges::ledger::PrintHistory history = badges::ledger::printHistory(connection, d->employeeId);
+        d->history->setText(history.printedBefore() ? history.summary() : tr("Not printed before"));
+    } catch (const AppError&) {
+        d->history->clear(); // Print reports the database
+    }
+}
+
+bool Form3::chooseReason(const badges::Badge& printed, QString* reason, QString* note) {
+    if (d->runReason) {
+        *reason = d->runReason->first;
+        *note = d->runReason->second;
+        return true;
+    }
+    badges::ledger::PrintHistory history;
+    try {
+        data::Connection connection;
+        connection.open();
+        history = badges::ledger::printHistory(connection, printed.code);
+    } catch (const AppError& error) {
+        ChildWindows::reportError(this, tr("The badge was not printed. %1").arg(error.description()));
+        return false;
+    }
+    if (!history.printedBefore())
+        return true;
+    const std::optional<badges::ui::ReprintReason> answer =
+        badges::ui::askReprintReason(this, {history.summary()}, history.dueForRenewal());
+    if (!answer)
+        return false;
+    *reason = answer->reason;
+    *note = answer->note;
+    return true;
+}
+
+void Form3::recordAndDeliver(const badges::Badge& printed, const QString& reason, const QString& note,
+                             const QString& destination, const std::function<void()>& deliver,
+                             const std::function<void()>& takeBack) {
+    data::Connection connection;
+    connection.open();
+    qint64 key = d->recordId;
+    if (key == 0) {
+        // Opened without a print run: the code names the employee when only one has it.
+        const QList<employees::EmployeeRef> holders = employees::employeesWithCode(connection, printed.code);
+        if (holders.size() == 1)
+            key = holders.first().key;
+    }
+    badges::ledger::recordIssues(connection, {badges::ledger::issueOf(printed, key, reason, note)},
+                                 destination, badges::ledger::DesignLayout, deliver, takeBack);
 }
 
 // Who else has the code, asked afresh with the photograph: a badge of a shared code may show another
@@ -272,6 +361,10 @@ void Form3::printBadge() {
     if (refuseUndrawableCode())
         return;
     const badges::Badge printed = badge();
+    QString reason;
+    QString note;
+    if (!chooseReason(printed, &reason, &note))
+        return;
     try {
         std::unique_ptr<PrintJob> job =
             Platform::instance().startPrintJob(QStringLiteral("Badge %1").arg(printed.fullName.simplified()));
@@ -279,10 +372,13 @@ void Form3::printBadge() {
         if (!confirmProblems(printed, job ? job->device() : nullptr))
             return;
         if (job) {
-            badges::printBadges(*job, {printed});
+            recordAndDeliver(printed, reason, note, job->destination(),
+                             [&] { badges::printBadges(*job, {printed}); });
         } else {
             const QString path = badges::newBadgeFilePath(printed.code);
-            badges::writeBadgesPdf(path, {printed});
+            recordAndDeliver(
+                printed, reason, note, path, [&] { badges::writeBadgesPdf(path, {printed}); },
+                [&] { QFile::remove(path); });
             Platform::instance().information(
                 this,
                 tr("No printer is set up on this computer, so the badge was saved as a PDF file:\n\n%1\n\n"
@@ -333,8 +429,15 @@ void Form3::printToPdf() {
     const badges::Badge printed = badge();
     if (!confirmProblems(printed, nullptr))
         return;
+    QString reason;
+    QString note;
+    if (!chooseReason(printed, &reason, &note))
+        return;
     try {
-        badges::writeBadgesPdf(path, {printed});
+        recordAndDeliver(
+            printed, reason, note, QDir::toNativeSeparators(path),
+            [&] { badges::writeBadgesPdf(path, {printed}); }, [&] { QFile::remove(path); });
+        showPrintHistory();
     } catch (const AppError& error) {
         ChildWindows::reportError(this, error.description());
         return;

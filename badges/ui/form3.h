@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
+
 #include <memory>
 
 class PhotoBox;
@@ -34,6 +36,12 @@ public:
     // What Print puts on paper.
     badges::Badge badge() const;
 
+    // Set by a print run: the employee's record number, the badge validity in months (0: none), and
+    // the reason the run asked for when this code was printed before (the window then asks no more).
+    void setRecordId(qint64 key);
+    void setValidityMonths(int months);
+    void setReprintReason(const QString& reason, const QString& note);
+
     // Prints on the default printer, or into the badges folder when there is none, and closes the
     // window. A failure is reported and the window stays.
     void printBadge();
@@ -52,6 +60,15 @@ private:
     // Tells what will not come out right on the device (nullptr: a PDF file); false unless the operator
     // says to print all the same.
     bool confirmProblems(const badges::Badge& printed, const QPaintDevice* device);
+    // The ledger's count and last print of the code, under the buttons.
+    void showPrintHistory();
+    // Why the badge is printed: empty for a first print; asks when the code was printed before.
+    // False when the operator cancels.
+    bool chooseReason(const badges::Badge& printed, QString* reason, QString* note);
+    // Records the badge in the ledger and delivers it in the same step; see ledger::recordIssues.
+    void recordAndDeliver(const badges::Badge& printed, const QString& reason, const QString& note,
+                          const QString& destination, const std::function<void()>& deliver,
+                          const std::function<void()>& takeBack = {});
 
     struct Private;
     std::unique_ptr<Private> d;

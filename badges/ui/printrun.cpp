@@ -5,7 +5,11 @@
 #include "app/platform.h"
 #include "app/ui/childwindows.h"
 #include "badges/badgeprinting.h"
+#include "badges/ledger.h"
 #include "badges/ui/form3.h"
+#include "badges/ui/reprintreason.h"
+#include "data/connection.h"
+#include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form2.h"
@@ -18,7 +22,45 @@ namespace badges::ui {
 
 namespace {
 
-enum Place { FirstName = 1, MiddleName = 2, LastName = 3, Title = 4, Code = 5 };
+enum Place { Key = 0, FirstName = 1, MiddleName = 2, LastName = 3, Title = 4, Code = 5 };
+
+// The run's badges printed before, and why they are printed again: asked once for the whole run.
+// Nothing when the operator cancels or the ledger cannot be read (then said so).
+std::optional<std::pair<QStringList, ReprintReason>>
+askForReprints(Form2& explorer, const EmployeeListModel& model, const QList<int>& rows) {
+    QStringList codes;
+    for (int row : rows)
+        codes.append(model.cell(row, Code));
+    QHash<QString, ledger::PrintHistory> histories;
+    try {
+        data::Connection connection;
+        connection.open();
+        histories = ledger::printHistories(connection, codes);
+    } catch (const AppError& error) {
+        ChildWindows::reportError(&explorer,
+                                  QStringLiteral("No badges were opened. %1").arg(error.description()));
+        return std::nullopt;
+    }
+    if (histories.isEmpty())
+        return std::pair{QStringList(), ReprintReason()};
+    QStringList lines;
+    bool renewal = false;
+    for (int row : rows) {
+        const auto found = histories.constFind(model.cell(row, Code));
+        if (found == histories.constEnd())
+            continue;
+        lines.append(QStringLiteral("%1 (%2): %3")
+                         .arg(badgeName(model.cell(row, FirstName), model.cell(row, MiddleName),
+                                        model.cell(row, LastName))
+                                  .simplified(),
+                              model.cell(row, Code), found->summary()));
+        renewal = renewal || found->dueForRenewal();
+    }
+    const std::optional<ReprintReason> reason = askReprintReason(&explorer, lines, renewal);
+    if (!reason)
+        return std::nullopt;
+    return std::pair{histories.keys(), *reason};
+}
 
 } // namespace
 
@@ -41,13 +83,29 @@ void runPrint(Form2& explorer, bool selectedOnly) {
             AppFacts::applicationTitle());
         return;
     }
+    int validityMonths = 0;
+    try {
+        validityMonths = readValidityMonths(validityFilePath());
+    } catch (const AppError& error) {
+        ChildWindows::reportError(&explorer, error.description());
+        return;
+    }
     // What the list shows now, not a new query: the badges match what the operator chose from.
     const EmployeeListModel* model = explorer.listModel();
     const QItemSelectionModel* selection = explorer.LstStudenInformation()->selectionModel();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        if (selectedOnly && !selection->isRowSelected(row, QModelIndex()))
-            continue;
+    QList<int> rows;
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (!selectedOnly || selection->isRowSelected(row, QModelIndex()))
+            rows.append(row);
+    const auto reprints = askForReprints(explorer, *model, rows);
+    if (!reprints)
+        return;
+    for (int row : std::as_const(rows)) {
         auto* badge = new Form3();
+        badge->setRecordId(model->cell(row, Key).toLongLong());
+        badge->setValidityMonths(validityMonths);
+        if (reprints->first.contains(model->cell(row, Code)))
+            badge->setReprintReason(reprints->second.reason, reprints->second.note);
         badge->label1()->setText(*company);
         badge->label2()->setText(
             badgeName(model->cell(row, FirstName), model->cell(row, MiddleName), model->cell(row, LastName)));
