@@ -131,6 +131,24 @@ QList<Entry> expiring(data::Connection& connection, int days, const QDate& today
     return entries;
 }
 
+QByteArray toCsv(const QList<Entry>& entries) {
+    const auto line = [](const QVariantList& cells) {
+        QStringList fields;
+        for (const QVariant& cell : cells) {
+            QString text = cell.toString();
+            if (text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r'))
+                text = u'"' + text.replace(u'"', QStringLiteral("\"\"")) + u'"';
+            fields.append(text);
+        }
+        return fields.join(u',').toUtf8() + "\r\n";
+    };
+    const QStringList names = columnNames();
+    QByteArray csv = line(QVariantList(names.begin(), names.end()));
+    for (const Entry& entry : entries)
+        csv += line(entry.cells());
+    return csv;
+}
+
 QVariant storedTime(const data::Connection& connection, const QDateTime& time) {
     const QDateTime seconds = time.addMSecs(-time.time().msec());
     if (connection.backend() == data::Backend::SQLite)

@@ -59,6 +59,9 @@ QList<Entry> readEntries(data::Connection& connection, const Filter& filter);
 // The newest record of each code whose validity ends between today and today + days, soonest first.
 QList<Entry> expiring(data::Connection& connection, int days, const QDate& today = QDate::currentDate());
 
+// The rows as CSV (RFC 4180, header line first, CR LF line ends): what "Export" writes.
+QByteArray toCsv(const QList<Entry>& entries);
+
 // How times and days go into and come out of the table on either backend (SQLite keeps text that
 // any SQLite tool reads and sorts; PostgreSQL its own types).
 QVariant storedTime(const data::Connection& connection, const QDateTime& time);

@@ -14,58 +14,55 @@ QStringList sqliteSchema() {
     const QString text = QStringLiteral("TEXT COLLATE NOCASE");
     // Long binary columns come last: SQLite can then make room for a value streamed in pieces without
     // building the whole row in memory.
-    return QStringList{
-               QStringLiteral(
-                   "CREATE TABLE IF NOT EXISTS EmployeeTable ("
-                   "EmployeeId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeFirstName %1, "
-                   "EmployeeMiddleName %1, EmployeeLastName %1, Title %1, EmployeeIdentification %1)")
-                   .arg(text),
-               QStringLiteral(
-                   "CREATE INDEX IF NOT EXISTS EmployeeLastNameIndex ON EmployeeTable (EmployeeLastName)"),
-               QStringLiteral(
-                   "CREATE INDEX IF NOT EXISTS EmployeeFirstNameIndex ON EmployeeTable (EmployeeFirstName)"),
-               QStringLiteral("CREATE TABLE IF NOT EXISTS Attachments ("
-                              "AttachmentsId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeIdentification %1, "
-                              "AttachmentsName %1, AttachmentVersion INTEGER, AttachmentDescription %1, "
-                              "PersonalInformationId %1, Attachments BLOB)")
-                   .arg(text),
-               QStringLiteral("CREATE INDEX IF NOT EXISTS AttachmentsEmployeeIndex ON Attachments "
-                              "(EmployeeIdentification)"),
-               QStringLiteral("CREATE TABLE IF NOT EXISTS ObjectTbl ("
-                              "ObjectId INTEGER PRIMARY KEY AUTOINCREMENT, ObjectIndex INTEGER, "
-                              "ObjectParentIndex INTEGER, ObjectType %1, ObjectText %1)")
-                   .arg(text),
-               QStringLiteral(
-                   "CREATE TABLE IF NOT EXISTS Resources ("
-                   "DocumentId INTEGER PRIMARY KEY AUTOINCREMENT, DocumentName %1, "
-                   "DocuemntVersion INTEGER, DocumentDate DATETIME, ObjectIndex INTEGER, Document BLOB)")
-                   .arg(text),
-               QStringLiteral(
-                   "CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")
-                   .arg(text),
-               // The folder tree reads folders in order and counts versions per folder; an upload numbers its
-               // version by file title.
-               QStringLiteral("CREATE INDEX IF NOT EXISTS ResourcesFolderIndex ON Resources (ObjectIndex)"),
-               QStringLiteral("CREATE INDEX IF NOT EXISTS ResourcesNameIndex ON Resources (DocumentName)"),
-               QStringLiteral("CREATE INDEX IF NOT EXISTS ObjectTblOrderIndex ON ObjectTbl (ObjectIndex, "
-                              "ObjectParentIndex)"),
-               // The library's folders hang under one "Root" row that the folder tree never shows.
-               QStringLiteral(
-                   "INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) "
-                   "SELECT 0, 0, 'Root', 'Root' WHERE NOT EXISTS (SELECT 1 FROM ObjectTbl)"),
-               // Every badge printed; rows are only ever added (see appendonly.h).
-               QStringLiteral(
-                   "CREATE TABLE IF NOT EXISTS BadgeLedger ("
-                   "EntryId INTEGER PRIMARY KEY AUTOINCREMENT, PrintedAt DATETIME, EmployeeId INTEGER, "
-                   "FullName %1, Title %1, Company %1, EmployeeIdentification %1, OperatorName %1, "
-                   "DatabaseUser %1, Destination %1, Layout %1, ValidUntil DATE, Reason %1, ReasonNote %1)")
-                   .arg(text),
-               QStringLiteral(
-                   "CREATE INDEX IF NOT EXISTS BadgeLedgerCodeIndex ON BadgeLedger (EmployeeIdentification)"),
-               QStringLiteral(
-                   "CREATE INDEX IF NOT EXISTS BadgeLedgerEmployeeIndex ON BadgeLedger (EmployeeId)"),
-           } +
-           appendonly::sqliteGuards(QStringLiteral("BadgeLedger"));
+    QStringList statements{
+        QStringLiteral("CREATE TABLE IF NOT EXISTS EmployeeTable ("
+                       "EmployeeId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeFirstName %1, "
+                       "EmployeeMiddleName %1, EmployeeLastName %1, Title %1, EmployeeIdentification %1)")
+            .arg(text),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS EmployeeLastNameIndex ON EmployeeTable (EmployeeLastName)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS EmployeeFirstNameIndex ON EmployeeTable (EmployeeFirstName)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Attachments ("
+                       "AttachmentsId INTEGER PRIMARY KEY AUTOINCREMENT, EmployeeIdentification %1, "
+                       "AttachmentsName %1, AttachmentVersion INTEGER, AttachmentDescription %1, "
+                       "PersonalInformationId %1, Attachments BLOB)")
+            .arg(text),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS AttachmentsEmployeeIndex ON Attachments (EmployeeIdentification)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ObjectTbl ("
+                       "ObjectId INTEGER PRIMARY KEY AUTOINCREMENT, ObjectIndex INTEGER, "
+                       "ObjectParentIndex INTEGER, ObjectType %1, ObjectText %1)")
+            .arg(text),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Resources ("
+                       "DocumentId INTEGER PRIMARY KEY AUTOINCREMENT, DocumentName %1, "
+                       "DocuemntVersion INTEGER, DocumentDate DATETIME, ObjectIndex INTEGER, Document BLOB)")
+            .arg(text),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS ReferenceInfo (DocumentId INTEGER, PersonalInformationId %1)")
+            .arg(text),
+        // The folder tree reads folders in order and counts versions per folder; an upload numbers its
+        // version by file title.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ResourcesFolderIndex ON Resources (ObjectIndex)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ResourcesNameIndex ON Resources (DocumentName)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS ObjectTblOrderIndex ON ObjectTbl (ObjectIndex, ObjectParentIndex)"),
+        // The library's folders hang under one "Root" row that the folder tree never shows.
+        QStringLiteral("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) "
+                       "SELECT 0, 0, 'Root', 'Root' WHERE NOT EXISTS (SELECT 1 FROM ObjectTbl)"),
+        // Every badge printed; rows are only ever added (see appendonly.h).
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS BadgeLedger ("
+            "EntryId INTEGER PRIMARY KEY AUTOINCREMENT, PrintedAt DATETIME, EmployeeId INTEGER, "
+            "FullName %1, Title %1, Company %1, EmployeeIdentification %1, OperatorName %1, "
+            "DatabaseUser %1, Destination %1, Layout %1, ValidUntil DATE, Reason %1, ReasonNote %1)")
+            .arg(text),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS BadgeLedgerCodeIndex ON BadgeLedger (EmployeeIdentification)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS BadgeLedgerEmployeeIndex ON BadgeLedger (EmployeeId)"),
+    };
+    statements += appendonly::sqliteGuards(QStringLiteral("BadgeLedger"));
+    return statements;
 }
 
 QStringList tableNames() {

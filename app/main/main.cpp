@@ -6,6 +6,7 @@
 #include "app/ui/guardedapplication.h"
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
+#include "badges/ui/frmbadgehistory.h"
 #include "badges/ui/printrun.h"
 #include "data/connectionstring.h"
 #include "data/legacy/ui/legacystart.h"
@@ -50,6 +51,7 @@ int main(int argc, char* argv[]) {
 
     data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));
     Form2::setPrintRun(badges::ui::runPrint);
+    Form2::setBadgeHistory(badges::ui::openBadgeHistory);
     MDIForm1 mainWindow(employeeWindowFactories());
     mainWindow.show();
     return QApplication::exec();

@@ -6,6 +6,7 @@
 #include "app/platform.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
+#include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form1.h"
@@ -26,10 +27,18 @@ Form2::PrintRun& installedPrintRun() {
     static Form2::PrintRun run;
     return run;
 }
+Form2::BadgeHistory& installedBadgeHistory() {
+    static Form2::BadgeHistory open;
+    return open;
+}
 } // namespace
 
 void Form2::setPrintRun(PrintRun run) {
     installedPrintRun() = std::move(run);
+}
+
+void Form2::setBadgeHistory(BadgeHistory open) {
+    installedBadgeHistory() = std::move(open);
 }
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
@@ -184,6 +193,10 @@ void Form2::buildMenus() {
     // The run for every row exists but is not offered to the operator.
     addItem(print, "MnuPrintAllEmployees", QStringLiteral("Print &All Employees"), &Form2::printAll)
         ->setEnabled(false);
+    print->addSeparator();
+    addItem(print, "MnuBadgeHistory", QStringLiteral("Badge &History..."), &Form2::openBadgeHistory);
+    addItem(print, "MnuBadgeHistorySelected", QStringLiteral("Badge History of Selected &Employee"),
+            &Form2::openSelectedBadgeHistory);
 
     QMenu* library = addMenu("mnuLibrary", QStringLiteral("&Library"));
     addItem(library, "mnuDocumentLibrary", QStringLiteral("&Document Library"), &Form2::openDocumentLibrary);
@@ -331,8 +344,35 @@ void Form2::addEditCompany() {
         if (!typed)
             return;
         writeCompanyName(path, *typed);
+        askValidity();
     } catch (const AppError& error) {
         ChildWindows::reportError(this, error.description());
+    }
+}
+
+// Asked with the company name: both say what every badge carries. Cancel keeps the period as it was.
+void Form2::askValidity() {
+    const QString path = validityFilePath();
+    const QString prompt =
+        QStringLiteral("How many months is a badge valid? Badges then carry \"Valid until\" and the date.\n"
+                       "0 = no date (0 to %1)")
+            .arg(MaxValidityMonths);
+    QString offered = QString::number(readValidityMonths(path));
+    for (;;) {
+        const std::optional<QString> typed =
+            Platform::instance().inputBox(this, prompt, AppFacts::applicationTitle(), offered);
+        if (!typed)
+            return;
+        if (const std::optional<int> months = parseValidityMonths(*typed)) {
+            writeValidityMonths(path, *months);
+            return;
+        }
+        Platform::instance().critical(this,
+                                      QStringLiteral("\"%1\" is not a number of months from 0 to %2.")
+                                          .arg(*typed)
+                                          .arg(MaxValidityMonths),
+                                      AppFacts::applicationTitle());
+        offered = *typed;
     }
 }
 
@@ -348,6 +388,28 @@ void Form2::printSelected() {
 void Form2::printAll() {
     if (installedPrintRun())
         installedPrintRun()(*this, false);
+}
+
+void Form2::openBadgeHistory() {
+    if (installedBadgeHistory())
+        installedBadgeHistory()(0, QString());
+}
+
+void Form2::openSelectedBadgeHistory() {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty()) {
+        Platform::instance().information(this,
+                                         QStringLiteral("Select the employee whose badges you want first."),
+                                         AppFacts::applicationTitle());
+        return;
+    }
+    const int row = rows.first();
+    if (installedBadgeHistory())
+        installedBadgeHistory()(
+            m_model->cell(row, 0).toLongLong(),
+            QStringList{m_model->cell(row, 1), m_model->cell(row, 2), m_model->cell(row, 3)}
+                .join(u' ')
+                .simplified());
 }
 
 void Form2::openDocumentLibrary() {

@@ -42,6 +42,9 @@ public:
     // "Print Selected Employee" run, otherwise every row.
     using PrintRun = std::function<void(Form2& explorer, bool selectedOnly)>;
     static void setPrintRun(PrintRun run);
+    // Opens the badge history, of one employee when key is not 0; installed by the program.
+    using BadgeHistory = std::function<void(qint64 key, const QString& name)>;
+    static void setBadgeHistory(BadgeHistory open);
 
     // Commands, also reachable by tests.
     void toolbarButtonClick(const QString& key);
@@ -51,6 +54,8 @@ public:
     void openAnotherExplorer();
     void printSelected();
     void printAll();
+    void openBadgeHistory();
+    void openSelectedBadgeHistory();
     // The document library, whole or for the selected employee (a double click assigns to them).
     void openDocumentLibrary();
     void openSelectedEmployeeDocuments();
@@ -63,6 +68,7 @@ private:
     // Asks, then deletes the selected rows; false when the operator answered No.
     bool deleteSelected();
     void buildFilterBox();
+    void askValidity(); // the badge validity period, after the company name
     void showSortIndicator(const QString& order, const QString& direction);
 
     QToolBar* m_toolbar = nullptr;

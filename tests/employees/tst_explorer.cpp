@@ -4,6 +4,7 @@
 
 #include "app/appfacts.h"
 #include "app/scriptedplatform.h"
+#include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form1.h"
@@ -190,18 +191,23 @@ private slots:
     void companyNameOffersStoredNameAndCancelKeepsIt() {
         Form2 explorer;
         QAction* command = explorer.findChild<QAction*>("mnuAddEditCompany");
-        m_platform->inputAnswers.enqueue(QStringLiteral("Acme, Inc."));
+        // The validity period is asked after the name; a wrong number is refused and asked again.
+        m_platform->inputAnswers << QStringLiteral("Acme, Inc.") << QStringLiteral("twelve") << QStringLiteral("12");
         command->trigger();
-        QCOMPARE(m_platform->inputs.size(), 1);
+        QCOMPARE(m_platform->inputs.size(), 3);
         QCOMPARE(m_platform->inputs.first().prompt, QStringLiteral("Enter company name"));
         QCOMPARE(m_platform->inputs.first().title, QStringLiteral("Pellorin Client 2008"));
         QCOMPARE(m_platform->inputs.first().defaultText, QString());
+        QCOMPARE(m_platform->inputs.at(1).defaultText, QStringLiteral("0"));
+        QCOMPARE(m_platform->messages.size(), 1);
         QCOMPARE(readCompanyName(companyFilePath()), std::optional<QString>(QStringLiteral("Acme, Inc.")));
+        QCOMPARE(readValidityMonths(validityFilePath()), 12);
 
         m_platform->inputAnswers.enqueue(std::nullopt); // Cancel
         command->trigger();
-        QCOMPARE(m_platform->inputs.at(1).defaultText, QStringLiteral("Acme, Inc."));
+        QCOMPARE(m_platform->inputs.at(3).defaultText, QStringLiteral("Acme, Inc."));
         QCOMPARE(readCompanyName(companyFilePath()), std::optional<QString>(QStringLiteral("Acme, Inc.")));
+        QCOMPARE(readValidityMonths(validityFilePath()), 12);
     }
     void filterNarrowsTheList_data() {
         QTest::addColumn<QString>("typed");
