@@ -24,9 +24,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTableView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTableView>
 #include <QtTest>
 
 #include <optional>
@@ -66,6 +66,11 @@ QString failure(const std::function<void()>& work) {
         return error.description();
     }
     return QString();
+}
+
+// The test's own database on the suite's server.
+QString scratchDatabase() {
+    return qEnvironmentVariable("PELLORIN_DATABASE").section(u';', 3, 3).section(u'=', 1);
 }
 
 QList<Form3*> badgeWindows(QMdiArea& area) {
@@ -158,7 +163,10 @@ private slots:
         QCOMPARE(said, QStringLiteral("jammed"));
         QVERIFY(allEntries().isEmpty());
 
-        m_dir->exec(QStringLiteral("DROP TABLE BadgeLedger"));
+        if (TestAppDir::onPostgres())
+            TestAppDir::serverExec(QStringLiteral("DROP TABLE BadgeLedger"), scratchDatabase());
+        else
+            m_dir->exec(QStringLiteral("DROP TABLE BadgeLedger"));
         bool delivered = false;
         said = failure([&] { record({issue("A")}, [&] { delivered = true; }); });
         QVERIFY(!delivered);
