@@ -20,10 +20,17 @@ QVariant orNull(const QString& text) {
     return text.isEmpty() ? QVariant() : QVariant(text);
 }
 
+QString printedText(const QVariant& printed) {
+    // Kept as text: turning 100,000 stored times into local date-times costs seconds (every conversion
+    // asks the C library for the time zone).
+    return printed.typeId() == QMetaType::QDateTime ? printed.toDateTime().toString(StoredTimeFormat)
+                                                    : printed.toString().left(19);
+}
+
 Entry entryOf(const QSqlQuery& query) {
     Entry e;
     e.id = query.value(0).toLongLong();
-    e.printedAt = readTime(query.value(1));
+    e.printed = printedText(query.value(1));
     e.employeeKey = query.value(2).toLongLong();
     e.fullName = query.value(3).toString();
     e.title = query.value(4).toString();
@@ -39,9 +46,23 @@ Entry entryOf(const QSqlQuery& query) {
     return e;
 }
 
+QVariantList cellsOf(const QSqlQuery& query) {
+    QVariantList cells;
+    cells.reserve(14);
+    for (int i = 0; i < 14; ++i) {
+        QVariant value = query.value(i);
+        if (i == 1)
+            value = printedText(value);
+        else if (i == 11 && value.typeId() == QMetaType::QDate)
+            value = value.toDate().toString(Qt::ISODate);
+        cells.append(std::move(value));
+    }
+    return cells;
+}
+
 // Runs a SELECT of Columns forward only, handing over each row.
-void select(data::Connection& connection, const QString& sql, const QVariantList& values,
-            const std::function<void(const Entry&)>& each) {
+void selectRows(data::Connection& connection, const QString& sql, const QVariantList& values,
+                const std::function<void(const QSqlQuery&)>& each) {
     const data::Connection::Bound bound = connection.bindable(sql, values);
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
@@ -55,14 +76,45 @@ void select(data::Connection& connection, const QString& sql, const QVariantList
         throw AppError(connection.failure(QStringLiteral("Reading the badge ledger"),
                                           data::errorText(query.lastError())));
     while (query.next())
-        each(entryOf(query));
+        each(query);
+}
+
+void select(data::Connection& connection, const QString& sql, const QVariantList& values,
+            const std::function<void(const Entry&)>& each) {
+    selectRows(connection, sql, values, [&each](const QSqlQuery& query) { each(entryOf(query)); });
+}
+
+// The statement and values that read the records a filter lets through.
+std::pair<QString, QVariantList> filtered(const data::Connection& connection, const Filter& filter) {
+    QStringList where;
+    QVariantList values;
+    const auto add = [&](const QString& condition, const QVariant& value) {
+        where.append(condition);
+        values.append(value);
+    };
+    if (filter.employeeKey > 0)
+        add(QStringLiteral("EmployeeId = ?"), filter.employeeKey);
+    if (!filter.code.isEmpty())
+        add(QStringLiteral("EmployeeIdentification = ?"), filter.code);
+    if (filter.since.isValid())
+        add(QStringLiteral("PrintedAt >= ?"), storedTime(connection, filter.since.startOfDay()));
+    if (filter.until.isValid())
+        add(QStringLiteral("PrintedAt < ?"), storedTime(connection, filter.until.addDays(1).startOfDay()));
+    if (!filter.reason.isEmpty())
+        add(QStringLiteral("Reason = ?"), filter.reason);
+    if (filter.validBefore.isValid())
+        add(QStringLiteral("ValidUntil < ?"), storedDate(connection, filter.validBefore));
+    QString sql = QStringLiteral("SELECT %1 FROM BadgeLedger").arg(Columns);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    return {sql + QStringLiteral(" ORDER BY EntryId"), values};
 }
 
 } // namespace
 
 QVariantList Entry::cells() const {
     return {id,
-            printedAt.toString(StoredTimeFormat),
+            printed,
             employeeKey > 0 ? QVariant(employeeKey) : QVariant(),
             fullName,
             title,
@@ -87,28 +139,14 @@ QStringList columnNames() {
 
 void forEachEntry(data::Connection& connection, const Filter& filter,
                   const std::function<void(const Entry&)>& each) {
-    QStringList where;
-    QVariantList values;
-    const auto add = [&](const QString& condition, const QVariant& value) {
-        where.append(condition);
-        values.append(value);
-    };
-    if (filter.employeeKey > 0)
-        add(QStringLiteral("EmployeeId = ?"), filter.employeeKey);
-    if (!filter.code.isEmpty())
-        add(QStringLiteral("EmployeeIdentification = ?"), filter.code);
-    if (filter.since.isValid())
-        add(QStringLiteral("PrintedAt >= ?"), storedTime(connection, filter.since.startOfDay()));
-    if (filter.until.isValid())
-        add(QStringLiteral("PrintedAt < ?"), storedTime(connection, filter.until.addDays(1).startOfDay()));
-    if (!filter.reason.isEmpty())
-        add(QStringLiteral("Reason = ?"), filter.reason);
-    if (filter.validBefore.isValid())
-        add(QStringLiteral("ValidUntil < ?"), storedDate(connection, filter.validBefore));
-    QString sql = QStringLiteral("SELECT %1 FROM BadgeLedger").arg(Columns);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    select(connection, sql + QStringLiteral(" ORDER BY EntryId"), values, each);
+    const auto [sql, values] = filtered(connection, filter);
+    select(connection, sql, values, each);
+}
+
+void forEachRow(data::Connection& connection, const Filter& filter,
+                const std::function<void(const QVariantList& cells)>& each) {
+    const auto [sql, values] = filtered(connection, filter);
+    selectRows(connection, sql, values, [&each](const QSqlQuery& query) { each(cellsOf(query)); });
 }
 
 QList<Entry> readEntries(data::Connection& connection, const Filter& filter) {

@@ -19,7 +19,7 @@ namespace badges::ledger {
 
 struct Entry {
     qint64 id = 0;
-    QDateTime printedAt;
+    QString printed;        // "yyyy-MM-dd HH:mm:ss", local time: as stored, sorted as text
     qint64 employeeKey = 0; // 0 when not known
     QString fullName;
     QString title;
@@ -55,6 +55,10 @@ struct Filter {
 void forEachEntry(data::Connection& connection, const Filter& filter,
                   const std::function<void(const Entry&)>& each);
 QList<Entry> readEntries(data::Connection& connection, const Filter& filter);
+// The same records as cells (Entry::cells()), made straight from the stored values: what the companion
+// writes out, a hundred thousand lines at a time.
+void forEachRow(data::Connection& connection, const Filter& filter,
+                const std::function<void(const QVariantList& cells)>& each);
 
 // The newest record of each code whose validity ends between today and today + days, soonest first.
 QList<Entry> expiring(data::Connection& connection, int days, const QDate& today = QDate::currentDate());

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -131,6 +132,12 @@ bool actsOnTerminal(char16_t u) {
 }
 
 QString replaced(const QString& text, QChar replacement, bool keepTabs) {
+    // Most text needs nothing replaced: handed back shared, without a copy (history writes millions).
+    const auto acts = [keepTabs](QChar c) {
+        return actsOnTerminal(c.unicode()) && !(keepTabs && c == u'\t');
+    };
+    if (std::none_of(text.cbegin(), text.cend(), acts))
+        return text;
     QString safe = text;
     for (QChar& c : safe)
         if (actsOnTerminal(c.unicode()) && !(keepTabs && c == u'\t'))

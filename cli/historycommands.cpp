@@ -49,8 +49,8 @@ int history(Arguments& args) {
     data::Connection connection;
     connection.open();
     RowWriter writer(format, badges::ledger::columnNames(), false);
-    badges::ledger::forEachEntry(
-        connection, filter, [&writer](const badges::ledger::Entry& entry) { writer.row(entry.cells()); });
+    badges::ledger::forEachRow(connection, filter,
+                               [&writer](const QVariantList& cells) { writer.row(cells); });
     writer.finish();
     return 0;
 }
