@@ -28,7 +28,7 @@ struct Badge {
     // code may then be another employee's.
     QStringList codeHolders;
     // The last day the badge is valid, printed below the title; null for a badge without one.
-    QDate validUntil;
+    QDate validUntil = QDate();
 };
 
 // Print positions in twips (1/1440 inch) from the top-left corner of the paper.

@@ -152,6 +152,9 @@ bool PrintHistory::dueForRenewal(const QDate& today) const {
 }
 
 PrintHistory printHistory(data::Connection& connection, const QString& code) {
+    // Badges without a code cannot be told apart: none counts as a reprint of another.
+    if (code.isEmpty())
+        return PrintHistory();
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
     const QString sql = QStringLiteral(

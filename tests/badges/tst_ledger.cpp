@@ -21,6 +21,7 @@
 #include "employees/employeelist.h"
 #include "employees/ui/form2.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -296,6 +297,17 @@ private slots:
         const QList<QByteArray> lines = csv.readAll().split('\n');
         QVERIFY(lines.first().startsWith("Entry,Printed,Employee,Name"));
         QVERIFY(lines.at(1).contains(",A-1,"));
+
+        // From the explorer: the selected employee's history.
+        Form2::setBadgeHistory(badges::ui::openBadgeHistory);
+        Form2 explorer;
+        selectRows(explorer, {0});
+        explorer.findChild<QAction*>("MnuBadgeHistorySelected")->trigger();
+        const QList<QMdiSubWindow*> subs = m_area->subWindowList(QMdiArea::CreationOrder);
+        auto* opened = qobject_cast<FrmBadgeHistory*>(subs.last()->widget());
+        QVERIFY(opened);
+        QCOMPARE(opened->findChild<QLineEdit*>("txtEmployee")->text(), QString::number(m_key));
+        QCOMPARE(opened->windowTitle(), QStringLiteral("Pellorin - Badge History of Ann B Cole"));
     }
 
     // Below the title, in the room the name and title leave: nothing else moves.
