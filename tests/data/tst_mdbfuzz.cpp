@@ -5,6 +5,7 @@
 // PELLORIN_FUZZ_SEED ask for a longer or another run (with QTEST_FUNCTION_TIMEOUT above 300000 ms for
 // one beyond five minutes).
 #include "../support/mdbfixtures.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "data/legacy/mdbimport.h"
@@ -128,15 +129,12 @@ private slots:
 };
 
 void TestMdbFuzz::damagedCopiesGiveAMessageOrAWholeImport() {
-    if (mdbfixtures::folder().isEmpty())
-        QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here");
-    QFile sampleFile(mdbfixtures::sample());
-    QVERIFY(sampleFile.open(QIODevice::ReadOnly));
+    REQUIRE_FIXTURES();
     const int cases = environmentNumber("PELLORIN_FUZZ_CASES", 2000);
     const qint64 budgetMs = qint64(environmentNumber("PELLORIN_FUZZ_SECONDS", 50)) * 1000;
     constexpr int AtLeast = 300;
     const quint32 seed = quint32(environmentNumber("PELLORIN_FUZZ_SEED", 20261206));
-    Mutator mutator(sampleFile.readAll(), seed);
+    Mutator mutator(readTestFile(mdbfixtures::sample()), seed);
 
     QTemporaryDir dir;
     const QString mdb = dir.filePath(QStringLiteral("Pellorin.mdb"));
@@ -149,10 +147,7 @@ void TestMdbFuzz::damagedCopiesGiveAMessageOrAWholeImport() {
     clock.start();
     int done = 0;
     for (int i = 0; i < cases && (i < AtLeast || clock.elapsed() < budgetMs); ++i, ++done) {
-        QFile out(mdb);
-        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(mutator.next());
-        out.close();
+        QCOMPARE(writeTestFile(mdb, mutator.next()), mdb);
         try {
             const legacy::ImportSummary summary = legacy::importMdb(mdb, db, options);
             QVERIFY2(wholeDatabase(db, summary),

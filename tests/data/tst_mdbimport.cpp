@@ -1,6 +1,9 @@
 // Taking over an existing installation's Pellorin.mdb through the reader process: nothing lost, the
 // Access file untouched, and any failure leaves the folder as it was.
+#include "../support/errorof.h"
 #include "../support/mdbfixtures.h"
+#include "../support/rawdatabase.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "app/appfacts.h"
@@ -20,10 +23,6 @@
 #include <utime.h>
 
 namespace {
-
-#define REQUIRE_FIXTURES()                                                                                   \
-    if (mdbfixtures::folder().isEmpty())                                                                     \
-    QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
 
 // Runs one query on a database file and returns the first column of every row.
 QVariantList column(const QString& dbPath, const QString& sql) {
@@ -49,12 +48,9 @@ QStringList folderEntries(const QString& dir) {
 
 // A stand-in for the reader that misbehaves the way a damaged file can make it.
 QString writeScript(const QTemporaryDir& dir, const QString& body) {
-    const QString path = dir.filePath(QStringLiteral("reader.sh"));
-    QFile script(path);
-    script.open(QIODevice::WriteOnly);
-    script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path =
+        writeTestFile(dir.filePath(QStringLiteral("reader.sh")), ("#!/bin/sh\n" + body + "\n").toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
 
@@ -82,10 +78,7 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     const QString mdb = dir.filePath(QStringLiteral("Pellorin.mdb"));
     QVERIFY(QFile::copy(mdbfixtures::sample(), mdb));
     QFile::setPermissions(mdb, QFile::ReadOwner | QFile::WriteOwner);
-    QFile original(mdb);
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    const QString before = mdbfixtures::sha256(original.readAll());
-    original.close();
+    const QString before = mdbfixtures::sha256(readTestFile(mdb));
     // Time stamps in the past: reading the file would move its access time if it were not kept.
     const utimbuf past{1'200'000'000, 1'200'000'000};
     QCOMPARE(::utime(QFile::encodeName(mdb).constData(), &past), 0);
@@ -150,8 +143,7 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     QCOMPARE(::stat(QFile::encodeName(mdb).constData(), &info), 0);
     QCOMPARE(qint64(info.st_mtime), qint64(past.modtime));
     QCOMPARE(qint64(info.st_atime), qint64(past.actime));
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    QCOMPARE(mdbfixtures::sha256(original.readAll()), before);
+    QCOMPARE(mdbfixtures::sha256(readTestFile(mdb)), before);
     QCOMPARE(folderEntries(dir.path()).filter(QStringLiteral("importing")), QStringList());
 }
 
@@ -189,25 +181,18 @@ void TestMdbImport::failuresLeaveTheFolderAsItWas() {
     QTemporaryDir scripts;
     // An empty database with one table, for the reader that miscounts.
     const QString emptyDb = scripts.filePath(QStringLiteral("empty.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("empty"));
-        db.setDatabaseName(emptyDb);
-        QVERIFY(db.open());
-        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE EmployeeTable (EmployeeId INTEGER PRIMARY KEY)"));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("empty"));
+    QVERIFY(RawDatabase(emptyDb).exec(
+        QStringLiteral("CREATE TABLE EmployeeTable (EmployeeId INTEGER PRIMARY KEY)")));
     qputenv("PELLORIN_TEST_EMPTY_DB", QFile::encodeName(emptyDb));
     const ReaderOverride reader(script.isEmpty() ? legacy::readerProgram() : writeScript(scripts, script));
     legacy::ImportOptions options;
     options.silenceLimitMs = 500;
     options.progress = [cancel](int) { return !cancel; };
-    try {
+    const QString error = errorOf([&] {
         legacy::importMdb(file.isEmpty() ? mdbfixtures::sample() : mdbfixtures::thirdParty(file),
                           dir.filePath(QStringLiteral("Pellorin.db")), options);
-        QFAIL("the import succeeded");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
-    }
+    });
+    QVERIFY2(error.contains(message), qPrintable(error));
     QCOMPARE(folderEntries(dir.path()), QStringList());
 }
 
