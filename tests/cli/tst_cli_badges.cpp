@@ -1,6 +1,8 @@
 // pellorin-cli barcode, badge and print, run as a script would run them: exit status, one line on
 // standard error when something is wrong, and the files they write.
+#include "../support/companion.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include <QImage>
 #include <QProcess>
@@ -10,12 +12,6 @@
 #include <optional>
 
 namespace {
-
-struct Run {
-    int status;
-    QString out;
-    QString err;
-};
 
 bool havePdfToText() {
     return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
@@ -47,9 +43,7 @@ private slots:
         m_dir->addEmployee("Carl", "M", "Brown", "Clerk", "C1");
         m_dir->addEmployee({"Bert", QVariant(), "Cole", "Guard", "B1"});
         m_dir->addEmployee("anna", "B", "adams", "Boss", "a1");
-        QFile company(m_dir->file("Company.txt"));
-        QVERIFY(company.open(QIODevice::WriteOnly));
-        company.write("Acme Security\r\n");
+        QVERIFY(!writeTestFile(m_dir->file("Company.txt"), "Acme Security\r\n").isEmpty());
     }
     void cleanup() { m_dir.reset(); }
 
@@ -63,18 +57,9 @@ private slots:
     void printLeavesOutOnlyWhatCannotBePrinted();
 
 private:
-    Run cli(const QStringList& args) {
-        // A print server that is not there: no printer, whatever this machine has set up.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("CUPS_SERVER"), QStringLiteral("127.0.0.1:9"));
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
-                      QStringList{"--data-dir", m_dir->path()} + args);
-        if (!process.waitForFinished(60000))
-            return {-1, {}, QStringLiteral("did not finish")};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    // A print server that is not there: no printer, whatever this machine has set up.
+    CompanionRun cli(const QStringList& args) {
+        return runCompanion(m_dir->path(), args, {QStringLiteral("CUPS_SERVER=127.0.0.1:9")});
     }
 
     std::optional<TestAppDir> m_dir;
@@ -105,7 +90,7 @@ void TestCliBadges::barcode() {
     QFETCH(int, lastBar);
     QFETCH(int, barBottom);
     const QString png = m_dir->file("code.png");
-    const Run run = cli(QStringList{"barcode", text, "--out", png} + options);
+    const CompanionRun run = cli(QStringList{"barcode", text, "--out", png} + options);
     QVERIFY2(run.status == 0, qPrintable(run.err));
     const QImage image(png);
     QCOMPARE(image.size(), size);
@@ -133,19 +118,17 @@ void TestCliBadges::refusals_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
-    QTest::newRow("barcode, character outside Code 39")
-        << QStringList{"barcode", "AB_C", "--out", "x.png"} << 1 << "\"_\"";
-    QTest::newRow("barcode without --out") << QStringList{"barcode", "AB"} << 2 << "--out";
-    QTest::newRow("badge, key not a number")
-        << QStringList{"badge", "1 OR 1=1", "--out", "x.pdf"} << 2 << "not a record number";
-    QTest::newRow("badge, other file type")
-        << QStringList{"badge", "1", "--out", "x.jpg"} << 2 << ".pdf or a .png";
-    QTest::newRow("print, both choices")
-        << QStringList{"print", "--all", "--selected", "1", "--pdf", "x.pdf"} << 2 << "--selected";
-    QTest::newRow("print, no printer and no --pdf")
-        << QStringList{"print", "--all"} << 1 << "no printer is set up on this computer; give --pdf";
-    QTest::newRow("print, unknown key")
-        << QStringList{"print", "--selected", "1", "42", "--pdf", "x.pdf"} << 1 << "record number 42";
+    const auto row = [](const char* tag, const QStringList& args, int status, const char* said) {
+        QTest::newRow(tag) << args << status << QString(said);
+    };
+    row("barcode, character outside Code 39", {"barcode", "AB_C", "--out", "x.png"}, 1, "\"_\"");
+    row("barcode without --out", {"barcode", "AB"}, 2, "--out");
+    row("badge, key not a number", {"badge", "1 OR 1=1", "--out", "x.pdf"}, 2, "not a record number");
+    row("badge, other file type", {"badge", "1", "--out", "x.jpg"}, 2, ".pdf or a .png");
+    row("print, both choices", {"print", "--all", "--selected", "1", "--pdf", "x.pdf"}, 2, "--selected");
+    row("print, no printer and no --pdf", {"print", "--all"}, 1,
+        "no printer is set up on this computer; give --pdf");
+    row("print, unknown key", {"print", "--selected", "1", "42", "--pdf", "x.pdf"}, 1, "record number 42");
 }
 
 void TestCliBadges::refusals() {
@@ -153,7 +136,7 @@ void TestCliBadges::refusals() {
     QFETCH(int, status);
     QFETCH(QString, said);
     QDir::setCurrent(m_dir->path());
-    const Run run = cli(args);
+    const CompanionRun run = cli(args);
     QCOMPARE(run.status, status);
     QCOMPARE(run.err.count(u'\n'), 1);
     QVERIFY2(run.err.contains(said), qPrintable(run.err));
@@ -163,7 +146,7 @@ void TestCliBadges::refusals() {
 
 void TestCliBadges::badgeFileCarriesTheEmployee() {
     const QString png = m_dir->file("carl.png");
-    Run run = cli({"badge", "1", "--out", png});
+    CompanionRun run = cli({"badge", "1", "--out", png});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     // The badge's area, 3435 by 5270 twips, at 300 dots per inch.
     QCOMPARE(QImage(png).size(), QSize(716, 1098));
@@ -197,7 +180,7 @@ void TestCliBadges::printWritesOnePagePerEmployee() {
     if (!havePdfToText())
         QSKIP("pdftotext (poppler-utils) is needed to read the badges");
     const QString pdf = m_dir->file("badges.pdf");
-    const Run run = cli(QStringList{"print", "--pdf", pdf} + choice);
+    const CompanionRun run = cli(QStringList{"print", "--pdf", pdf} + choice);
     QVERIFY2(run.status == 0, qPrintable(run.err));
     QVERIFY(run.out.contains(QStringLiteral("%1 badge(s)").arg(names.size())));
     const QStringList pages = pdfPages(pdf);
@@ -215,7 +198,7 @@ void TestCliBadges::printLeavesOutOnlyWhatCannotBePrinted() {
     m_dir->addEmployee("Eve", "F", "East", "", "ACME-SECURITY-000042");
     m_dir->addEmployee("Finn", "G", "Frost", "", "F*1");
     const QString pdf = m_dir->file("badges.pdf");
-    const Run run = cli({"print", "--all", "--pdf", pdf});
+    const CompanionRun run = cli({"print", "--all", "--pdf", pdf});
     QCOMPARE(run.status, 3);
     QVERIFY(run.out.contains("4 badge(s)"));
     QCOMPARE(pdfPages(pdf).size(), 4);
