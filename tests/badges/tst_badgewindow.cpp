@@ -1,6 +1,7 @@
 // The badge window as the operator meets it: what it loads and draws when it becomes active, what it
 // says about a code it cannot draw, and where Print, Preview and PDF send the badge.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
@@ -190,9 +191,7 @@ private slots:
         // A name without extension gets ".pdf".
         m_platform->fileAnswers.enqueue(m_dir->file("jane"));
         window->findChild<QAction*>("MnuPrintToPdf")->trigger();
-        QFile pdf(m_dir->file("jane.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.read(5) == "%PDF-");
+        QVERIFY(readTestFile(m_dir->file("jane.pdf")).startsWith("%PDF-"));
         QVERIFY(m_platform->messages.isEmpty());
         QVERIFY(window->isVisible());
         // A folder that does not exist is reported with the file's name.
