@@ -282,9 +282,7 @@ void TestDocExplorer::uploadOpenDeleteThroughTheWindow() {
     selectLine(window, 1);
     window.OpenSelectedDocument();
     QCOMPARE(m_platform->openedFiles.size(), 1);
-    QFile opened(m_platform->openedFiles.first());
-    QVERIFY(opened.open(QIODevice::ReadOnly));
-    QCOMPARE(opened.readAll(), QByteArray("first"));
+    QCOMPARE(readTestFile(m_platform->openedFiles.first()), QByteArray("first"));
 
     m_platform->messageAnswers << Platform::No << Platform::Yes;
     const int before = m_platform->messages.size();
