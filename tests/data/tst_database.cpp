@@ -16,7 +16,7 @@
 class TestDatabase : public QObject {
     Q_OBJECT
 private slots:
-    void firstStartCreatesEveryTable();
+    void firstStartMakesTheFile();
     void nullIsToldApartFromEmptyText();
     void addedRowKeepsItsLongValue();
     void hostileTextRoundTrips_data();
@@ -27,17 +27,13 @@ private slots:
     void readingGoesOnAcrossOtherStatements();
 };
 
-void TestDatabase::firstStartCreatesEveryTable() {
+// Every table, keys from 1 and the library's hidden root folder on a first start are what tst_statements
+// relies on, on both backends; here the file itself.
+void TestDatabase::firstStartMakesTheFile() {
     TestAppDir dir;
     QVERIFY(!QFile::exists(dir.file("Pellorin.db")));
-    for (const char* table : {"EmployeeTable", "Attachments", "ObjectTbl", "Resources", "ReferenceInfo"})
-        QCOMPARE(dir.count(QString::fromLatin1(table)) >= 0, true);
-    QCOMPARE(QFile::exists(dir.file("Pellorin.db")), !TestAppDir::onPostgres());
-    // Autonumber keys start at 1 and grow.
-    QCOMPARE(dir.addEmployee("a", "b", "c", "", ""), 1);
-    QCOMPARE(dir.addEmployee("d", "e", "f", "", ""), 2);
-    // The library's hidden root folder is there from the start.
     QCOMPARE(dir.count("ObjectTbl"), 1);
+    QCOMPARE(QFile::exists(dir.file("Pellorin.db")), !TestAppDir::onPostgres());
     if (TestAppDir::onPostgres())
         return;
     data::Connection c;
