@@ -5,6 +5,7 @@
 // PELLORIN_FUZZ_SEED ask for a longer or another run (with QTEST_FUNCTION_TIMEOUT above 300000 ms for
 // one beyond five minutes).
 #include "../support/mdbfixtures.h"
+#include "../support/rawdatabase.h"
 #include "../support/testfiles.h"
 
 #include "app/apperror.h"
@@ -15,8 +16,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -102,21 +101,11 @@ int environmentNumber(const char* name, int fallback) {
 
 // The imported database opens, is sound and holds the rows the summary names.
 bool wholeDatabase(const QString& path, const legacy::ImportSummary& summary) {
-    bool whole = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz"));
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        whole = db.open();
-        QSqlQuery query(db);
-        whole = whole && query.exec(QStringLiteral("PRAGMA quick_check")) && query.next() &&
-                query.value(0).toString() == QLatin1String("ok");
-        for (const legacy::ImportedTable& table : summary.tables) {
-            whole = whole && query.exec(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)) &&
-                    query.next() && query.value(0).toLongLong() == table.rows;
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fuzz"));
+    RawDatabase db(path);
+    bool whole = db.column(QStringLiteral("PRAGMA quick_check")) == QVariantList{QStringLiteral("ok")};
+    for (const legacy::ImportedTable& table : summary.tables)
+        whole = whole && db.column(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)) ==
+                             QVariantList{qlonglong(table.rows)};
     return whole;
 }
 

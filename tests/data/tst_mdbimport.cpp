@@ -14,8 +14,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,20 +24,7 @@ namespace {
 
 // Runs one query on a database file and returns the first column of every row.
 QVariantList column(const QString& dbPath, const QString& sql) {
-    QVariantList values;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.exec(sql);
-            while (query.next())
-                values.append(query.value(0));
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return values;
+    return RawDatabase(dbPath).column(sql);
 }
 
 QStringList folderEntries(const QString& dir) {
