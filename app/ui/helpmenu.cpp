@@ -9,7 +9,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -29,6 +32,30 @@ std::function<AboutFacts()>& installedFacts() {
 
 const QString GuideTitle = QStringLiteral("Pellorin - User Guide");
 
+// The pictures are screenshots of the whole main window; shown at their own size they would not fit
+// beside the text. Setting only the width keeps their proportions.
+void fitPictures(QTextDocument* document) {
+    constexpr int PictureWidth = 620;
+    struct Picture {
+        int position;
+        int length;
+        QTextImageFormat format;
+    };
+    QList<Picture> pictures; // changed after the walk, which a change would upset
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append({it.fragment().position(), it.fragment().length(),
+                                 it.fragment().charFormat().toImageFormat()});
+    for (Picture& picture : pictures) {
+        picture.format.setWidth(PictureWidth);
+        QTextCursor cursor(document);
+        cursor.setPosition(picture.position);
+        cursor.setPosition(picture.position + picture.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture.format);
+    }
+}
+
 QWidget* makeGuideWindow() {
     initGuideResource();
     auto* window = new QWidget();
@@ -39,6 +66,7 @@ QWidget* makeGuideWindow() {
     // Links to the web open in the desktop's browser; the guide's own pages stay here.
     browser->setOpenExternalLinks(true);
     browser->setSource(QUrl(QStringLiteral("qrc:/guide/guide.md")), QTextDocument::MarkdownResource);
+    fitPictures(browser->document());
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser);
