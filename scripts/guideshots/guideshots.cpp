@@ -167,8 +167,8 @@ int takeOver(ScriptedPlatform& platform, const QString& accessFile) {
     window.setGeometry(0, 0, 1100, 760);
     window.show();
     settle();
-    QMessageBox report(QMessageBox::Information, platform.messages.last().title, platform.messages.last().text,
-                       QMessageBox::Ok, &window);
+    QMessageBox report(QMessageBox::Information, platform.messages.last().title,
+                       platform.messages.last().text, QMessageBox::Ok, &window);
     report.setWindowModality(Qt::NonModal);
     report.show();
     report.move(window.geometry().center() - report.rect().center() + QPoint(120, 60));

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -178,6 +179,11 @@ void TestLinkedVersions::commandsInTheMainWindow() {
     QVERIFY(!window->command("mnuUploadDocument")->isEnabled());
     window->TreClassView()->setCurrentItem(window->RootNode()->child(0));
     QVERIFY(window->command("mnuUploadDocument")->isEnabled());
+    // An upload from the toolbar is told in the main window's status bar.
+    m_platform->fileAnswers << file("plan.pdf", "p");
+    window->command("mnuUploadDocument")->trigger();
+    QCOMPARE(main.findChild<QLabel*>("lblStatusNotice")->text(),
+             QString("Uploaded plan.pdf as version 1 into Alpha"));
     // Read-only mode changes no state.
     window->setSetMode(1);
     window->TreClassView()->setCurrentItem(window->RootNode());
