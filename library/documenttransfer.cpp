@@ -1,6 +1,6 @@
 // Documents moving between a file and their Resources row, in pieces.
 #include "app/apperror.h"
-#include "app/safefilename.h"
+#include "app/appfacts.h"
 #include "data/connection.h"
 #include "data/longvalue.h"
 #include "library/documents.h"
@@ -25,18 +25,6 @@ AppError cancelled(const QString& what) {
 
 data::LongValueCell documentCell(qint64 documentId) {
     return {DocumentTable, DocumentColumn, documentId};
-}
-
-// A file of that name is there and another program holds it open, where the platform can tell (Windows
-// refuses to open such a file for writing; elsewhere nothing refuses, and the copy is replaced).
-bool heldByAnotherProgram(const QString& path) {
-    QFile file(path);
-    if (!file.exists())
-        return false;
-    if (!file.open(QIODevice::ReadWrite))
-        return true;
-    file.close();
-    return false;
 }
 
 } // namespace
@@ -84,16 +72,13 @@ void writeDocument(qint64 documentId, const QString& targetPath, const Progress&
 }
 
 QString copyDocumentToTemp(qint64 documentId, const Progress& progress) {
-    const QString name = documentName(documentId);
-    const QDir temp(app::ensureTempFolder());
-    QString path = temp.filePath(app::safeStoredFileName(name));
-    if (heldByAnotherProgram(path)) {
-        // Another version of the name is open; this one gets a name of its own beside it.
-        const QFileInfo parts(name);
-        const QString suffix = parts.suffix().isEmpty() ? QString() : QLatin1Char('.') + parts.suffix();
-        path = temp.filePath(app::safeStoredFileName(
-            QStringLiteral("%1 (%2)%3").arg(parts.completeBaseName()).arg(documentId).arg(suffix)));
-    }
+    const QString path = tempPathForDocument(documentId, documentName(documentId));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw AppError(QStringLiteral("Could not create the folder %1 for the opened document. Check that "
+                                      "the application folder %2 is writable.")
+                           .arg(QDir::toNativeSeparators(folder),
+                                QDir::toNativeSeparators(AppFacts::applicationDirectory())));
     writeDocument(documentId, path, progress);
     return path;
 }

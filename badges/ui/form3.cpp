@@ -6,6 +6,7 @@
 #include "app/platform.h"
 #include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
+#include "app/ui/statusnotice.h"
 #include "app/ui/twips.h"
 #include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
@@ -283,6 +284,8 @@ void Form3::printBadge() {
         } else {
             const QString path = badges::newBadgeFilePath(printed.code);
             badges::writeBadgesPdf(path, {printed});
+            StatusNotices::post(tr("PDF written to %1").arg(QDir::toNativeSeparators(path)),
+                                QFileInfo(path).absolutePath());
             Platform::instance().information(
                 this,
                 tr("No printer is set up on this computer, so the badge was saved as a PDF file:\n\n%1\n\n"
@@ -340,4 +343,5 @@ void Form3::printToPdf() {
         return;
     }
     d->pdfFolder = QFileInfo(path).absolutePath();
+    StatusNotices::post(tr("PDF written to %1").arg(QDir::toNativeSeparators(path)), d->pdfFolder);
 }

@@ -274,10 +274,15 @@ QString readerProgram() {
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     if (QCoreApplication::instance()) {
-        const QString beside =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pellorin-mdb-reader"));
-        if (QFileInfo(beside).isExecutable())
-            return beside;
+        // Beside the program in a build or a portable folder; an installed program (bin/) finds it in
+        // the helpers' folder of the same installation (libexec/pellorin/).
+        const QDir programs(QCoreApplication::applicationDirPath());
+        for (const QString& candidate : {QStringLiteral("pellorin-mdb-reader"),
+                                         QStringLiteral("../libexec/pellorin/pellorin-mdb-reader")}) {
+            const QString path = QDir::cleanPath(programs.filePath(candidate));
+            if (QFileInfo(path).isExecutable())
+                return path;
+        }
     }
     return QStringLiteral(PELLORIN_MDB_READER_BUILT);
 }

@@ -6,8 +6,8 @@
 #include "app/platform.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
-#include "employees/companyfile.h"
 #include "employees/employeelist.h"
+#include "employees/ui/companyprompt.h"
 #include "employees/ui/form1.h"
 #include "library/ui/frmdocexplorer.h"
 
@@ -322,18 +322,7 @@ void Form2::editSelectedEmployees() {
 }
 
 void Form2::addEditCompany() {
-    const QString path = companyFilePath();
-    try {
-        // The stored name is offered, so keeping it is one keystroke; Cancel leaves the file alone.
-        const QString stored = readCompanyName(path).value_or(QString());
-        const std::optional<QString> typed = Platform::instance().inputBox(
-            this, QStringLiteral("Enter company name"), AppFacts::applicationTitle(), stored);
-        if (!typed)
-            return;
-        writeCompanyName(path, *typed);
-    } catch (const AppError& error) {
-        ChildWindows::reportError(this, error.description());
-    }
+    employees::ui::askCompanyName(this);
 }
 
 void Form2::openAnotherExplorer() {

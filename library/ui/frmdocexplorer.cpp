@@ -215,6 +215,7 @@ void FrmDocExplorer::showEvent(QShowEvent* event) {
     // The window loads when first shown, after its opener has set adminFunction.
     if (!m_loaded) {
         m_loaded = true;
+        buildWindowCommands();
         FillFolderTree();
     }
 }
