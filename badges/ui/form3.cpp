@@ -171,7 +171,7 @@ const QImage& Form3::barcodeImage() const {
 
 badges::Badge Form3::badge() const {
     return badges::Badge{d->label1->text(), d->label2->text(),    d->label3->text(),
-                         d->employeeId,     d->image1->picture(), d->codeHolders};
+                         d->employeeId,     d->image1->picture(), d->codeHolders, QDate(), {}};
 }
 
 // Every activation loads afresh: the photograph may have been replaced in the meantime.

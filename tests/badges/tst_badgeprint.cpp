@@ -102,6 +102,8 @@ badges::Badge sampleBadge(const QString& code, const QImage& photo = QImage()) {
                          QStringLiteral("Engineer"),
                          code,
                          photo,
+                         {},
+                         QDate(),
                          {}};
 }
 
