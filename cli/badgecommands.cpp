@@ -256,6 +256,37 @@ int writeBadge(Arguments& args) {
     return 0;
 }
 
+int printerCorrection(Arguments& args) {
+    namespace settings = badges::settings;
+    const auto x = decimal(args, QStringLiteral("offset-x"), -settings::MaxOffset, settings::MaxOffset,
+                           QStringLiteral("mm"));
+    const auto y = decimal(args, QStringLiteral("offset-y"), -settings::MaxOffset, settings::MaxOffset,
+                           QStringLiteral("mm"));
+    const auto s = decimal(args, QStringLiteral("scale"), settings::MinScale, settings::MaxScale,
+                           QStringLiteral("percent"));
+    const QStringList rest = args.positional();
+    if (rest.size() > 1)
+        throw UsageError{QStringLiteral("printer takes one printer name (in quotes when it holds blanks)")};
+    const QString printer = rest.isEmpty() ? QPrinterInfo::defaultPrinter().printerName() : rest.first();
+    if (printer.isEmpty())
+        throw AppError(QStringLiteral(
+            "no printer is set up on this computer; name the printer to keep its correction for"));
+    badges::Calibration calibration = settings::calibration(printer);
+    if (x || y || s) {
+        calibration.offsetX = x.value_or(calibration.offsetX);
+        calibration.offsetY = y.value_or(calibration.offsetY);
+        calibration.scale = s.value_or(calibration.scale);
+        settings::setCalibration(printer, calibration);
+        calibration = settings::calibration(printer);
+    }
+    out(QStringLiteral("%1\toffset-x %2 mm\toffset-y %3 mm\tscale %4 %")
+            .arg(printer)
+            .arg(calibration.offsetX, 0, 'f', 1)
+            .arg(calibration.offsetY, 0, 'f', 1)
+            .arg(calibration.scale, 0, 'f', 1));
+    return 0;
+}
+
 int listLayouts(Arguments& args) {
     if (!args.positional().isEmpty())
         throw UsageError{QStringLiteral("layouts takes no arguments")};

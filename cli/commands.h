@@ -16,6 +16,7 @@ int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int listLayouts(Arguments& args);
+int printerCorrection(Arguments& args);
 int copyDatabase(Arguments& args);
 int attachments(Arguments& args);
 // Prints the rows of the statement whose stored file holds the text: key, name, version.

@@ -53,6 +53,10 @@ const char* usage =
     "                                   offers no card-sized page\n"
     "  print --calibration [--pdf FILE] [--layout NAME] [--offset-x MM] [--offset-y MM] [--scale P]\n"
     "                                   a page to measure the printer by: rulers and a cross\n"
+    "  printer [NAME] [--offset-x MM] [--offset-y MM] [--scale PERCENT]\n"
+    "                                   the correction every layout applies on this printer (the\n"
+    "                                   default one without NAME), in 0.1 mm and 0.1 % steps: shows it,\n"
+    "                                   or keeps the values given\n"
     "  layouts                          badge layouts: name, tab, description (built-in and sheet\n"
     "                                   files in the data folder's layouts/)\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
@@ -141,6 +145,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("layouts"), cli::listLayouts},
+        {QStringLiteral("printer"), cli::printerCorrection},
         {QStringLiteral("copy-database"), cli::copyDatabase},
         {QStringLiteral("attachments"), cli::attachments},
         {QStringLiteral("library"), cli::library},
