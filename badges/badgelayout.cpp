@@ -27,6 +27,9 @@ constexpr double PointStep = 0.5;
 // The gap between the title and the barcode box, and the photograph box's top: texts stay above them.
 constexpr int PhotoTop = layout::PhotoBox.top();
 constexpr int BarcodeTop = layout::BarcodeBox.top();
+// Clear paper between the last text line and the bars: a line ending right on the box reads as touching
+// them (seen with a name on two lines and a long title).
+constexpr int TextClearance = 60;
 
 // Stands in for a badge file when no device is given: font metrics at the file's resolution.
 const QPaintDevice& fileDevice() {
@@ -283,14 +286,16 @@ BadgeLayout layoutBadge(const Badge& badge, const QPaintDevice* device) {
                               ? 0
                               : int(std::ceil(DeviceScale(target).toTwipsY(
                                     QFontMetricsF(atSize(textFont(), MinTextPoints), &target).height())));
-    result.name = fitText(badge.fullName, textFont(), textFont().pointSizeF(), MinTextPoints,
-                          designArea(layout::NameAt, layout::NameAt.y(), BarcodeTop - titleRoom), target);
+    result.name = fitText(
+        badge.fullName, textFont(), textFont().pointSizeF(), MinTextPoints,
+        designArea(layout::NameAt, layout::NameAt.y(), BarcodeTop - TextClearance - titleRoom), target);
     // Only 150 twips (7.5 points) separate the name from the title, less than a line of any readable
     // font, so the title goes below the name instead of across it.
     // The title shrinks until it ends above the barcode box: a name on two lines leaves it less room.
-    result.title = fitText(
-        badge.title, textFont(), textFont().pointSizeF(), MinTextPoints,
-        designArea(layout::TitleAt, std::max(layout::TitleAt.y(), result.name.bottom), BarcodeTop), target);
+    result.title = fitText(badge.title, textFont(), textFont().pointSizeF(), MinTextPoints,
+                           designArea(layout::TitleAt, std::max(layout::TitleAt.y(), result.name.bottom),
+                                      BarcodeTop - TextClearance),
+                           target);
     result.barcode = planBarcode(badge.code, target.logicalDpiX());
     result.photoBox = layout::PhotoBox;
     result.barcodeBox = layout::BarcodeBox;

@@ -276,8 +276,8 @@ private slots:
             QTest::addRow("%s short", layout) << layout << "Ann Lee"
                                               << "Clerk" << false;
             QTest::addRow("%s long, valid", layout) << layout << longName << longTitle << true;
-            QTest::addRow("%s name breaks", layout) << layout << "Jane Quinn Montgomery-Doe of Somerset"
-                                                    << "Chief Executive Officer of Operations" << true;
+            QTest::addRow("%s name breaks", layout)
+                << layout << longName << "Chief Executive Officer of Operations" << true;
         }
     }
     void textsNeverLieOnAnythingElse() {
@@ -308,8 +308,16 @@ private slots:
                         const QRect safe = QRect(QPoint(0, 0), plan.size).adjusted(113, 113, -113, -113);
                         QVERIFY2(safe.contains(elements.at(i).second), qPrintable(elements.at(i).first));
                     }
+                    // Texts keep 1 mm of paper above the bars.
+                    const auto clear = [](const std::pair<QString, QRect>& a,
+                                          const std::pair<QString, QRect>& b) {
+                        const bool text = a.first != "photo" && a.first != "barcode";
+                        return !(text && b.first == "barcode" ? a.second.adjusted(0, 0, 0, 56) : a.second)
+                                    .intersects(b.second);
+                    };
                     for (qsizetype j = i + 1; j < elements.size(); ++j)
-                        QVERIFY2(!elements.at(i).second.intersects(elements.at(j).second),
+                        QVERIFY2(clear(elements.at(i), elements.at(j)) &&
+                                     clear(elements.at(j), elements.at(i)),
                                  qPrintable(elements.at(i).first + " overlaps " + elements.at(j).first));
                 }
                 for (const badges::TextBlock* text :
