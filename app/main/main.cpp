@@ -50,6 +50,7 @@ int main(int argc, char* argv[]) {
 
     data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));
     Form2::setPrintRun(badges::ui::runPrint);
+    Form2::setPrintMenu(badges::ui::addPrintMenu);
     MDIForm1 mainWindow(employeeWindowFactories());
     mainWindow.show();
     return QApplication::exec();

@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTreeView>
 #include <QtTest>
 
@@ -37,7 +40,13 @@ QList<QStringList> texts(QMdiArea& area) {
 class TestPrintRun : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { Form2::setPrintRun(badges::ui::runPrint); }
+    void initTestCase() {
+        // The operator's own settings stay untouched.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QCoreApplication::setOrganizationName(QStringLiteral("PellorinTest"));
+        Form2::setPrintRun(badges::ui::runPrint);
+        Form2::setPrintMenu(badges::ui::addPrintMenu);
+    }
     void init() {
         m_dir.emplace();
         // Listed by last name: adams, Brown, Cole.
@@ -95,7 +104,40 @@ private slots:
         QCOMPARE(platform.messages.size(), 1);
     }
 
+    // With a sheet layout chosen on the menu, a run prints its badges as one document from the card the
+    // operator names; without a printer it lands in the badges folder. The next run goes on after it.
+    void aSheetRunPrintsOneDocumentFromTheStartCard() {
+        ScriptedPlatform platform;
+        Form2 explorer;
+        QMenu* layouts = explorer.findChild<QMenu*>("MnuBadgeLayout");
+        QVERIFY(layouts);
+        emit layouts->aboutToShow();
+        explorer.findChild<QAction*>("MnuLayout_a4-10")->trigger();
+        platform.inputAnswers.enqueue(QStringLiteral("9"));
+        explorer.findChild<QAction*>("MnuStartAtCard")->trigger();
+        selectRows(explorer, {0, 1, 2});
+        explorer.findChild<QAction*>("MnuPrintSelectedEmployee")->trigger();
+        QVERIFY(texts(*m_area).isEmpty());
+        QCOMPARE(platform.messages.size(), 1);
+        const QString text = platform.messages.first().text;
+        const QString path = text.section(u'\n', 2, 2);
+        QVERIFY2(text.contains("3 badge(s)") && QFile::exists(path), qPrintable(text));
+        QProcess info;
+        info.start("pdfinfo", {path});
+        if (!info.waitForFinished())
+            QSKIP("pdfinfo (poppler-utils) is needed to count pages");
+        // Cards 9 and 10 of the first sheet, the third badge on a new one.
+        QVERIFY(
+            QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+2\\b")));
+        platform.inputAnswers.enqueue(std::nullopt);
+        explorer.findChild<QAction*>("MnuStartAtCard")->trigger();
+        QCOMPARE(platform.inputs.last().defaultText, QStringLiteral("2"));
+        emit layouts->aboutToShow();
+        explorer.findChild<QAction*>("MnuLayout_design")->trigger();
+    }
+
 private:
+    QTemporaryDir m_config;
     std::optional<TestAppDir> m_dir;
     std::optional<QMdiArea> m_area;
 };
