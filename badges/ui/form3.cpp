@@ -238,16 +238,30 @@ badges::PrintOptions Form3::printOptions() const {
 }
 
 void Form3::fitLabels() {
-    for (QLabel* label : {d->label1, d->label2, d->label3}) {
+    // The design's boxes, and the room around them that a caption on two lines may take: the name up to
+    // the photograph, the title down to the barcode box.
+    const std::pair<QLabel*, std::pair<QRect, QRect>> boxes[] = {
+        {d->label1, {ui::twipsRect(495, 120, 2415, 315), ui::twipsRect(495, 60, 2415, 450)}},
+        {d->label2, {ui::twipsRect(525, 3360, 2355, 255), ui::twipsRect(525, 3270, 2355, 330)}},
+        {d->label3, {ui::twipsRect(435, 3600, 2535, 255), ui::twipsRect(435, 3600, 2535, 300)}}};
+    for (const auto& [label, rects] : boxes) {
         QFont font = label == d->label1 ? labelFont() : QWidget::font();
+        const double largest = font.pointSizeF();
         label->setWordWrap(true);
-        for (double points = font.pointSizeF(); points >= 6; points -= 0.5) {
-            font.setPointSizeF(points);
-            const QRect needed = QFontMetrics(font).boundingRect(
-                label->contentsRect(), Qt::AlignCenter | Qt::TextWordWrap, label->text());
-            if (label->contentsRect().contains(needed))
-                break;
-        }
+        const auto fits = [&](const QRect& rect) {
+            for (double points = largest; points >= 6; points -= 0.5) {
+                font.setPointSizeF(points);
+                const QRect inside(QPoint(0, 0), rect.size());
+                if (inside.contains(QFontMetrics(font).boundingRect(
+                        inside, Qt::AlignCenter | Qt::TextWordWrap, label->text())))
+                    return true;
+            }
+            return false;
+        };
+        const bool small = fits(rects.first);
+        label->setGeometry(small || !fits(rects.second) ? rects.first : rects.second);
+        if (small)
+            fits(rects.first);
         label->setFont(font);
     }
 }
