@@ -287,6 +287,17 @@ int printerCorrection(Arguments& args) {
     return 0;
 }
 
+int backText(Arguments& args) {
+    const QStringList rest = args.positional();
+    if (rest.size() > 1)
+        throw UsageError{QStringLiteral("back-text takes one text (in quotes when it holds blanks)")};
+    if (!rest.isEmpty())
+        badges::settings::setBackText(rest.first().simplified());
+    const std::optional<QString> company = readCompanyName(companyFilePath());
+    out(badges::settings::backText(company.value_or(QString())));
+    return 0;
+}
+
 int listLayouts(Arguments& args) {
     if (!args.positional().isEmpty())
         throw UsageError{QStringLiteral("layouts takes no arguments")};

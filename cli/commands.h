@@ -17,6 +17,7 @@ int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
 int listLayouts(Arguments& args);
 int printerCorrection(Arguments& args);
+int backText(Arguments& args);
 int copyDatabase(Arguments& args);
 int attachments(Arguments& args);
 // Prints the rows of the statement whose stored file holds the text: key, name, version.

@@ -57,6 +57,8 @@ const char* usage =
     "                                   the correction every layout applies on this printer (the\n"
     "                                   default one without NAME), in 0.1 mm and 0.1 % steps: shows it,\n"
     "                                   or keeps the values given\n"
+    "  back-text [TEXT]                 the line on the back of a card (\"If found, please return to\n"
+    "                                   ...\"): shows it, or keeps TEXT (empty: the default again)\n"
     "  layouts                          badge layouts: name, tab, description (built-in and sheet\n"
     "                                   files in the data folder's layouts/)\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
@@ -146,6 +148,7 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("print"), cli::printBadges},
         {QStringLiteral("layouts"), cli::listLayouts},
         {QStringLiteral("printer"), cli::printerCorrection},
+        {QStringLiteral("back-text"), cli::backText},
         {QStringLiteral("copy-database"), cli::copyDatabase},
         {QStringLiteral("attachments"), cli::attachments},
         {QStringLiteral("library"), cli::library},
