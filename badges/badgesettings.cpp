@@ -17,7 +17,7 @@ QString printerGroup(const QString& printer) {
 }
 
 double rounded(double value, double step) {
-    return std::round(value / step) * step;
+    return std::round(value / step) / std::round(1 / step); // -6 / 10 is the double nearest -0.6
 }
 
 } // namespace

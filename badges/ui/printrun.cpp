@@ -9,6 +9,8 @@
 #include "badges/badgesettings.h"
 #include "badges/layoutcatalogue.h"
 #include "badges/ui/form3.h"
+#include "badges/ui/frmprintercorrection.h"
+#include "badges/ui/frmsheetlayout.h"
 #include "data/connection.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
@@ -191,6 +193,14 @@ void addPrintMenu(QMenu& print, Form2& explorer) {
     QObject::connect(&print, &QMenu::aboutToShow, backs,
                      [backs] { backs->setChecked(badges::settings::printBacks()); });
     QObject::connect(backs, &QAction::toggled, backs, [](bool on) { badges::settings::setPrintBacks(on); });
+    print.addSeparator();
+    QAction* correction = print.addAction(QStringLiteral("Printer &Correction..."));
+    correction->setObjectName(QStringLiteral("MnuPrinterCorrection"));
+    QObject::connect(correction, &QAction::triggered, correction,
+                     [] { ChildWindows::show(new FrmPrinterCorrection()); });
+    QAction* sheet = print.addAction(QStringLiteral("New S&heet Layout..."));
+    sheet->setObjectName(QStringLiteral("MnuNewSheetLayout"));
+    QObject::connect(sheet, &QAction::triggered, sheet, [] { ChildWindows::show(new FrmSheetLayout()); });
 }
 
 void runPrint(Form2& explorer, bool selectedOnly) {

@@ -5,19 +5,27 @@
 
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
+#include "badges/badgesettings.h"
+#include "badges/layoutcatalogue.h"
 #include "badges/ui/form3.h"
+#include "badges/ui/frmprintercorrection.h"
+#include "badges/ui/frmsheetlayout.h"
 #include "badges/ui/printrun.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
 #include "employees/ui/form2.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTreeView>
 #include <QtTest>
 
@@ -134,6 +142,37 @@ private slots:
         QCOMPARE(platform.inputs.last().defaultText, QStringLiteral("2"));
         emit layouts->aboutToShow();
         explorer.findChild<QAction*>("MnuLayout_design")->trigger();
+    }
+
+    // The windows behind the menu: a sheet of another maker becomes a layout, a printer's correction is
+    // kept and a calibration page printed with it.
+    void sheetAndCorrectionWindows() {
+        ScriptedPlatform platform;
+        Form2 explorer;
+        explorer.findChild<QAction*>("MnuNewSheetLayout")->trigger();
+        auto* sheet = qobject_cast<FrmSheetLayout*>(m_area->activeSubWindow()->widget());
+        QVERIFY(sheet);
+        sheet->findChild<QLineEdit*>("TxtName")->setText("a4-10");
+        sheet->save();
+        QVERIFY(platform.messages.last().text.contains("built-in"));
+        sheet->findChild<QLineEdit*>("TxtName")->setText("maker-8");
+        sheet->findChild<QSpinBox*>("TxtRows")->setValue(4);
+        sheet->save();
+        QCOMPARE(badges::findLayout("maker-8").sheet.cards(), 8);
+
+        explorer.findChild<QAction*>("MnuPrinterCorrection")->trigger();
+        auto* correction = qobject_cast<FrmPrinterCorrection*>(m_area->activeSubWindow()->widget());
+        QVERIFY(correction);
+        correction->findChild<QComboBox*>("CboPrinter")->setCurrentText("Card Printer");
+        correction->findChild<QDoubleSpinBox*>("TxtOffsetX")->setValue(-0.6);
+        correction->findChild<QDoubleSpinBox*>("TxtScale")->setValue(99.5);
+        correction->save();
+        const badges::Calibration kept = badges::settings::calibration("Card Printer");
+        QVERIFY(kept.offsetX == -0.6 && kept.offsetY == 0 && kept.scale == 99.5);
+        correction->findChild<QComboBox*>("CboLayout")->setCurrentText("card-landscape");
+        correction->printCalibration();
+        QVERIFY2(platform.messages.last().text.contains("calibration page was saved"),
+                 qPrintable(platform.messages.last().text));
     }
 
 private:
