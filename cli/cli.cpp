@@ -13,6 +13,8 @@ QStringList& Arguments::valueOptions() {
         QStringLiteral("first"),    QStringLiteral("middle"), QStringLiteral("last"),
         QStringLiteral("title"),    QStringLiteral("code"),   QStringLiteral("photo"),
         QStringLiteral("out"),      QStringLiteral("height"), QStringLiteral("pdf"),
+        QStringLiteral("layout"),   QStringLiteral("start"),  QStringLiteral("offset-x"),
+        QStringLiteral("offset-y"), QStringLiteral("scale"),
     };
     return names;
 }

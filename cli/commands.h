@@ -15,6 +15,9 @@ int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
+int listLayouts(Arguments& args);
+int printerCorrection(Arguments& args);
+int backText(Arguments& args);
 int copyDatabase(Arguments& args);
 int attachments(Arguments& args);
 // Prints the rows of the statement whose stored file holds the text: key, name, version.

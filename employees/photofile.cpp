@@ -23,7 +23,7 @@ void setError(QString* error, const QString& message) {
         *error = message;
 }
 
-QImage readPicture(QIODevice* device, const QString& what, QString* error) {
+QImage readPicture(QIODevice* device, const QString& what, QString* error, QSize bound = QSize()) {
     QImageReader reader(device);
     // Temporary copies are always called .jpg, whatever the stored picture is.
     reader.setDecideFormatFromContent(true);
@@ -35,6 +35,14 @@ QImage readPicture(QIODevice* device, const QString& what, QString* error) {
                                        "Choose a picture file in one of these formats.")
                             .arg(what));
         return QImage();
+    }
+    if (bound.isValid() && reader.size().isValid()) {
+        // The bound is for the upright picture; the decoder sees it as stored, maybe lying on its side.
+        const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        const QSize stored = reader.size();
+        const QSize wanted = turned ? bound.transposed() : bound;
+        if (stored.width() > wanted.width() || stored.height() > wanted.height())
+            reader.setScaledSize(stored.scaled(wanted, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
     QImage image = reader.read();
     if (image.isNull())
@@ -114,6 +122,10 @@ QString photoTempFilePath(const QString& code) {
 }
 
 QImage loadPicture(const QString& path, QString* error) {
+    return loadPicture(path, QSize(), error);
+}
+
+QImage loadPicture(const QString& path, const QSize& bound, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setError(error, QStringLiteral("Could not open the picture %1: %2. Check that the file exists and "
@@ -121,7 +133,7 @@ QImage loadPicture(const QString& path, QString* error) {
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
         return QImage();
     }
-    return readPicture(&file, QDir::toNativeSeparators(path), error);
+    return readPicture(&file, QDir::toNativeSeparators(path), error, bound);
 }
 
 QImage loadPictureData(const QByteArray& bytes, QString* error) {

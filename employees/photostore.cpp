@@ -135,11 +135,15 @@ std::optional<QString> fetchPhoto(const QString& code) {
 }
 
 QImage loadPhoto(data::Connection& connection, const QString& code, QString* error) {
+    return loadPhoto(connection, code, QSize(), error);
+}
+
+QImage loadPhoto(data::Connection& connection, const QString& code, const QSize& bound, QString* error) {
     if (error)
         error->clear();
     try {
         const std::optional<QString> path = fetchPhoto(connection, code);
-        return path ? loadPicture(*path, error) : QImage();
+        return path ? loadPicture(*path, bound, error) : QImage();
     } catch (const AppError& failure) {
         if (error)
             *error = failure.description();

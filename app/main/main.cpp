@@ -75,6 +75,7 @@ int main(int argc, char* argv[]) {
     Help::setAboutFacts([] {
         return Help::AboutFacts{data::describeDatabaseInUse(), data::sqliteLibraryVersion()};
     });
+    Form2::setPrintMenu(badges::ui::addPrintMenu);
     MDIForm1 mainWindow(employeeWindowFactories());
     installFirstStartHints(mainWindow);
     mainWindow.show();

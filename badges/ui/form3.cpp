@@ -10,7 +10,9 @@
 #include "app/ui/twips.h"
 #include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
+#include "badges/badgesettings.h"
 #include "badges/drawsurface.h"
+#include "badges/layoutcatalogue.h"
 #include "data/connection.h"
 #include "employees/employeecode.h"
 #include "employees/photofile.h"
@@ -18,6 +20,8 @@
 #include "employees/ui/photobox.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -25,7 +29,9 @@
 #include <QMdiSubWindow>
 #include <QPagedPaintDevice>
 #include <QPointer>
+#include <QPrinterInfo>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -65,12 +71,15 @@ struct Form3::Private {
     PhotoBox* image1 = nullptr;
     QLabel* picture1 = nullptr;
     QPushButton* command1 = nullptr;
+    QComboBox* layouts = nullptr;
+    QSpinBox* start = nullptr;
+    QCheckBox* back = nullptr;
 };
 
 Form3::Form3(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
     setObjectName(QStringLiteral("Form3"));
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &Form3::formActivate);
-    setFixedSize(ui::twips(3435), ui::twips(5760));
+    setFixedSize(ui::twips(3435), ui::twips(6300));
     // A badge is black on white whatever the desktop's colours.
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::white);
@@ -124,6 +133,36 @@ void Form3::buildControls() {
     QWidget::setTabOrder(preview, pdf);
     d->command1->setFocus();
 
+    // How the badge goes onto paper: the layout, the first free card of a sheet, the backs.
+    d->layouts = new QComboBox(this);
+    d->layouts->setObjectName(QStringLiteral("CboLayout"));
+    d->layouts->setGeometry(ui::twipsRect(150, 5640, 1500, 375));
+    QStringList problems;
+    for (const badges::LayoutInfo& layout : badges::availableLayouts(&problems)) {
+        d->layouts->addItem(layout.name, layout.name);
+        d->layouts->setItemData(d->layouts->count() - 1, layout.description, Qt::ToolTipRole);
+    }
+    d->layouts->setToolTip(
+        tr("How the badge goes onto paper: the design's page, a card, or a sheet of cards"));
+    const int chosen = d->layouts->findData(badges::settings::lastLayout());
+    d->layouts->setCurrentIndex(std::max(0, chosen));
+    d->start = new QSpinBox(this);
+    d->start->setObjectName(QStringLiteral("SpnStart"));
+    d->start->setGeometry(ui::twipsRect(1710, 5640, 750, 375));
+    d->start->setPrefix(tr("card "));
+    d->start->setToolTip(tr("Start at this card of a partly used sheet"));
+    d->back = new QCheckBox(tr("Back"), this);
+    d->back->setObjectName(QStringLiteral("ChkBack"));
+    d->back->setGeometry(ui::twipsRect(2520, 5640, 800, 375));
+    d->back->setToolTip(tr("Print the back of each card too (company, return note and barcode)"));
+    d->back->setChecked(badges::settings::printBacks());
+    layoutChosen();
+    connect(d->layouts, &QComboBox::currentIndexChanged, this, [this] {
+        badges::settings::setLastLayout(d->layouts->currentData().toString());
+        layoutChosen();
+    });
+    connect(d->back, &QCheckBox::toggled, this, [](bool on) { badges::settings::setPrintBacks(on); });
+
     connect(d->command1, &QPushButton::clicked, this, &Form3::printBadge);
     connect(preview, &QPushButton::clicked, this, &Form3::printPreview);
     connect(pdf, &QPushButton::clicked, this, &Form3::printToPdf);
@@ -171,12 +210,66 @@ const QImage& Form3::barcodeImage() const {
 }
 
 badges::Badge Form3::badge() const {
-    return badges::Badge{d->label1->text(), d->label2->text(),    d->label3->text(),
-                         d->employeeId,     d->image1->picture(), d->codeHolders};
+    return badges::Badge{d->label1->text(),    d->label2->text(), d->label3->text(), d->employeeId,
+                         d->image1->picture(), d->codeHolders,    QDate(),           {}};
+}
+
+void Form3::layoutChosen() {
+    badges::LayoutInfo layout;
+    try {
+        layout = badges::findLayout(d->layouts->currentData().toString());
+    } catch (const AppError&) {
+        layout = badges::PrintOptions::designLayoutInfo(); // a sheet file removed since
+    }
+    d->start->setRange(1, std::max(1, layout.cardsPerPage()));
+    d->start->setEnabled(layout.isSheet());
+    d->back->setEnabled(layout.kind != badges::LayoutKind::Design);
+}
+
+badges::PrintOptions Form3::printOptions() const {
+    badges::PrintOptions options;
+    try {
+        options.layout = badges::findLayout(d->layouts->currentData().toString());
+    } catch (const AppError&) {
+    }
+    options.start = options.layout.isSheet() ? d->start->value() : 1;
+    options.back = options.layout.kind != badges::LayoutKind::Design && d->back->isChecked();
+    options.backText = badges::settings::backText(d->label1->text());
+    return options;
+}
+
+void Form3::fitLabels() {
+    // The design's boxes, and the room around them that a caption on two lines may take: the name up to
+    // the photograph, the title down to the barcode box.
+    const std::pair<QLabel*, std::pair<QRect, QRect>> boxes[] = {
+        {d->label1, {ui::twipsRect(495, 120, 2415, 315), ui::twipsRect(495, 60, 2415, 450)}},
+        {d->label2, {ui::twipsRect(525, 3360, 2355, 255), ui::twipsRect(525, 3270, 2355, 330)}},
+        {d->label3, {ui::twipsRect(435, 3600, 2535, 255), ui::twipsRect(435, 3600, 2535, 300)}}};
+    for (const auto& [label, rects] : boxes) {
+        QFont font = label == d->label1 ? labelFont() : QWidget::font();
+        const double largest = font.pointSizeF();
+        label->setWordWrap(true);
+        const auto fits = [&](const QRect& rect) {
+            for (double points = largest; points >= 6; points -= 0.5) {
+                font.setPointSizeF(points);
+                const QRect inside(QPoint(0, 0), rect.size());
+                if (inside.contains(QFontMetrics(font).boundingRect(
+                        inside, Qt::AlignCenter | Qt::TextWordWrap, label->text())))
+                    return true;
+            }
+            return false;
+        };
+        const bool small = fits(rects.first);
+        label->setGeometry(small || !fits(rects.second) ? rects.first : rects.second);
+        if (small)
+            fits(rects.first);
+        label->setFont(font);
+    }
 }
 
 // Every activation loads afresh: the photograph may have been replaced in the meantime.
 void Form3::formActivate() {
+    fitLabels();
     if (d->employeeId.isEmpty())
         return;
     loadPhoto();
@@ -256,11 +349,20 @@ bool Form3::refuseUndrawableCode() {
 
 // Every badge that goes out either scans and shows what it should, or the operator said to print it
 // knowing what is wrong with it.
-bool Form3::confirmProblems(const badges::Badge& printed, const QPaintDevice* device) {
-    const badges::BadgeProblems problems = badges::badgeProblems(printed, device);
-    if (problems.isEmpty())
+bool Form3::confirmProblems(const badges::Badge& printed, const QPaintDevice* device,
+                            const QString& printer) {
+    const badges::PrintOptions options = printOptions();
+    const badges::BadgeProblems problems = badges::badgeProblems(printed, options.layout, device);
+    const QString page =
+        printer.isEmpty()
+            ? QString()
+            : badges::cardPageProblem(options.layout, QPrinterInfo::printerInfo(printer).supportedPageSizes(),
+                                      printer);
+    if (problems.isEmpty() && page.isEmpty())
         return true;
     QStringList text = problems.all();
+    if (!page.isEmpty())
+        text.append(page);
     if (problems.codeNeedsChange)
         text.append(CodeRemedy);
     text.append(tr("Print the badge all the same?"));
@@ -277,13 +379,17 @@ void Form3::printBadge() {
         std::unique_ptr<PrintJob> job =
             Platform::instance().startPrintJob(QStringLiteral("Badge %1").arg(printed.fullName.simplified()));
         // Nothing has been painted yet: No drops the job and sends nothing.
-        if (!confirmProblems(printed, job ? job->device() : nullptr))
+        const QString printer = job && !job->isFile() ? job->destination() : QString();
+        if (!confirmProblems(printed, job ? job->device() : nullptr, printer))
             return;
+        badges::PrintOptions options = printOptions();
         if (job) {
-            badges::printBadges(*job, {printed});
+            if (!printer.isEmpty())
+                options.calibration = badges::settings::calibration(printer);
+            badges::printBadges(*job, {printed}, options);
         } else {
             const QString path = badges::newBadgeFilePath(printed.code);
-            badges::writeBadgesPdf(path, {printed});
+            badges::writeBadgesPdf(path, {printed}, options);
             StatusNotices::post(tr("PDF written to %1").arg(QDir::toNativeSeparators(path)),
                                 QFileInfo(path).absolutePath());
             Platform::instance().information(
@@ -306,9 +412,10 @@ void Form3::printPreview() {
     const badges::Badge shown = badge();
     QString failure;
     // Errors must not travel through the preview dialog's signal; they are reported once it has closed.
-    Platform::instance().printPreview(this, [&shown, &failure](QPagedPaintDevice& device) {
+    const badges::PrintOptions options = printOptions();
+    Platform::instance().printPreview(this, [&shown, &failure, &options](QPagedPaintDevice& device) {
         try {
-            badges::paintBadges(device, {shown});
+            badges::paintBadges(device, {shown}, options);
         } catch (const AppError& error) {
             failure = error.description();
         }
@@ -334,10 +441,10 @@ void Form3::printToPdf() {
     if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
     const badges::Badge printed = badge();
-    if (!confirmProblems(printed, nullptr))
+    if (!confirmProblems(printed, nullptr, QString()))
         return;
     try {
-        badges::writeBadgesPdf(path, {printed});
+        badges::writeBadgesPdf(path, {printed}, printOptions());
     } catch (const AppError& error) {
         ChildWindows::reportError(this, error.description());
         return;

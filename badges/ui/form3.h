@@ -2,6 +2,7 @@
 #pragma once
 
 #include "badges/badgepainter.h"
+#include "badges/pageplan.h"
 
 #include <QImage>
 #include <QWidget>
@@ -33,6 +34,8 @@ public:
 
     // What Print puts on paper.
     badges::Badge badge() const;
+    // The layout, start place and backs chosen in the window (the layout chosen last in any window).
+    badges::PrintOptions printOptions() const;
 
     // Prints on the default printer, or into the badges folder when there is none, and closes the
     // window. A failure is reported and the window stays.
@@ -49,9 +52,13 @@ private:
     void reportUndrawableCode(const QString& message);
     bool refuseUndrawableCode();
     void findCodeHolders();
+    void layoutChosen();
+    // The captions shrink, then break onto a second line, as the texts do on paper, instead of being cut.
+    void fitLabels();
     // Tells what will not come out right on the device (nullptr: a PDF file); false unless the operator
     // says to print all the same.
-    bool confirmProblems(const badges::Badge& printed, const QPaintDevice* device);
+    // printer: the printer's name, to check that it offers a card-sized page; empty for a file.
+    bool confirmProblems(const badges::Badge& printed, const QPaintDevice* device, const QString& printer);
 
     struct Private;
     std::unique_ptr<Private> d;

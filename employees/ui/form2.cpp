@@ -28,6 +28,15 @@ Form2::PrintRun& installedPrintRun() {
 }
 } // namespace
 
+Form2::PrintMenu& installedPrintMenu() {
+    static Form2::PrintMenu menu;
+    return menu;
+}
+
+void Form2::setPrintMenu(PrintMenu menu) {
+    installedPrintMenu() = std::move(menu);
+}
+
 void Form2::setPrintRun(PrintRun run) {
     installedPrintRun() = std::move(run);
 }
@@ -184,6 +193,8 @@ void Form2::buildMenus() {
     // The run for every row exists but is not offered to the operator.
     addItem(print, "MnuPrintAllEmployees", QStringLiteral("Print &All Employees"), &Form2::printAll)
         ->setEnabled(false);
+    if (installedPrintMenu())
+        installedPrintMenu()(*print, *this);
 
     QMenu* library = addMenu("mnuLibrary", QStringLiteral("&Library"));
     addItem(library, "mnuDocumentLibrary", QStringLiteral("&Document Library"), &Form2::openDocumentLibrary);

@@ -42,6 +42,10 @@ public:
     // "Print Selected Employee" run, otherwise every row.
     using PrintRun = std::function<void(Form2& explorer, bool selectedOnly)>;
     static void setPrintRun(PrintRun run);
+    // Adds the badge printing choices (layout, start card, backs) to the Print Badges menu of every
+    // explorer created afterwards.
+    using PrintMenu = std::function<void(QMenu& print, Form2& explorer)>;
+    static void setPrintMenu(PrintMenu menu);
 
     // Commands, also reachable by tests.
     void toolbarButtonClick(const QString& key);

@@ -104,6 +104,8 @@ badges::Badge sampleBadge(const QString& code, const QImage& photo = QImage()) {
                          QStringLiteral("Engineer"),
                          code,
                          photo,
+                         {},
+                         QDate(),
                          {}};
 }
 

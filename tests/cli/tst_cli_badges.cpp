@@ -55,11 +55,15 @@ private slots:
     void printWritesOnePagePerEmployee_data();
     void printWritesOnePagePerEmployee();
     void printLeavesOutOnlyWhatCannotBePrinted();
+    void layoutsStartsBacksAndCorrections();
 
 private:
-    // A print server that is not there: no printer, whatever this machine has set up.
+    // A print server that is not there: no printer, whatever this machine has set up; the operator's
+    // settings stay apart.
     CompanionRun cli(const QStringList& args) {
-        return runCompanion(m_dir->path(), args, {QStringLiteral("CUPS_SERVER=127.0.0.1:9")});
+        return runCompanion(
+            m_dir->path(), args,
+            {QStringLiteral("CUPS_SERVER=127.0.0.1:9"), "XDG_CONFIG_HOME=" + m_dir->file("config")});
     }
 
     std::optional<TestAppDir> m_dir;
@@ -210,6 +214,54 @@ void TestCliBadges::printLeavesOutOnlyWhatCannotBePrinted() {
     QVERIFY2(lines.filter("left out Eve F East (record 5)").size() == 1, qPrintable(run.err));
     QVERIFY2(lines.filter(QRegularExpression("warning: Finn G Frost .*only \"F\"")).size() == 1,
              qPrintable(run.err));
+}
+
+// The layouts the companion knows, a card run with backs in page order, a sheet started at a card, and
+// what it refuses before touching a file.
+void TestCliBadges::layoutsStartsBacksAndCorrections() {
+    QDir().mkpath(m_dir->file("layouts"));
+    QFile sheet(m_dir->file("layouts/maker-4.sheet"));
+    QVERIFY(sheet.open(QIODevice::WriteOnly));
+    sheet.write("name = maker-4\ndescription = four cards\npage = 200 x 130\ncolumns = 2\nrows = 2\n"
+                "first-card = 10 x 10\npitch = 90 x 56\n");
+    sheet.close();
+    CompanionRun run = cli({"layouts"});
+    QCOMPARE(run.status, 0);
+    QStringList names;
+    for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
+        names.append(line.section(u'\t', 0, 0));
+    QCOMPARE(names,
+             QStringList({"design", "card-landscape", "card-portrait", "a4-10", "letter-10", "maker-4"}));
+
+    const QString pdf = m_dir->file("cards.pdf");
+    run = cli({"print", "--selected", "1", "2", "--layout", "card-landscape", "--back", "--pdf", pdf});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    if (havePdfToText()) {
+        const QStringList pages = pdfPages(pdf);
+        QCOMPARE(pages.size(), 4);
+        QVERIFY(pages.at(0).contains("Carl") &&
+                pages.at(1).contains("If found, please return to Acme Security") &&
+                pages.at(2).contains("Bert") && !pages.at(3).contains("Bert"));
+    }
+    run = cli({"print", "--all", "--layout", "maker-4", "--start", "4", "--pdf", pdf});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    if (havePdfToText())
+        QCOMPARE(pdfPages(pdf).size(), 2);
+    for (const QStringList& wrong :
+         {QStringList{"--layout", "maker-4", "--start", "5"},
+          QStringList{"--layout", "card-portrait", "--start", "2"},
+          QStringList{"--layout", "design", "--back"}, QStringList{"--layout", "a4-10", "--scale", "150"}}) {
+        run = cli(QStringList{"print", "--all", "--pdf", m_dir->file("never.pdf")} + wrong);
+        QVERIFY2(run.status == 2 && !QFile::exists(m_dir->file("never.pdf")), qPrintable(run.err));
+    }
+    run = cli({"print", "--all", "--layout", "nonesuch", "--pdf", pdf});
+    QVERIFY2(run.status == 1 && run.err.contains("Known layouts: design, card-landscape"),
+             qPrintable(run.err));
+
+    run = cli({"printer", "Card Printer", "--offset-x", "0.26", "--scale", "99.5"});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(cli({"printer", "Card Printer"}).out.trimmed(),
+             QStringLiteral("Card Printer\toffset-x 0.3 mm\toffset-y 0.0 mm\tscale 99.5 %"));
 }
 
 QTEST_GUILESS_MAIN(TestCliBadges)
