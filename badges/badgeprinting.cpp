@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "data/outputfile.h"
 #include "employees/employeecode.h"
 #include "employees/employeestore.h"
 #include "employees/photofile.h"
@@ -15,7 +16,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace badges {
 
@@ -105,13 +105,10 @@ void printBadges(PrintJob& job, const QList<Badge>& badges) {
 void writeBadgesPdf(const QString& path, const QList<Badge>& badges) {
     checkCodes(badges);
     // Written beside the target and renamed over it, so a failure never leaves half a document.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw AppError(
-            QStringLiteral("Could not write the badge file %1: %2. Choose a folder you can write to.")
-                .arg(shown(path), file.errorString()));
+    data::OutputFile file(path);
+    file.open();
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&file.device());
         writer.setResolution(PdfResolution);
         writer.setPageSize(localPaperSize());
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
