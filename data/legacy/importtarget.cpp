@@ -28,6 +28,11 @@ ImportSummary importMdbInto(const QString& mdbPath, const QString& connectionStr
         return importMdb(mdbPath, settings.dataSource, options);
     data::Connection target;
     target.open(connectionString);
+    // A server database is not replaced: other operators may be working in it.
+    if (const QString table = data::firstTableWithRows(target); !table.isEmpty())
+        throw AppError(QStringLiteral("The database %1 already holds data (in %2); nothing was imported. An "
+                                      "Access file is imported only into an empty server database.")
+                           .arg(target.location(), table));
     // The reader writes a file; it is checked there and then copied across, all or nothing.
     QTemporaryDir work;
     if (!work.isValid())
