@@ -124,8 +124,13 @@ void OutputFile::open() {
         throw refuse(QStringLiteral("it is a socket, not a file. Choose another file name."));
     int fd = -1;
     if (exists && !S_ISREG(existing.st_mode)) {
-        // A device or a named pipe is what the operator wants written to; renaming would replace it.
-        fd = ::open(m_target.constData(), O_WRONLY | O_CLOEXEC);
+        // A device or a named pipe is what the operator wants written to; renaming would replace it. A
+        // pipe that nobody reads is refused at once instead of waiting for a reader forever.
+        fd = ::open(m_target.constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0 && errno == ENXIO)
+            throw refuse(QStringLiteral("no program reads from this pipe. Start the reading program first."));
+        if (fd >= 0)
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     } else {
         const qsizetype slash = m_target.lastIndexOf('/');
         m_temporary = m_target.left(slash + 1) + ".pellorin-" + m_target.mid(slash + 1).left(64) + "-XXXXXX";
