@@ -164,7 +164,7 @@ int photo(Arguments& args) {
         throw AppError(QStringLiteral("No photograph is stored under the code \"%1\".").arg(code));
     const QByteArray bytes = rs.getChunk(QStringLiteral("Attachments"));
     data::OutputFile file(*target);
-    file.open();
+    file.open(QIODevice::Unbuffered);
     if (file.device().write(bytes) != bytes.size() || !file.commit())
         throw AppError(QStringLiteral("Could not write %1: %2").arg(*target, file.errorString()));
     return 0;

@@ -183,7 +183,7 @@ std::optional<qint64> insertRowWithFile(Connection& connection, const QString& t
 bool writeReaderToFile(LongValueReader& reader, const QString& filePath, const TransferProgress& progress) {
     // Unbuffered, so that a disk filling up part-way shows in the count written.
     OutputFile file(filePath);
-    file.open();
+    file.open(QIODevice::Unbuffered);
     const qint64 total = reader.size();
     std::vector<char> piece(size_t(std::min(total, LongValuePieceSize)) + 1);
     qint64 done = 0;

@@ -109,7 +109,7 @@ OutputFile::~OutputFile() {
     cancel();
 }
 
-void OutputFile::open() {
+void OutputFile::open(QIODevice::OpenMode extra) {
     const auto refuse = [this](const QString& cause) {
         return AppError(QStringLiteral("Could not write the file %1: %2").arg(shown(m_path), cause));
     };
@@ -143,7 +143,7 @@ void OutputFile::open() {
     if (fd < 0)
         throw refuse(systemError(errno) +
                      QStringLiteral(". Check that the folder exists and that you may write there."));
-    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    if (!m_file.open(fd, QIODevice::WriteOnly | extra, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         cancel();
         throw refuse(m_file.errorString());
@@ -154,21 +154,20 @@ void OutputFile::open() {
 bool OutputFile::commit() {
     if (!m_open)
         return false;
-    m_file.flush();
-    const bool synced = m_temporary.isEmpty() || ::fsync(m_file.handle()) == 0;
-    const int syncError = errno;
+    // A full disk shows in the last flush of buffered writes, or in the sync.
+    const bool written = m_file.flush() && m_file.error() == QFileDevice::NoError;
+    const bool synced = written && (m_temporary.isEmpty() || ::fsync(m_file.handle()) == 0);
+    const QString failure = !written ? m_file.errorString() : synced ? QString() : systemError(errno);
     m_file.close();
     m_open = false;
-    if (m_temporary.isEmpty())
-        return m_file.error() == QFileDevice::NoError;
-    if (!synced || ::rename(m_temporary.constData(), m_target.constData()) != 0) {
-        m_error = systemError(synced ? errno : syncError);
+    if (synced && !m_temporary.isEmpty() && ::rename(m_temporary.constData(), m_target.constData()) != 0)
+        m_error = systemError(errno);
+    else if (!synced)
+        m_error = failure;
+    if (!m_temporary.isEmpty() && !m_error.isEmpty())
         ::unlink(m_temporary.constData());
-        m_temporary.clear();
-        return false;
-    }
     m_temporary.clear();
-    return true;
+    return m_error.isEmpty();
 }
 
 void OutputFile::cancel() {

@@ -24,9 +24,9 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Checks the path (refuseDatabaseFile, no folder, no socket) and opens the output; throws AppError
-    // naming the file and what to do.
-    void open();
+    // Checks the path (refuseDatabaseFile, no folder, no socket) and opens the output for writing, with
+    // the extra mode given (Unbuffered); throws AppError naming the file and what to do.
+    void open(QIODevice::OpenMode extra = {});
     QIODevice& device() { return m_file; }
     // Writes everything to disk and moves it into place. Returns false with errorString() on failure;
     // the target is then untouched.

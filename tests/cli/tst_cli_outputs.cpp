@@ -42,15 +42,13 @@ void TestCliOutputs::initTestCase() {
     const QString photo = writeTestFile(m_dir->file("p.jpg"), jpegOf(Qt::red));
     const QString doc = writeTestFile(m_dir->file("doc.txt"), "document bytes");
     const QString path = m_dir->path();
-    QCOMPARE(runCompanion(path, {"company", "set", "Acme"}).status, 0);
-    QCOMPARE(runCompanion(path, {"add", "--first", "A", "--middle", "M", "--last", "B", "--title", "T",
-                                 "--code", "E1", "--photo", photo})
-                 .status,
-             0);
-    QCOMPARE(runCompanion(path, {"attachments", "upload", doc, "--name", "d.txt", "--person", "P"}).status,
-             0);
-    QCOMPARE(runCompanion(path, {"library", "add-folder", "F"}).status, 0);
-    QCOMPARE(runCompanion(path, {"library", "upload", "2", doc}).status, 0);
+    for (const QStringList& args : {QStringList{"company", "set", "Acme"},
+                                    {"add", "--first", "A", "--middle", "M", "--last", "B", "--title", "T",
+                                     "--code", "E1", "--photo", photo},
+                                    {"attachments", "upload", doc, "--name", "d.txt", "--person", "P"},
+                                    {"library", "add-folder", "F"},
+                                    {"library", "upload", "2", doc}})
+        QCOMPARE(runCompanion(path, args).status, 0);
 }
 
 void TestCliOutputs::writers_data() {

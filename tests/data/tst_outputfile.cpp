@@ -20,11 +20,9 @@ private slots:
 void TestOutputFile::namesKeepTheirBytes_data() {
     QTest::addColumn<QByteArray>("name");
     QTest::newRow("latin-1") << QByteArray("caf\xe9.txt");
-    QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.txt");
     QTest::newRow("cut short") << QByteArray("x\xc3");
     QTest::newRow("encoded surrogate") << QByteArray("a\xed\xa0\x80"
                                                      "b");
-    QTest::newRow("overlong") << QByteArray("\xc0\xaf");
     QTest::newRow("four bytes and stray") << QByteArray("\xf0\x9f\x98\x80\xff");
 }
 
