@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "data/outputfile.h"
 #include "employees/employeecode.h"
 #include "employees/employeestore.h"
 #include "employees/photofile.h"
@@ -15,7 +16,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace badges {
 
@@ -280,16 +280,13 @@ void writeBadgesPdf(const QString& path, const QList<Badge>& badges) {
 
 namespace {
 
-// Writes a PDF beside the target and renames it over the target, so a failure never leaves half a document.
+// Written beside the target and renamed over it, so a failure never leaves half a document.
 void writePdf(const QString& path, const QString& title, const LayoutInfo& layout,
               const std::function<void(QPdfWriter&)>& paint) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw AppError(
-            QStringLiteral("Could not write the badge file %1: %2. Choose a folder you can write to.")
-                .arg(shownPath(path), file.errorString()));
+    data::OutputFile file(path);
+    file.open();
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&file.device());
         writer.setResolution(PdfResolution);
         writer.setPageLayout(layout.kind == LayoutKind::Design
                                  ? QPageLayout(localPaperSize(), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0))

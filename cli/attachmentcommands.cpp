@@ -85,7 +85,7 @@ int get(const Options& options, const QStringList& rest) {
     data::Connection connection;
     connection.open();
     data::readValueToFile(connection, {QStringLiteral("Attachments"), QStringLiteral("Attachments"), *key},
-                          QFileInfo(*options.out).absoluteFilePath());
+                          *options.out);
     return 0;
 }
 

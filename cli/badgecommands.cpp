@@ -9,6 +9,7 @@
 #include "data/command.h"
 #include "data/connection.h"
 #include "data/keys.h"
+#include "data/outputfile.h"
 #include "data/recordset.h"
 #include "employees/companyfile.h"
 #include "employees/employeelist.h"
@@ -168,6 +169,13 @@ EmployeeListRow rowByKey(data::Connection& connection, qint64 key) {
     return row;
 }
 
+// Through the shared output rules: never over the database, into a device, whole or not at all.
+bool saveImage(const QImage& image, const QString& path, const QByteArray& format) {
+    data::OutputFile file(path);
+    file.open();
+    return image.save(&file.device(), format.constData()) && file.commit();
+}
+
 } // namespace
 
 int drawBarcode(Arguments& args) {
@@ -216,7 +224,8 @@ int drawBarcode(Arguments& args) {
                         .arg(rest.first(), QString(c)));
         throw;
     }
-    if (!surface.image().save(path, QFileInfo(path).suffix().isEmpty() ? "PNG" : nullptr))
+    const QString suffix = QFileInfo(path).suffix();
+    if (!saveImage(surface.image(), path, suffix.isEmpty() ? QByteArray("PNG") : suffix.toLatin1()))
         throw AppError(QStringLiteral("could not write the image %1 (give a writable .png file name)")
                            .arg(QDir::toNativeSeparators(path)));
     out(QStringLiteral("%1: %2 x %3 pixels")
@@ -249,7 +258,7 @@ int writeBadge(Arguments& args) {
         throw AppError(cause);
     if (suffix == QLatin1String("pdf")) {
         badges::writeBadgesPdf(path, {badge}, options);
-    } else if (!badges::renderBadge(badge, options).save(path, "PNG")) {
+    } else if (!saveImage(badges::renderBadge(badge, options), path, "PNG")) {
         throw AppError(QStringLiteral("could not write the image %1").arg(QDir::toNativeSeparators(path)));
     }
     out(QDir::toNativeSeparators(path));

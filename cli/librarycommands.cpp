@@ -61,7 +61,7 @@ int addFolder(const LibraryArguments& args) {
     const QString name = exactly(args, 1, QStringLiteral("add-folder NAME [--type TYPE]"), {"type"}).first();
     const QString type = args.type.value_or(QString());
     // Like the window's named folder: its name is its type unless another is given.
-    out(QString::number(library::addFolder(name, type.isEmpty() ? name : type, library::nextObjectIndex())));
+    out(QString::number(library::addFolder(name, type.isEmpty() ? name : type)));
     return 0;
 }
 
@@ -76,7 +76,13 @@ int deleteFolder(const LibraryArguments& args) {
                                    QStringLiteral("folder key"));
     shownFolder(key);
     // Folders are shown flat under the root, so no other folder goes with this one.
-    library::deleteFolder(key, false);
+    const library::DeletedFolder deleted = library::deleteFolder(key, false);
+    // The documents stay (a folder of that key would show them again); the operator hears where they are.
+    if (deleted.documentsLeft > 0)
+        warn(QStringLiteral("%1 document version(s) of the deleted folder %2 are now in no folder; list them "
+                            "with: pellorin-cli library documents %2 --all-versions")
+                 .arg(deleted.documentsLeft)
+                 .arg(key));
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "employees/photofile.h"
 
+#include "app/nativename.h"
+
 #include "app/appfacts.h"
 #include "app/safefilename.h"
 
@@ -161,11 +163,11 @@ bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error
 }
 
 bool isPictureFile(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file; // by the name's bytes, also when they are not UTF-8
+    if (const QString cause = app::openExactly(file, path); !cause.isEmpty()) {
         setError(error, QStringLiteral("Could not open the picture %1: %2. Check that the file exists and "
                                        "can be read.")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+                            .arg(QDir::toNativeSeparators(path), cause));
         return false;
     }
     const QByteArray bytes = file.readAll();

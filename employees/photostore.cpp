@@ -1,5 +1,7 @@
 #include "employees/photostore.h"
 
+#include "app/nativename.h"
+
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/connection.h"
@@ -34,12 +36,12 @@ QString nonNull(const QString& text) {
 
 QByteArray readWholeFile(const QString& filePath) {
     const QString shown = QDir::toNativeSeparators(filePath);
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file; // by the name's bytes, also when they are not UTF-8
+    if (const QString cause = app::openExactly(file, filePath); !cause.isEmpty())
         throw AppError(
             QStringLiteral("Could not read the photograph %1: %2. Check that the file still exists "
                            "and can be read, or choose another one.")
-                .arg(shown, file.errorString()));
+                .arg(shown, cause));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || (!file.isSequential() && bytes.size() != file.size()))
         throw AppError(QStringLiteral("Could not read the whole photograph %1: %2. Check the file, or choose "

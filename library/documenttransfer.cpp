@@ -1,6 +1,8 @@
 // Documents moving between a file and their Resources row, in pieces.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/nativename.h"
+#include "app/safefilename.h"
 #include "data/connection.h"
 #include "data/longvalue.h"
 #include "library/documents.h"
@@ -34,18 +36,18 @@ bool isCancellation(const AppError& error) {
 }
 
 StoredVersion uploadDocument(qint64 folderId, const QString& filePath, const Progress& progress) {
-    const QFileInfo info(filePath);
     const QString shown = QDir::toNativeSeparators(filePath);
-    QFile probe(filePath);
-    if (!info.exists() || info.isDir() || !probe.open(QIODevice::ReadOnly))
+    QFile probe;
+    // By its bytes, so that a name that is not UTF-8 is found as the system gave it.
+    const bool isDir = QFileInfo(filePath).isDir();
+    if (const QString cause = isDir ? QStringLiteral("it is a folder") : app::openExactly(probe, filePath);
+        !cause.isEmpty())
         throw AppError(QStringLiteral("Could not read the file %1: %2. Check that it still exists and can be "
                                       "read, or choose another one.")
-                           .arg(shown, info.isDir()    ? QStringLiteral("it is a folder")
-                                       : info.exists() ? probe.errorString()
-                                                       : QStringLiteral("it does not exist")));
+                           .arg(shown, cause));
     probe.close();
     // The file title: what the file dialog calls the file, without its folder.
-    const QString title = info.fileName();
+    const QString title = filePath.mid(filePath.lastIndexOf(u'/') + 1);
     const qint64 version = nextVersion(title);
     data::Connection connection;
     connection.open();

@@ -67,10 +67,10 @@ int main(int argc, char* argv[]) {
     if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
                                                             QApplication::applicationDirPath())))
         return 1;
+    // Before the import of an existing installation, which goes into the database named here.
+    data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));
     if (legacy::ui::takeOverExistingInstallation(nullptr) == legacy::ui::StartOutcome::Failed)
         return 1;
-
-    data::setConfiguredConnectionString(AppFacts::optionArgument(arguments, QStringLiteral("--database")));
     Form2::setPrintRun(badges::ui::runPrint);
     Help::setAboutFacts([] {
         return Help::AboutFacts{data::describeDatabaseInUse(), data::sqliteLibraryVersion()};

@@ -19,6 +19,7 @@ class TestCliLibrary : public QObject {
     Q_OBJECT
 private slots:
     void foldersDocumentsAndLinks();
+    void foldersAddedAtOnceGetTheirOwnPlace();
     void failuresAreOneLine_data();
     void failuresAreOneLine();
 };
@@ -47,6 +48,27 @@ void TestCliLibrary::foldersDocumentsAndLinks() {
     QCOMPARE(cli(dir.path(), {"assigned", "5"}).lines(), QStringList());
     QCOMPARE(cli(dir.path(), {"delete-folder", "3"}).status, 0);
     QCOMPARE(cli(dir.path(), {"folders"}).lines(), QStringList({"2\tContracts\tContracts\t1"}));
+    // Its documents stay, and the operator is told how to find them.
+    const CompanionRun gone = cli(dir.path(), {"delete-folder", "2"});
+    QCOMPARE(gone.status, 0);
+    QVERIFY2(gone.err.contains("1 document version(s)") && gone.err.contains("library documents 2"),
+             qPrintable(gone.err));
+}
+
+void TestCliLibrary::foldersAddedAtOnceGetTheirOwnPlace() {
+    TestAppDir dir;
+    std::vector<std::unique_ptr<QProcess>> adders;
+    for (int i = 0; i < 8; ++i) {
+        adders.push_back(std::make_unique<QProcess>());
+        startCompanion(*adders.back(), dir.path(), {"library", "add-folder", QString("F%1").arg(i)});
+    }
+    int added = 0;
+    for (const auto& adder : adders)
+        added += finishCompanion(*adder).status == 0;
+    QVERIFY(added > 0);
+    const CompanionRun places = runCompanion(
+        dir.path(), {"sql", "SELECT DISTINCT ObjectIndex FROM ObjectTbl WHERE ObjectType <> 'Root'"});
+    QCOMPARE(places.lines().size(), added + 1); // with the header line
 }
 
 void TestCliLibrary::failuresAreOneLine_data() {
@@ -56,6 +78,8 @@ void TestCliLibrary::failuresAreOneLine_data() {
     QTest::newRow("no command") << QStringList() << 2 << "library needs a command";
     QTest::newRow("unknown") << QStringList({"shelve"}) << 2 << "unknown library command";
     QTest::newRow("empty name") << QStringList({"add-folder", ""}) << 1 << "needs a name";
+    QTest::newRow("hidden name") << QStringList({"add-folder", "root"}) << 1 << "never shown";
+    QTest::newRow("hidden type") << QStringList({"add-folder", "X", "--type", "Root"}) << 1 << "never shown";
     QTest::newRow("key not a number") << QStringList({"documents", "1 OR 1=1"}) << 2 << "is not a folder key";
     QTest::newRow("stray option") << QStringList({"folders", "--out", "x"}) << 2 << "usage: library folders";
     QTest::newRow("root row") << QStringList({"delete-folder", "1"}) << 1 << "no folder with the key 1";

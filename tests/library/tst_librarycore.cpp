@@ -123,7 +123,9 @@ void TestLibraryCore::addRenameDeleteFolders() {
         "'Catagory', 'Child')",
         {first});
     library::uploadDocument(first, file("kept.txt", "x"));
-    QCOMPARE(library::deleteFolder(first, true), 2);
+    const library::DeletedFolder deleted = library::deleteFolder(first, true);
+    QCOMPARE(deleted.rows, 2);
+    QCOMPARE(deleted.documentsLeft, 1);
     QCOMPARE(nodeTexts(true), QStringList({"O'Brien's files"}));
     QCOMPARE(m_dir->count("Resources"), 1);
 }
@@ -131,6 +133,9 @@ void TestLibraryCore::addRenameDeleteFolders() {
 void TestLibraryCore::emptyFolderNamesAreRefused() {
     QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder(QString(), QString(), 2));
     QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("", "Library", 2));
+    // The tree never shows a "Root" row, whatever its case.
+    QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("root", "root"));
+    QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("X", "ROOT"));
     QVERIFY_THROWS_EXCEPTION(AppError, library::renameFolder(folder("A"), ""));
     QCOMPARE(m_dir->count("ObjectTbl"), 2); // Root and A
     // A nameless row left by an older program is named, with the way to mend it.
