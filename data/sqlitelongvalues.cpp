@@ -2,6 +2,8 @@
 
 #include "app/apperror.h"
 #include "data/connection.h"
+#include "data/sqlitefile.h"
+#include "data/sqlitewait.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -135,9 +137,10 @@ private:
 // key, so the value never travels with the row.
 class BlobRows : public LongValueRows {
 public:
-    BlobRows(Connection& connection, sqlite3* db, sqlite3_stmt* statement, const QStringList& fields,
-             LongValueCell origin)
-        : m_connection(connection), m_db(db), m_fields(fields), m_origin(std::move(origin)) {
+    BlobRows(SqliteLongValues& provider, Connection& connection, sqlite3* db, sqlite3_stmt* statement,
+             const QStringList& fields, LongValueCell origin)
+        : m_provider(provider), m_connection(connection), m_db(db), m_fields(fields),
+          m_origin(std::move(origin)) {
         m_statement.handle = statement;
     }
     bool next() override {
@@ -156,15 +159,13 @@ public:
         throw AppError(QStringLiteral("The field %1 was not asked of the statement.").arg(name));
     }
     std::unique_ptr<LongValueReader> openLongValue() override {
-        const int keyColumn = int(m_fields.size());
-        if (sqlite3_column_int(m_statement.handle, keyColumn + 1) != 0)
-            return nullptr;
         LongValueCell cell = m_origin;
-        cell.rowId = sqlite3_column_int64(m_statement.handle, keyColumn);
-        return std::make_unique<BlobReader>(m_connection, m_db, cell);
+        cell.rowId = sqlite3_column_int64(m_statement.handle, int(m_fields.size()));
+        return m_provider.openReader(cell);
     }
 
 private:
+    SqliteLongValues& m_provider;
     Connection& m_connection;
     sqlite3* m_db;
     Statement m_statement;
@@ -200,18 +201,39 @@ qint64 SqliteLongValues::maximumLength() {
 
 void SqliteLongValues::run(const char* sql, const QString& what) {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw AppError(m_connection.failure(what, QString::fromUtf8(sqlite3_errmsg(m_db))));
+        throw AppError(m_connection.failure(
+            what, takeCancelledWait() ? cancelledWaitText() : QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
+// Without the caller's transaction this one starts its own, taking the write lock at once: numbers
+// chosen inside it (a version) then stay unique, and it waits for another program's write instead of
+// failing when it comes to write.
 void SqliteLongValues::begin() {
-    run("SAVEPOINT pellorin_long_value", QStringLiteral("Starting to store a file"));
+    m_bytes = 0;
+    m_ownTransaction = sqlite3_get_autocommit(m_db) != 0;
+    if (m_ownTransaction)
+        run("BEGIN IMMEDIATE", QStringLiteral("Starting to store a file"));
+    else
+        run("SAVEPOINT pellorin_long_value", QStringLiteral("Starting to store a file"));
 }
 
 void SqliteLongValues::commit() {
-    run("RELEASE SAVEPOINT pellorin_long_value", QStringLiteral("Saving a stored file"));
+    if (!m_ownTransaction) {
+        run("RELEASE SAVEPOINT pellorin_long_value", QStringLiteral("Saving a stored file"));
+        return;
+    }
+    m_ownTransaction = false;
+    run("COMMIT", QStringLiteral("Saving a stored file"));
+    if (m_bytes >= LargeWrite)
+        foldLog(m_db);
 }
 
 void SqliteLongValues::rollback() {
+    if (m_ownTransaction) {
+        m_ownTransaction = false;
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return;
+    }
     sqlite3_exec(m_db, "ROLLBACK TO SAVEPOINT pellorin_long_value; RELEASE SAVEPOINT pellorin_long_value",
                  nullptr, nullptr, nullptr);
 }
@@ -231,6 +253,7 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
     for (const auto& value : values)
         bound << value.second;
     bound << length;
+    m_bytes += length;
     const Connection::Bound statement = m_connection.bindable(
         QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
             .arg(quoted(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
@@ -247,6 +270,7 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
 
 void SqliteLongValues::resize(const LongValueCell& cell, qint64 length) {
     const QString what = QStringLiteral("Making room for %1").arg(describe(cell));
+    m_bytes += length;
     QSqlQuery update(m_connection.database());
     if (!update.prepare(QStringLiteral("UPDATE %1 SET %2 = zeroblob(?) WHERE rowid = ?")
                             .arg(quoted(cell.table), quoted(cell.column))))
@@ -319,12 +343,12 @@ std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSq
     if (key < 0 || qstrcmp(database, "main") != 0)
         return readRowsWhole(m_connection, jetSql, longColumn);
 
+    // The long column is left out of the outer list: a statement SQLite cannot merge into it (one that
+    // sorts, for one) would otherwise hand every value over whole. Null is told apart by its key.
     QStringList selected;
     for (const QString& name : fields)
         selected << quoted(name);
-    // typeof() tells Null apart without reading the value.
-    selected << quoted(QString::fromUtf8(sqlite3_column_name(probe.handle, key)))
-             << QStringLiteral("typeof(%1) = 'null'").arg(quoted(longColumn));
+    selected << quoted(QString::fromUtf8(sqlite3_column_name(probe.handle, key)));
     const QByteArray outer =
         QStringLiteral("SELECT %1 FROM (%2)").arg(selected.join(QStringLiteral(", ")), inner).toUtf8();
     sqlite3_stmt* statement = nullptr;
@@ -332,7 +356,7 @@ std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSq
         sqlite3_finalize(statement);
         return readRowsWhole(m_connection, jetSql, longColumn);
     }
-    return std::make_unique<BlobRows>(m_connection, m_db, statement, fields,
+    return std::make_unique<BlobRows>(*this, m_connection, m_db, statement, fields,
                                       LongValueCell{QString::fromUtf8(table), QString::fromUtf8(column), 0});
 }
 

@@ -6,6 +6,7 @@
 #include "app/ui/guardedapplication.h"
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
+#include "app/ui/writewaitnotice.h"
 #include "badges/ui/printrun.h"
 #include "data/connectionstring.h"
 #include "data/legacy/ui/legacystart.h"
@@ -41,6 +42,7 @@ int main(int argc, char* argv[]) {
 
     QtPlatform platform;
     Platform::install(&platform);
+    installWriteWaitNotice();
 
     if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
                                                             QApplication::applicationDirPath())))
