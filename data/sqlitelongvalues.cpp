@@ -133,14 +133,37 @@ private:
     BlobHandle m_blob;
 };
 
+// Nothing for a Null value. Throws AppError when there is no such row.
+std::unique_ptr<LongValueReader> openBlobReader(Connection& connection, sqlite3* db,
+                                                const LongValueCell& cell) {
+    // The blob interface refuses Null and missing rows alike; the operator needs to know which.
+    Statement probe;
+    const QByteArray sql = QStringLiteral("SELECT typeof(%1) FROM %2 WHERE rowid = ?")
+                               .arg(quoted(cell.column), quoted(cell.table))
+                               .toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &probe.handle, nullptr) != SQLITE_OK)
+        throw AppError(connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
+                                          QString::fromUtf8(sqlite3_errmsg(db))));
+    sqlite3_bind_int64(probe.handle, 1, cell.rowId);
+    const int rc = sqlite3_step(probe.handle);
+    if (rc == SQLITE_DONE)
+        throw AppError(connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
+                                          QStringLiteral("there is no such row")));
+    if (rc != SQLITE_ROW)
+        throw AppError(connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
+                                          QString::fromUtf8(sqlite3_errmsg(db))));
+    if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(probe.handle, 0)), "null") == 0)
+        return nullptr;
+    return std::make_unique<BlobReader>(connection, db, cell);
+}
+
 // The statement's rows with the other columns read by SQLite and the long value opened by its row
 // key, so the value never travels with the row.
 class BlobRows : public LongValueRows {
 public:
-    BlobRows(SqliteLongValues& provider, Connection& connection, sqlite3* db, sqlite3_stmt* statement,
-             const QStringList& fields, LongValueCell origin)
-        : m_provider(provider), m_connection(connection), m_db(db), m_fields(fields),
-          m_origin(std::move(origin)) {
+    BlobRows(Connection& connection, sqlite3* db, sqlite3_stmt* statement, const QStringList& fields,
+             LongValueCell origin)
+        : m_connection(connection), m_db(db), m_fields(fields), m_origin(std::move(origin)) {
         m_statement.handle = statement;
     }
     bool next() override {
@@ -161,11 +184,10 @@ public:
     std::unique_ptr<LongValueReader> openLongValue() override {
         LongValueCell cell = m_origin;
         cell.rowId = sqlite3_column_int64(m_statement.handle, int(m_fields.size()));
-        return m_provider.openReader(cell);
+        return openBlobReader(m_connection, m_db, cell);
     }
 
 private:
-    SqliteLongValues& m_provider;
     Connection& m_connection;
     sqlite3* m_db;
     Statement m_statement;
@@ -288,25 +310,7 @@ std::unique_ptr<LongValueWriter> SqliteLongValues::openWriter(const LongValueCel
 }
 
 std::unique_ptr<LongValueReader> SqliteLongValues::openReader(const LongValueCell& cell) {
-    // The blob interface refuses Null and missing rows alike; the operator needs to know which.
-    Statement probe;
-    const QByteArray sql = QStringLiteral("SELECT typeof(%1) FROM %2 WHERE rowid = ?")
-                               .arg(quoted(cell.column), quoted(cell.table))
-                               .toUtf8();
-    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &probe.handle, nullptr) != SQLITE_OK)
-        throw AppError(m_connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
-                                            QString::fromUtf8(sqlite3_errmsg(m_db))));
-    sqlite3_bind_int64(probe.handle, 1, cell.rowId);
-    const int rc = sqlite3_step(probe.handle);
-    if (rc == SQLITE_DONE)
-        throw AppError(m_connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
-                                            QStringLiteral("there is no such row")));
-    if (rc != SQLITE_ROW)
-        throw AppError(m_connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
-                                            QString::fromUtf8(sqlite3_errmsg(m_db))));
-    if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(probe.handle, 0)), "null") == 0)
-        return nullptr;
-    return std::make_unique<BlobReader>(m_connection, m_db, cell);
+    return openBlobReader(m_connection, m_db, cell);
 }
 
 std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSql, const QString& longColumn,
@@ -356,7 +360,7 @@ std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSq
         sqlite3_finalize(statement);
         return readRowsWhole(m_connection, jetSql, longColumn);
     }
-    return std::make_unique<BlobRows>(*this, m_connection, m_db, statement, fields,
+    return std::make_unique<BlobRows>(m_connection, m_db, statement, fields,
                                       LongValueCell{QString::fromUtf8(table), QString::fromUtf8(column), 0});
 }
 
