@@ -278,7 +278,11 @@ QString Connection::failure(const QString& what, const QString& cause) const {
 
 QString Connection::translate(const QString& jetSql) const {
     const QString sql = translateJet(jetSql, m_backend);
-    return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName)) : sql;
+    // The whole-number columns that have indexes: a folder's documents are counted through them.
+    static const QStringList numberColumns = {QStringLiteral("ObjectIndex"),
+                                              QStringLiteral("ObjectParentIndex")};
+    return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName), numberColumns)
+                                        : sql;
 }
 
 Connection::Bound Connection::bindable(const QString& sql, const QVariantList& values) const {
