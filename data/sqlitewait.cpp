@@ -26,8 +26,10 @@ int pauseFor(int attempt) {
 
 int busyHandler(void*, int attempt) {
     WaitState& state = waitState;
-    if (attempt == 0)
+    if (attempt == 0) {
         state.since.start();
+        state.cancelled = false; // a cancel is told with the failure it caused, never with a later one
+    }
     const qint64 waited = state.since.elapsed();
     if (state.limitMs >= 0 && waited >= state.limitMs)
         return 0;
