@@ -138,13 +138,14 @@ int assigned(const LibraryArguments& args) {
     return 0;
 }
 
-// The stored documents under the names the search of stored files reads.
+// The stored documents, searched under their own column names: renamed, a document could not be read
+// in pieces from its row.
 int search(const LibraryArguments& args) {
-    return searchStoredFiles(
-        exactly(args, 1, QStringLiteral("search TEXT")).first(), false,
-        QStringLiteral("SELECT DocumentId AS AttachmentsId, DocumentName AS AttachmentsName, "
-                       "DocuemntVersion AS AttachmentVersion, Document AS Attachments "
-                       "FROM Resources ORDER BY DocumentId"));
+    return searchStoredFiles(exactly(args, 1, QStringLiteral("search TEXT")).first(), false,
+                             QStringLiteral("SELECT DocumentId, DocumentName, DocuemntVersion, Document "
+                                            "FROM Resources ORDER BY DocumentId"),
+                             {QStringLiteral("DocumentId"), QStringLiteral("DocumentName"),
+                              QStringLiteral("DocuemntVersion"), QStringLiteral("Document")});
 }
 
 } // namespace

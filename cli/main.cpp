@@ -1,6 +1,7 @@
 // pellorin-cli: the employee database, photographs, company name and badges without a screen.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/writewait.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "data/connectionstring.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -134,6 +136,12 @@ int main(int argc, char* argv[]) {
         std::fputs(usage, stderr);
         return 2;
     }
+    // A script sees why the command takes long; the command itself waits until the other write ends.
+    app::setWriteWaitHook([told = false](qint64) mutable {
+        if (!std::exchange(told, true))
+            fail(QStringLiteral("waiting for another program to finish writing to the database..."));
+        return true;
+    });
 
     const std::map<QString, std::function<int(cli::Arguments&)>> commands = {
         {QStringLiteral("list"), cli::listEmployees},

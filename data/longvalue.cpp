@@ -165,7 +165,8 @@ bool writeFileToValue(Connection& connection, const LongValueCell& cell, const Q
 
 std::optional<qint64> insertRowWithFile(Connection& connection, const QString& table,
                                         const ColumnValues& values, const QString& longColumn,
-                                        const QString& filePath, const TransferProgress& progress) {
+                                        const QString& filePath, const TransferProgress& progress,
+                                        const ValuesChosenInside& chooseInside) {
     QFile file;
     openForReading(file, filePath);
     const qint64 total = file.size();
@@ -173,7 +174,8 @@ std::optional<qint64> insertRowWithFile(Connection& connection, const QString& t
     const auto provider = longValueProvider(connection);
     qint64 key = 0;
     const bool stored = allOrNothing(*provider, [&] {
-        key = provider->insertRow(table, values, longColumn, total);
+        key = provider->insertRow(table, chooseInside ? values + chooseInside(connection) : values,
+                                  longColumn, total);
         const auto writer = provider->openWriter({table, longColumn, key});
         copyFileInto(file, filePath, *writer, total, progress);
     });

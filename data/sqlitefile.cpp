@@ -4,6 +4,7 @@
 #include "app/nativename.h"
 #include "data/connection.h"
 #include "data/outputfile.h"
+#include "data/sqlitewait.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,8 +59,9 @@ SqliteAccess chooseSqliteAccess(const SqliteFileFacts& facts) {
 SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access) {
     switch (access) {
     case SqliteAccess::ReadWrite:
-        // Writers wait for each other's writes; readers never need to in write-ahead-log mode.
-        return {file, QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000")};
+        // Writers wait for each other's writes (Connection sets how); readers never need to in
+        // write-ahead-log mode.
+        return {file, QString()};
     case SqliteAccess::ReadOnly:
         return {file, QStringLiteral("QSQLITE_OPEN_READONLY")};
     case SqliteAccess::Immutable: {
@@ -69,6 +71,13 @@ SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access) 
     }
     }
     return {file, QString()};
+}
+
+void foldLog(sqlite3* handle) {
+    if (!handle || !sqlite3_get_autocommit(handle) || sqlite3_db_readonly(handle, "main") != 0)
+        return;
+    const ShortWaits briefly(500);
+    sqlite3_wal_checkpoint_v2(handle, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 namespace {

@@ -11,6 +11,10 @@
 #include <functional>
 #include <vector>
 
+namespace data {
+class Connection;
+} // namespace data
+
 namespace library {
 
 // One line of the document list: DocumentId, DocumentDate, DocumentName, DocuemntVersion as text
@@ -35,8 +39,9 @@ struct StoredVersion {
 };
 
 // The version the next upload of the file title gets: 1 when no folder holds the name, else the highest
-// stored version of the name plus one.
+// stored version of the name plus one. An upload chooses it inside its own transaction.
 qint64 nextVersion(const QString& fileTitle);
+qint64 nextVersion(data::Connection& connection, const QString& fileTitle);
 
 // Stores the file as the next version of its file title in the folder, dated today. A cancelled or
 // failed upload stores nothing. Throws AppError naming the file and the cause (also when the operator

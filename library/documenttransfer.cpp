@@ -48,17 +48,21 @@ StoredVersion uploadDocument(qint64 folderId, const QString& filePath, const Pro
     probe.close();
     // The file title: what the file dialog calls the file, without its folder.
     const QString title = filePath.mid(filePath.lastIndexOf(u'/') + 1);
-    const qint64 version = nextVersion(title);
     data::Connection connection;
     connection.open();
+    qint64 version = 0;
     const std::optional<qint64> id = data::insertRowWithFile(
         connection, DocumentTable,
         {{QStringLiteral("ObjectIndex"), folderId},
          {QStringLiteral("DocumentName"), title},
-         {QStringLiteral("DocuemntVersion"), version},
          // The day of the upload, without a time of day: versions of one day share a line.
          {QStringLiteral("DocumentDate"), QDate::currentDate().toString(Qt::ISODate)}},
-        DocumentColumn, filePath, progress);
+        DocumentColumn, filePath, progress, [&](data::Connection& inside) {
+            // Two uploads of one title at once must not both take the same number.
+            inside.lockName(data::Connection::NameLock::DocumentName, title);
+            version = nextVersion(inside, title);
+            return data::ColumnValues{{QStringLiteral("DocuemntVersion"), version}};
+        });
     if (!id)
         throw cancelled(QStringLiteral("The upload of %1 was cancelled; nothing was stored.").arg(shown));
     return {*id, version};

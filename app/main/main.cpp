@@ -7,6 +7,7 @@
 #include "app/ui/helpmenu.h"
 #include "app/ui/mdiform1.h"
 #include "app/ui/qtplatform.h"
+#include "app/ui/writewaitnotice.h"
 #include "badges/ui/printrun.h"
 #include "data/connectionstring.h"
 #include "data/databaseinuse.h"
@@ -63,6 +64,7 @@ int main(int argc, char* argv[]) {
 
     QtPlatform platform;
     Platform::install(&platform);
+    installWriteWaitNotice();
 
     if (!startInDataDirectory(AppFacts::chooseDataDirectory(AppFacts::dataDirArgument(arguments),
                                                             QApplication::applicationDirPath())))
