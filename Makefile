@@ -2,13 +2,14 @@
 #   make run   installs what is missing, builds (Release) and starts Pellorin
 #   make test  installs what is missing, builds and runs every test
 #   make sanitize  the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   make package   the Debian package (pellorin_VERSION_ARCH.deb in build/); package-check also checks it
 BUILD_DIR ?= build
 TEST_BUILD_DIR ?= build-test
 SANITIZE_BUILD_DIR ?= build-sanitize
 JOBS ?= $(shell nproc)
 CMAKE_EXTRA ?=
 
-.PHONY: deps build run test sanitize bench clean
+.PHONY: deps build run test sanitize bench package package-check clean
 
 deps:
 	bash scripts/install-deps
@@ -41,6 +42,15 @@ bench: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPELLORIN_BUILD_TESTS=OFF $(CMAKE_EXTRA)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	bash scripts/run-benchmarks $(BUILD_DIR)
+
+# Installed under /usr with apt install ./build/pellorin_*.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# The package's list of contents, its desktop entry and AppStream file with their validators, its
+# manual pages and its programs' --version.
+package-check: package
+	bash scripts/check-package $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(SANITIZE_BUILD_DIR)

@@ -1,9 +1,13 @@
-// Where a badge's texts and barcode go on one device, worked out before anything is painted: the same
-// plan paints the badge and tells the operator beforehand what will not come out right (a barcode that
-// will not scan, a text cut short, a code shared by several employees). Knows nothing of windows.
+// Where a badge's texts, photograph and barcode go on one device, worked out before anything is painted:
+// the same plan paints the badge and tells the operator beforehand what will not come out right (a
+// barcode that will not scan, a text cut short, a code shared by several employees). Every layout -- the
+// design's page, a card, a card on a sheet, a card's back -- is such a plan, in twips from the badge's
+// own top-left corner; placing badges on pages is the page plan's business (pageplan.h). Knows nothing
+// of windows.
 #pragma once
 
 #include "badges/badgepainter.h"
+#include "badges/layoutcatalogue.h"
 
 #include <QFont>
 #include <QStringList>
@@ -34,24 +38,46 @@ constexpr double MinNarrowElementMm = 0.19;
 
 // A text of the badge: one line, or two when one line does not fit even at the smallest size.
 struct TextBlock {
-    QFont font;        // at the size chosen
-    QStringList lines; // as printed
-    int top = 0;       // twips
-    int bottom = 0;    // twips: the foot of the last line
-    bool cut = false;  // the text did not fit and was cut short with "…"
+    QFont font;           // at the size chosen
+    QStringList lines;    // as printed
+    int left = 0;         // twips: where the lines may run, left to left + width
+    int width = 0;        // twips
+    int top = 0;          // twips
+    int bottom = 0;       // twips: the foot of the last line
+    bool centred = false; // each line centred in the width, else starting at left
+    bool cut = false;     // the text did not fit and was cut short with "…"
+
+    bool isEmpty() const { return lines.isEmpty() || (lines.size() == 1 && lines.first().isEmpty()); }
+    QRect box() const { return QRect(left, top, width, bottom - top); }
+    // Moves the block down (or up) by dy twips.
+    void shift(int dy) {
+        top += dy;
+        bottom += dy;
+    }
 };
 
 struct BarcodePlan {
-    int dotsPerPixel = 1;  // device dots per pixel of the badge window's barcode box
+    int dotsPerPixel = 1;  // device dots per pixel of the renderer (one pixel is one narrow bar)
     bool readable = true;  // the whole symbol and its quiet zones lie inside the box
     bool narrowed = false; // drawn narrower than on screen so that it fits
     int longestCode = 0;   // the most data characters that fit on this device
 };
 
+enum class Side { Front, Back };
+
 struct BadgeLayout {
     TextBlock company, name, title;
-    TextBlock validity; // below the title; empty when the badge carries no validity date
+    TextBlock validUntil; // "Valid until <date>" when the badge carries a date (cards and sheets)
+    TextBlock note;       // the back's line of text
     BarcodePlan barcode;
+    QRect photoBox;              // twips; empty on a back
+    QRect barcodeBox;            // twips
+    bool centredBarcode = false; // the symbol centred in its box (cards), else from its left edge
+    QSize size;                  // twips: the card (design: the paper the positions are measured on is open)
+
+    // What the plan puts where, by name ("company", "photo", ...), leaving out empty texts: what the
+    // operator sees must never lie on top of anything else.
+    QList<std::pair<QString, QRect>> elements() const;
 };
 
 // The barcode of the code on a device of this resolution: at the window's proportions when it fits the
@@ -59,8 +85,16 @@ struct BadgeLayout {
 // off, and marked unreadable.
 BarcodePlan planBarcode(const QString& code, double dotsPerInch);
 
-// device: where the badge will be painted; nullptr stands for a badge file (1440 dots per inch).
+// The design's layout. device: where the badge will be painted; nullptr stands for a badge file (1440
+// dots per inch).
 BadgeLayout layoutBadge(const Badge& badge, const QPaintDevice* device = nullptr);
+
+// The badge in any layout: the design's, or a card of the layout's card size filled inside a safe
+// margin, texts no smaller than 6 points, the photograph at 3:4, the barcode's narrow bar a whole number
+// of device dots of at least MinNarrowElementMm with quiet zones of ten narrow bars. The back carries
+// the company name, backText and the barcode.
+BadgeLayout planBadge(const Badge& badge, const LayoutInfo& layout, const QPaintDevice* device = nullptr,
+                      Side side = Side::Front, const QString& backText = QString());
 
 // What stands between the badge and a good print on the device.
 struct BadgeProblems {
@@ -73,5 +107,7 @@ struct BadgeProblems {
     QStringList all() const;
 };
 BadgeProblems badgeProblems(const Badge& badge, const QPaintDevice* device = nullptr);
+BadgeProblems badgeProblems(const Badge& badge, const LayoutInfo& layout,
+                            const QPaintDevice* device = nullptr);
 
 } // namespace badges

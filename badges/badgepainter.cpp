@@ -27,22 +27,33 @@ QFont sansSerif(double points) {
     return font;
 }
 
-void drawText(QPainter& painter, const DeviceScale& scale, int x, const TextBlock& block) {
+void drawText(QPainter& painter, const DeviceScale& scale, const TextBlock& block) {
+    if (block.isEmpty())
+        return;
     const QFontMetricsF metrics(block.font, painter.device());
     painter.setFont(block.font);
     painter.setPen(Qt::black);
     double top = scale.y(block.top);
+    const double left = scale.x(block.left);
+    const double width = scale.x(block.left + block.width) - left;
     for (const QString& line : block.lines) {
-        painter.drawText(QPointF(scale.x(x), top + metrics.ascent()), line);
+        const double indent =
+            block.centred ? std::max(0.0, (width - metrics.horizontalAdvance(line)) / 2) : 0;
+        painter.drawText(QPointF(left + indent, top + metrics.ascent()), line);
         top += metrics.height();
     }
 }
 
-void drawPhoto(QPainter& painter, const DeviceScale& scale, const QImage& photo) {
-    const QRect fitted = fitRect(photo.size(), scale.rect(layout::PhotoBox));
+void drawPhoto(QPainter& painter, const DeviceScale& scale, const QRect& box, const Badge& badge) {
+    const double limit = std::min(1.0, PhotoDotsPerInch / scale.dpiX());
+    const QRect boxDots = scale.rect(box);
+    // Loaded here and dropped once painted: only one badge's photograph is in memory at a time.
+    const QImage photo = !badge.photo.isNull() || !badge.photoSource
+                             ? badge.photo
+                             : badge.photoSource((QSizeF(boxDots.size()) * limit).toSize());
+    const QRect fitted = fitRect(photo.size(), boxDots);
     if (fitted.isEmpty())
         return;
-    const double limit = std::min(1.0, PhotoDotsPerInch / scale.dpiX());
     const QSize wanted = (QSizeF(fitted.size()) * limit).toSize();
     // Scaled down here with a smooth filter; a smaller picture is left for the device to enlarge.
     const QImage shown = photo.width() > wanted.width() || photo.height() > wanted.height()
@@ -52,10 +63,17 @@ void drawPhoto(QPainter& painter, const DeviceScale& scale, const QImage& photo)
 }
 
 void drawBarcodeBox(QPainter& painter, const DeviceScale& scale, const QString& code,
-                    const BarcodePlan& plan) {
+                    const BadgeLayout& plan) {
     if (code.isEmpty() || !employees::undrawableCodeCharacters(code).isEmpty())
         return;
-    PainterSurface surface(painter, scale.rect(layout::BarcodeBox), plan.dotsPerPixel);
+    QRect box = scale.rect(plan.barcodeBox);
+    if (plan.centredBarcode) {
+        const int symbol = (2 * clsBarCode39::LeftMargin + clsBarCode39::symbolWidth(int(code.size()) + 2)) *
+                           plan.barcode.dotsPerPixel;
+        if (symbol < box.width())
+            box = QRect(box.left() + (box.width() - symbol) / 2, box.top(), symbol, box.height());
+    }
+    PainterSurface surface(painter, box, plan.barcode.dotsPerPixel);
     surface.setFont(barcodeLabelFont());
     surface.setForeColor(Qt::black);
     surface.setBackColor(Qt::white);
@@ -93,17 +111,20 @@ void drawBadgeBarcode(DrawSurface& surface, const QString& code) {
 }
 
 void paintBadge(QPainter& painter, const Badge& badge) {
+    paintPlanned(painter, layoutBadge(badge, painter.device()), badge);
+}
+
+void paintPlanned(QPainter& painter, const BadgeLayout& plan, const Badge& badge) {
     const DeviceScale scale(*painter.device());
-    const BadgeLayout planned = layoutBadge(badge, painter.device());
     painter.save();
-    drawText(painter, scale, layout::CompanyAt.x(), planned.company);
-    if (!badge.photo.isNull())
-        drawPhoto(painter, scale, badge.photo);
-    drawText(painter, scale, layout::NameAt.x(), planned.name);
-    drawText(painter, scale, layout::TitleAt.x(), planned.title);
-    if (badge.validUntil.isValid())
-        drawText(painter, scale, layout::TitleAt.x(), planned.validity);
-    drawBarcodeBox(painter, scale, badge.code, planned.barcode);
+    drawText(painter, scale, plan.company);
+    if (!plan.photoBox.isEmpty())
+        drawPhoto(painter, scale, plan.photoBox, badge);
+    drawText(painter, scale, plan.name);
+    drawText(painter, scale, plan.title);
+    drawText(painter, scale, plan.validUntil);
+    drawText(painter, scale, plan.note);
+    drawBarcodeBox(painter, scale, badge.code, plan);
     painter.restore();
 }
 

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace badges {
@@ -27,8 +28,11 @@ struct Badge {
     // Every employee holding this code, by name, when more than one does: the photograph found by the
     // code may then be another employee's.
     QStringList codeHolders;
-    // The last day the badge is valid, printed below the title; null for a badge without one.
-    QDate validUntil = QDate();
+    // The last day the badge is valid; null for a badge without one.
+    QDate validUntil;
+    // Loads the photograph when `photo` is null, decoded no larger than the size given (pixels): a run
+    // of thousands of badges then holds one photograph at a time, at the size it is printed.
+    std::function<QImage(const QSize&)> photoSource;
 };
 
 // Print positions in twips (1/1440 inch) from the top-left corner of the paper.
@@ -68,5 +72,10 @@ void drawBadgeBarcode(DrawSurface& surface, const QString& code);
 // (layoutBadge). A code that cannot be drawn leaves the barcode box empty; callers refuse such badges
 // beforehand.
 void paintBadge(QPainter& painter, const Badge& badge);
+
+struct BadgeLayout;
+// Paints a plan of any layout (badgelayout.h) with its origin at the painter's origin: the one painter
+// of every badge, front or back, on screen, paper or PDF.
+void paintPlanned(QPainter& painter, const BadgeLayout& plan, const Badge& badge);
 
 } // namespace badges

@@ -85,7 +85,7 @@ int get(const Options& options, const QStringList& rest) {
     data::Connection connection;
     connection.open();
     data::readValueToFile(connection, {QStringLiteral("Attachments"), QStringLiteral("Attachments"), *key},
-                          QFileInfo(*options.out).absoluteFilePath());
+                          *options.out);
     return 0;
 }
 
@@ -117,11 +117,12 @@ int list(const Options& options, const QStringList& rest) {
     return 0;
 }
 
-void printSearch(const QString& text, bool exactCase, const QString& statement, Format format) {
+void printSearch(const QString& text, bool exactCase, const QString& statement, Format format,
+                 const StoredFileColumns& columns = StoredFileColumns()) {
     ClsBinaryFunctions transfer;
     transfer.Text2Text = text;
     transfer.Check1Value = exactCase ? 1 : 0;
-    const SearchResult result = transfer.searchStored(statement);
+    const SearchResult result = transfer.searchStored(statement, columns);
     RowWriter writer(format, SearchResult::fieldNames(), false);
     for (const SearchResultRow& row : result.rows)
         writer.row({row.DocumentId, row.DocumentName, row.Version});
@@ -138,8 +139,9 @@ int search(const Options& options, const QStringList& rest) {
 
 } // namespace
 
-int searchStoredFiles(const QString& text, bool exactCase, const QString& statement) {
-    printSearch(text, exactCase, statement, Format::Text);
+int searchStoredFiles(const QString& text, bool exactCase, const QString& statement,
+                      const StoredFileColumns& columns) {
+    printSearch(text, exactCase, statement, Format::Text, columns);
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "app/nativename.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -14,6 +16,8 @@ QStringList& Arguments::valueOptions() {
         QStringLiteral("first"),    QStringLiteral("middle"), QStringLiteral("last"),
         QStringLiteral("title"),    QStringLiteral("code"),   QStringLiteral("photo"),
         QStringLiteral("out"),      QStringLiteral("height"), QStringLiteral("pdf"),
+        QStringLiteral("layout"),   QStringLiteral("start"),  QStringLiteral("offset-x"),
+        QStringLiteral("offset-y"), QStringLiteral("scale"),
     };
     return names;
 }
@@ -115,10 +119,9 @@ QStringList Arguments::positional() const {
 
 QStringList decodeArguments(int argc, char* argv[]) {
     QStringList args;
-    for (int i = 1; i < argc; ++i) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-        args.append(decoder.decode(QByteArrayView(argv[i])));
-    }
+    // File names that are not UTF-8 keep their bytes (app/nativename.h).
+    for (int i = 1; i < argc; ++i)
+        args.append(app::decodeNativeName(QByteArrayView(argv[i])));
     return args;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "transfer/clsbinaryfunctions.h"
 
 namespace cli {
 
@@ -15,10 +16,15 @@ int company(Arguments& args);
 int drawBarcode(Arguments& args);
 int writeBadge(Arguments& args);
 int printBadges(Arguments& args);
+int listLayouts(Arguments& args);
+int printerCorrection(Arguments& args);
+int backText(Arguments& args);
 int copyDatabase(Arguments& args);
 int attachments(Arguments& args);
-// Prints the rows of the statement whose stored file holds the text: key, name, version.
-int searchStoredFiles(const QString& text, bool exactCase, const QString& statement);
+// Prints the rows of the statement whose stored file holds the text: key, name, version, read from the
+// columns given.
+int searchStoredFiles(const QString& text, bool exactCase, const QString& statement,
+                      const StoredFileColumns& columns = StoredFileColumns());
 int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);

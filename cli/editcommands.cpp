@@ -4,6 +4,7 @@
 #include "data/command.h"
 #include "data/connection.h"
 #include "data/keys.h"
+#include "data/outputfile.h"
 #include "data/recordset.h"
 #include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
@@ -12,7 +13,6 @@
 #include "employees/photofile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -164,9 +164,9 @@ int photo(Arguments& args) {
     if (rs.eof() || rs.actualSize(QStringLiteral("Attachments")) == 0)
         throw AppError(QStringLiteral("No photograph is stored under the code \"%1\".").arg(code));
     const QByteArray bytes = rs.getChunk(QStringLiteral("Attachments"));
-    QSaveFile file(*target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
-        !file.commit())
+    data::OutputFile file(*target);
+    file.open(QIODevice::Unbuffered);
+    if (file.device().write(bytes) != bytes.size() || !file.commit())
         throw AppError(QStringLiteral("Could not write %1: %2").arg(*target, file.errorString()));
     return 0;
 }

@@ -1,9 +1,7 @@
 // import-mdb: takes over the Access database of an existing installation.
-#include "app/appfacts.h"
 #include "cli/commands.h"
-#include "data/legacy/mdbimport.h"
-
-#include <QDir>
+#include "data/connectionstring.h"
+#include "data/legacy/importtarget.h"
 
 namespace cli {
 
@@ -15,9 +13,9 @@ int importMdb(Arguments& args) {
             QStringLiteral("import-mdb takes one Access file (Pellorin.mdb) and optionally --replace")};
     legacy::ImportOptions options;
     options.replace = replace;
-    const legacy::ImportSummary summary = legacy::importMdb(
-        files.first(), QDir(AppFacts::applicationDirectory()).filePath(AppFacts::databaseFileName()),
-        options);
+    // Into the database in use: the one --database names, else Pellorin.db of the data folder.
+    const legacy::ImportSummary summary =
+        legacy::importMdbInto(files.first(), data::connectionString(), options);
     for (const QString& line : legacy::summaryLines(summary))
         out(line);
     return 0;

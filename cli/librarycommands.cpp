@@ -61,7 +61,7 @@ int addFolder(const LibraryArguments& args) {
     const QString name = exactly(args, 1, QStringLiteral("add-folder NAME [--type TYPE]"), {"type"}).first();
     const QString type = args.type.value_or(QString());
     // Like the window's named folder: its name is its type unless another is given.
-    out(QString::number(library::addFolder(name, type.isEmpty() ? name : type, library::nextObjectIndex())));
+    out(QString::number(library::addFolder(name, type.isEmpty() ? name : type)));
     return 0;
 }
 
@@ -76,7 +76,13 @@ int deleteFolder(const LibraryArguments& args) {
                                    QStringLiteral("folder key"));
     shownFolder(key);
     // Folders are shown flat under the root, so no other folder goes with this one.
-    library::deleteFolder(key, false);
+    const library::DeletedFolder deleted = library::deleteFolder(key, false);
+    // The documents stay (a folder of that key would show them again); the operator hears where they are.
+    if (deleted.documentsLeft > 0)
+        warn(QStringLiteral("%1 document version(s) of the deleted folder %2 are now in no folder; list them "
+                            "with: pellorin-cli library documents %2 --all-versions")
+                 .arg(deleted.documentsLeft)
+                 .arg(key));
     return 0;
 }
 
@@ -132,13 +138,14 @@ int assigned(const LibraryArguments& args) {
     return 0;
 }
 
-// The stored documents under the names the search of stored files reads.
+// The stored documents, searched under their own column names: renamed, a document could not be read
+// in pieces from its row.
 int search(const LibraryArguments& args) {
-    return searchStoredFiles(
-        exactly(args, 1, QStringLiteral("search TEXT")).first(), false,
-        QStringLiteral("SELECT DocumentId AS AttachmentsId, DocumentName AS AttachmentsName, "
-                       "DocuemntVersion AS AttachmentVersion, Document AS Attachments "
-                       "FROM Resources ORDER BY DocumentId"));
+    return searchStoredFiles(exactly(args, 1, QStringLiteral("search TEXT")).first(), false,
+                             QStringLiteral("SELECT DocumentId, DocumentName, DocuemntVersion, Document "
+                                            "FROM Resources ORDER BY DocumentId"),
+                             {QStringLiteral("DocumentId"), QStringLiteral("DocumentName"),
+                              QStringLiteral("DocuemntVersion"), QStringLiteral("Document")});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // pellorin-cli: the employee database, photographs, company name and badges without a screen.
 #include "app/apperror.h"
 #include "app/appfacts.h"
+#include "app/writewait.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "data/connectionstring.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -40,15 +42,32 @@ const char* usage =
     "  barcode TEXT --out FILE.png [--label] [--startstop] [--height N]\n"
     "                                   draw TEXT as a Code 39 barcode in the badge's barcode box\n"
     "                                   (209 x 73 pixels, wider when the text needs it)\n"
-    "  badge KEY --out FILE.pdf|FILE.png [--reason TEXT]\n"
+    "  badge KEY --out FILE.pdf|FILE.png [--layout NAME] [--back] [--reason TEXT]\n"
     "                                   the badge of the employee with this record number, as printed\n"
-    "  print (--selected KEY... | --all) [--pdf FILE] [--reason TEXT]\n"
-    "                                   badges, one page each, on the default printer or into one PDF\n"
-    "                                   file; fails when there is no printer and no --pdf. Badges\n"
-    "                                   whose barcode cannot be drawn or read are left out and named;\n"
-    "                                   the others print, and the exit status is then 3\n"
+    "  print (--selected KEY... | --all) [--pdf FILE] [--layout NAME] [--start N] [--back]\n"
+    "        [--cut-marks] [--offset-x MM] [--offset-y MM] [--scale PERCENT] [--any-page]\n"
+    "        [--reason TEXT]\n"
+    "                                   badges on the default printer or into one PDF file; fails\n"
+    "                                   when there is no printer and no --pdf. Badges whose barcode\n"
+    "                                   cannot be drawn or read are left out and named; the others\n"
+    "                                   print, and the exit status is then 3. --layout: see layouts\n"
+    "                                   (default: design); --start N: the first free\n"
+    "                                   card of a partly used sheet; --back: backs too; --offset-x,\n"
+    "                                   --offset-y, --scale: this run's correction instead of the\n"
+    "                                   printer's; --any-page: print a card layout on a printer that\n"
+    "                                   offers no card-sized page\n"
     "                                   badge and print record every badge in the ledger; a badge\n"
     "                                   printed before is recorded with --reason (else \"not given\")\n"
+    "  print --calibration [--pdf FILE] [--layout NAME] [--offset-x MM] [--offset-y MM] [--scale P]\n"
+    "                                   a page to measure the printer by: rulers and a cross\n"
+    "  printer [NAME] [--offset-x MM] [--offset-y MM] [--scale PERCENT]\n"
+    "                                   the correction every layout applies on this printer (the\n"
+    "                                   default one without NAME), in 0.1 mm and 0.1 % steps: shows it,\n"
+    "                                   or keeps the values given\n"
+    "  back-text [TEXT]                 the line on the back of a card (\"If found, please return to\n"
+    "                                   ...\"): shows it, or keeps TEXT (empty: the default again)\n"
+    "  layouts                          badge layouts: name, tab, description (built-in and sheet\n"
+    "                                   files in the data folder's layouts/)\n"
     "  history [--code CODE] [--employee KEY] [--since YYYY-MM-DD] [--format tsv|csv|json]\n"
     "                                   the badge ledger: every badge printed, oldest first\n"
     "  expiring --within DAYS [--format tsv|csv|json]\n"
@@ -118,11 +137,20 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
+    // The same settings as the program: printers' corrections, the badge layout chosen last.
+    QGuiApplication::setOrganizationName(QStringLiteral("Pellorin"));
+    QGuiApplication::setApplicationName(QStringLiteral("Pellorin"));
 
     if (args.isEmpty()) {
         std::fputs(usage, stderr);
         return 2;
     }
+    // A script sees why the command takes long; the command itself waits until the other write ends.
+    app::setWriteWaitHook([told = false](qint64) mutable {
+        if (!std::exchange(told, true))
+            fail(QStringLiteral("waiting for another program to finish writing to the database..."));
+        return true;
+    });
 
     const std::map<QString, std::function<int(cli::Arguments&)>> commands = {
         {QStringLiteral("list"), cli::listEmployees},
@@ -135,6 +163,9 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("barcode"), cli::drawBarcode},
         {QStringLiteral("badge"), cli::writeBadge},
         {QStringLiteral("print"), cli::printBadges},
+        {QStringLiteral("layouts"), cli::listLayouts},
+        {QStringLiteral("printer"), cli::printerCorrection},
+        {QStringLiteral("back-text"), cli::backText},
         {QStringLiteral("copy-database"), cli::copyDatabase},
         {QStringLiteral("attachments"), cli::attachments},
         {QStringLiteral("library"), cli::library},
@@ -146,10 +177,11 @@ int main(int argc, char* argv[]) {
     };
 
     // These store nothing but ledger records of what they print, so they never create a data folder.
-    const QStringList readingCommands = {
-        QStringLiteral("list"),    QStringLiteral("photo"),   QStringLiteral("check"),
-        QStringLiteral("backup"),  QStringLiteral("badge"),   QStringLiteral("print"),
-        QStringLiteral("barcode"), QStringLiteral("history"), QStringLiteral("expiring")};
+    const QStringList readingCommands = {QStringLiteral("list"),    QStringLiteral("photo"),
+                                         QStringLiteral("check"),   QStringLiteral("backup"),
+                                         QStringLiteral("badge"),   QStringLiteral("print"),
+                                         QStringLiteral("barcode"), QStringLiteral("layouts"),
+                                         QStringLiteral("history"), QStringLiteral("expiring")};
 
     try {
         // Options before the command belong to the companion; what follows the command belongs to it.

@@ -8,29 +8,58 @@
 #include "data/schema.h"
 #include "data/sqlitefile.h"
 #include "data/sqliteschema.h"
+#include "data/sqlitewait.h"
 #include "data/textcollation.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <sqlite3.h>
 
 namespace data {
 
 QString errorText(const QSqlError& error) {
-    QString text = error.databaseText().trimmed();
+    if (takeCancelledWait())
+        return cancelledWaitText();
+    QString text = serverMessage(error.databaseText());
     if (text.isEmpty())
         text = error.driverText().trimmed();
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
 
+QString serverMessage(const QString& text) {
+    // libpq hands over every message of the last exchange (a warning about an earlier statement among
+    // them) and the statement with a caret under the fault; Qt adds the error's code in parentheses,
+    // empty when there is none. The operator gets the error itself, on one line.
+    static const QRegularExpression code(QStringLiteral("\\((?:[0-9A-Z]{5})?\\)$"));
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s*"));
+    static const QRegularExpression aside(
+        QStringLiteral("^(WARNING|NOTICE|INFO|LOG|DEBUG|LINE \\d+):|^\\s*\\^\\s*$"));
+    QStringList kept;
+    for (QString line : text.split(u'\n', Qt::SkipEmptyParts)) {
+        line.remove(code);
+        if (line.contains(aside))
+            continue;
+        line = line.remove(severity).simplified();
+        if (!line.isEmpty())
+            kept.append(line);
+    }
+    return kept.join(u' ');
+}
+
 namespace {
+
+// The first key of the program's locks on names ("PEL" and a kind), apart from other programs' locks.
+constexpr int NameLockSpace = 0x50454c00;
 
 QString uniqueConnectionName() {
     static QAtomicInteger<quint64> counter;
@@ -51,9 +80,29 @@ void markSchemaChecked(const QString& file) {
     schemaChecked.insert(file);
 }
 
+// The names of this thread's idle connections that keep each file's log open (see keepLogOpen).
+QStringList& keptLogs() {
+    thread_local auto* kept = new QStringList(); // lives as long as the thread's connections
+    return *kept;
+}
+
+// At the end of the program the log is folded back into the file and cut to nothing, and the file
+// closed, so the program leaves no log of its work behind (the last one to close deletes it).
+void closeKeptLogs() {
+    for (const QString& name : std::as_const(keptLogs())) {
+        {
+            QSqlDatabase keeper = QSqlDatabase::database(name, false);
+            foldLog(sqliteHandle(keeper));
+            keeper.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    keptLogs().clear();
+}
+
 // With one connection per operation every close would be the database's last, and SQLite then folds
-// the write-ahead log back into the file: each photograph would be written twice. One idle reader per
-// file and thread keeps the log open between operations; SQLite still checkpoints as the log grows.
+// the write-ahead log back into the file: each photograph would be written twice. One idle connection
+// per file and thread keeps the log open between operations; SQLite still checkpoints as the log grows.
 void keepLogOpen(const QString& file) {
     thread_local auto* kept = new QSet<QString>(); // lives as long as the thread's connections
     if (kept->contains(file))
@@ -61,10 +110,15 @@ void keepLogOpen(const QString& file) {
     kept->insert(file);
     QSqlDatabase keeper = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
     keeper.setDatabaseName(file);
-    keeper.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY"));
     if (keeper.open()) {
+        waitForOtherWriters(sqliteHandle(keeper));
         QSqlQuery touch(keeper);
         touch.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        touch.finish();
+        if (keptLogs().isEmpty() && QCoreApplication::instance() &&
+            QThread::currentThread() == QCoreApplication::instance()->thread())
+            qAddPostRoutine(closeKeptLogs);
+        keptLogs().append(keeper.connectionName());
     }
 }
 
@@ -140,6 +194,7 @@ void Connection::openSqlite(const QString& file) {
     sqlite3* handle = sqliteHandle(m_database);
     if (!handle || !registerTextCollation(handle))
         failOpen(QStringLiteral("the text comparison could not be set up."));
+    waitForOtherWriters(handle);
     {
         // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
         // Counted in pages, whose size differs between older and newer files.
@@ -148,6 +203,8 @@ void Connection::openSqlite(const QString& file) {
             pragma.exec(QStringLiteral("PRAGMA page_size")) && pragma.next() ? pragma.value(0).toInt() : 4096;
         pragma.exec(
             QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(40 * 1024 * 1024 / qMax(pageSize, 512)));
+        // A log that one large write made long is cut back when it starts over.
+        pragma.exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(LogSizeLimit));
     }
     if (needsSchemaCheck(info.absoluteFilePath()) && checkSqliteSchema())
         markSchemaChecked(info.absoluteFilePath());
@@ -221,7 +278,11 @@ QString Connection::failure(const QString& what, const QString& cause) const {
 
 QString Connection::translate(const QString& jetSql) const {
     const QString sql = translateJet(jetSql, m_backend);
-    return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName)) : sql;
+    // The whole-number columns that have indexes: a folder's documents are counted through them.
+    static const QStringList numberColumns = {QStringLiteral("ObjectIndex"),
+                                              QStringLiteral("ObjectParentIndex")};
+    return m_backend == Backend::SQLite ? withCollation(sql, QLatin1String(TextCollationName), numberColumns)
+                                        : sql;
 }
 
 Connection::Bound Connection::bindable(const QString& sql, const QVariantList& values) const {
@@ -268,8 +329,36 @@ int Connection::execute(const QString& jetSql, const QVariantList& values) {
 }
 
 void Connection::beginTransaction() {
+    if (m_backend == Backend::SQLite) {
+        QSqlQuery begin(m_database);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw AppError(failure(QStringLiteral("Starting a transaction"), errorText(begin.lastError())));
+        return;
+    }
     if (!m_database.transaction())
         throw AppError(failure(QStringLiteral("Starting a transaction"), errorText(m_database.lastError())));
+}
+
+void Connection::lockName(NameLock kind, const QString& name) {
+    if (m_backend != Backend::PostgreSQL)
+        return;
+    // Coarser than the server's comparison (letter case, accents and compatibility forms dropped): names
+    // it finds equal always share a lock, and the rare others that do only wait for each other.
+    QString folded;
+    for (const QChar c : name.normalized(QString::NormalizationForm_KD))
+        if (c.category() != QChar::Mark_NonSpacing && c.category() != QChar::Mark_SpacingCombining &&
+            c.category() != QChar::Mark_Enclosing)
+            folded.append(c.toCaseFolded());
+    QSqlQuery lock(m_database);
+    bool ok = lock.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?, hashtext(?))"));
+    if (ok) {
+        lock.addBindValue(NameLockSpace + int(kind));
+        lock.addBindValue(folded);
+        ok = lock.exec();
+    }
+    if (!ok)
+        throw AppError(failure(QStringLiteral("Waiting for other programs storing \"%1\"").arg(name),
+                               errorText(lock.lastError())));
 }
 
 void Connection::commit() {

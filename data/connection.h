@@ -14,6 +14,9 @@ namespace data {
 
 // The database's own words for a failure, for messages.
 QString errorText(const QSqlError& error);
+// A server's message as one line: libpq's notices of earlier statements, the severity word and Qt's
+// error code in parentheses taken away.
+QString serverMessage(const QString& text);
 
 class Connection {
 public:
@@ -53,9 +56,20 @@ public:
     // The key the database gave the row that the last execute() inserted.
     const QVariant& lastInsertId() const { return m_lastInsertId; }
 
+    // Starts a transaction that will write. On SQLite it takes the write lock at once, waiting as long
+    // as another program writes (see sqlitewait.h): a transaction that read first could not wait later.
     void beginTransaction();
     void commit();
     void rollback();
+
+    // Names that must stay unique, or be numbered one after the other, however many programs store
+    // them at once.
+    enum class NameLock { EmployeeCode = 1, AttachmentName = 2, DocumentName = 3 };
+    // Inside a transaction: waits until no other transaction holds the same name (compared as the
+    // database compares text, or coarser) and holds it until this transaction ends, so that a check or
+    // a count made next stays true until the commit. SQLite needs nothing: a writing transaction holds
+    // the whole file from its start.
+    void lockName(NameLock kind, const QString& name);
 
     // Message text for a failed statement: what failed, where, and the database's own words.
     QString failure(const QString& what, const QString& cause) const;

@@ -92,6 +92,19 @@ void advanceCounters(Connection& target) {
 
 } // namespace
 
+QString firstTableWithRows(Connection& database) {
+    for (const QString& table : tableNames()) {
+        // Counted, so that no stored document is read to see whether a row is there.
+        Recordset rows;
+        rows.open(QStringLiteral("SELECT Count(*) AS Held FROM ") + table +
+                      (table == u"ObjectTbl" ? QStringLiteral(" WHERE ObjectType <> 'Root'") : QString()),
+                  database);
+        if (rows.field(QStringLiteral("Held")).toLongLong() > 0)
+            return table;
+    }
+    return QString();
+}
+
 void copyDatabase(Connection& source, Connection& target,
                   const std::function<void(const QString& table, qint64 rows)>& progress) {
     if (source.location() == target.location())

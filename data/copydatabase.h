@@ -17,4 +17,8 @@ class Connection;
 void copyDatabase(Connection& source, Connection& target,
                   const std::function<void(const QString& table, qint64 rows)>& progress = {});
 
+// The first table of the database that holds rows (the library's hidden root folder does not count);
+// empty when it holds none.
+QString firstTableWithRows(Connection& database);
+
 } // namespace data

@@ -401,8 +401,11 @@ private:
 
 } // namespace
 
-QString withCollation(const QString& sql, const QString& collation) {
+QString withCollation(const QString& sql, const QString& collation, const QStringList& numberColumns) {
     const QList<Token> tokens = tokenize(sql);
+    const auto isNumberColumn = [&](const Token& t) {
+        return numberColumns.contains(t.kind == Kind::Bracketed ? unquoted(t) : t.text, Qt::CaseInsensitive);
+    };
     const qsizetype verb = verbIndex(tokens);
     const QString verbWord = verb < tokens.size() ? keyword(tokens[verb]) : QString();
     static const QStringList changed = {QStringLiteral("SELECT"), QStringLiteral("INSERT"),
@@ -463,13 +466,14 @@ QString withCollation(const QString& sql, const QString& collation) {
             if (namedTest && left >= 0 && keyword(tokens[left]) == u"NOT")
                 left = previousSolid(tokens, left);
             if (left >= 0 && isName(tokens[left]) && keyword(tokens[left]) != u"NULL") {
-                marks.append(left);
+                if (!isNumberColumn(tokens[left]))
+                    marks.append(left);
             } else if (comparison) {
                 qsizetype right = i + 1;
                 while (right < tokens.size() && isComparisonChar(tokens[right]))
                     ++right;
                 right = nameEnd(tokens, nextSolid(tokens, right));
-                if (right >= 0)
+                if (right >= 0 && !isNumberColumn(tokens[right]))
                     marks.append(right);
             }
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace data {
 
@@ -18,8 +19,9 @@ QString statementTable(const QString& sql);
 // Gives every ORDER BY term and every comparison of a named column the collation `collation`, so that
 // text sorts and compares by the program's rules while the database file itself names only the
 // collations every SQLite tool knows. Assignments after SET stay as they are; statements other than
-// SELECT, INSERT, UPDATE, DELETE and WITH are returned unchanged.
-QString withCollation(const QString& sql, const QString& collation);
+// SELECT, INSERT, UPDATE, DELETE and WITH are returned unchanged. Comparisons of numberColumns stay as
+// they are: a collation there changes no result, but keeps the database from using their indexes.
+QString withCollation(const QString& sql, const QString& collation, const QStringList& numberColumns = {});
 
 // The statement with the bound-value marks ('?' outside literals) at the given places (0 = the first
 // mark) replaced by `replacement`, in which a '?' stands for the mark itself.

@@ -1,16 +1,19 @@
 #include "data/longvalue.h"
 
 #include "app/apperror.h"
+#include "app/nativename.h"
 #include "data/connection.h"
-#include "data/recordset.h"
+#include "data/outputfile.h"
 #include "data/postgreslongvalues.h"
+#include "data/recordset.h"
 #include "data/sqlitelongvalues.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 namespace data {
@@ -72,17 +75,24 @@ template <typename Work> bool allOrNothing(LongValueProvider& provider, Work wor
     }
 }
 
-void openForReading(QFile& file) {
-    const QString filePath = file.fileName();
-    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+void openForReading(QFile& file, const QString& filePath) {
+    // By its bytes: a name that is not UTF-8 is found as the system gave it.
+    struct stat info {};
+    QString cause;
+    if (::stat(app::encodeNativeName(filePath).constData(), &info) != 0)
+        cause = QString::fromLocal8Bit(std::strerror(errno));
+    else if (S_ISDIR(info.st_mode))
+        cause = QStringLiteral("it is a folder");
+    else
+        cause = app::openExactly(file, filePath);
+    if (!cause.isEmpty())
         throw AppError(QStringLiteral("Could not read the file %1: %2. Check that it exists and can be read.")
-                           .arg(shown(filePath), QFileInfo(filePath).isDir()
-                                                     ? QStringLiteral("it is a folder")
-                                                     : file.errorString()));
+                           .arg(shown(filePath), cause));
 }
 
 // Copies the whole file into the writer; throws Cancelled when the progress callback says so.
-void copyFileInto(QFile& file, LongValueWriter& writer, qint64 total, const TransferProgress& progress) {
+void copyFileInto(QFile& file, const QString& filePath, LongValueWriter& writer, qint64 total,
+                  const TransferProgress& progress) {
     std::vector<char> piece(size_t(std::min(total, LongValuePieceSize)) + 1);
     qint64 done = 0;
     while (done < total) {
@@ -91,7 +101,7 @@ void copyFileInto(QFile& file, LongValueWriter& writer, qint64 total, const Tran
         if (got <= 0)
             throw AppError(QStringLiteral("Could not read the whole file %1: %2. Check that no other program "
                                           "is changing it, and try again.")
-                               .arg(shown(file.fileName()),
+                               .arg(shown(filePath),
                                     got < 0 ? file.errorString() : QStringLiteral("it became shorter")));
         writer.write(piece.data(), got);
         done += got;
@@ -102,7 +112,7 @@ void copyFileInto(QFile& file, LongValueWriter& writer, qint64 total, const Tran
     if (file.read(piece.data(), 1) > 0)
         throw AppError(QStringLiteral("The file %1 grew while it was being stored. Close the program that "
                                       "writes it and try again.")
-                           .arg(shown(file.fileName())));
+                           .arg(shown(filePath)));
 }
 
 } // namespace
@@ -141,42 +151,41 @@ void checkFitsInDatabase(Connection& connection, qint64 size, const QString& fil
 
 bool writeFileToValue(Connection& connection, const LongValueCell& cell, const QString& filePath,
                       const TransferProgress& progress) {
-    QFile file(filePath);
-    openForReading(file);
+    QFile file;
+    openForReading(file, filePath);
     const qint64 total = file.size();
     checkFitsInDatabase(connection, total, filePath);
     const auto provider = longValueProvider(connection);
     return allOrNothing(*provider, [&] {
         provider->resize(cell, total);
         const auto writer = provider->openWriter(cell);
-        copyFileInto(file, *writer, total, progress);
+        copyFileInto(file, filePath, *writer, total, progress);
     });
 }
 
 std::optional<qint64> insertRowWithFile(Connection& connection, const QString& table,
                                         const ColumnValues& values, const QString& longColumn,
-                                        const QString& filePath, const TransferProgress& progress) {
-    QFile file(filePath);
-    openForReading(file);
+                                        const QString& filePath, const TransferProgress& progress,
+                                        const ValuesChosenInside& chooseInside) {
+    QFile file;
+    openForReading(file, filePath);
     const qint64 total = file.size();
     checkFitsInDatabase(connection, total, filePath);
     const auto provider = longValueProvider(connection);
     qint64 key = 0;
     const bool stored = allOrNothing(*provider, [&] {
-        key = provider->insertRow(table, values, longColumn, total);
+        key = provider->insertRow(table, chooseInside ? values + chooseInside(connection) : values,
+                                  longColumn, total);
         const auto writer = provider->openWriter({table, longColumn, key});
-        copyFileInto(file, *writer, total, progress);
+        copyFileInto(file, filePath, *writer, total, progress);
     });
     return stored ? std::optional<qint64>(key) : std::nullopt;
 }
 
 bool writeReaderToFile(LongValueReader& reader, const QString& filePath, const TransferProgress& progress) {
-    QSaveFile file(filePath);
     // Unbuffered, so that a disk filling up part-way shows in the count written.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw AppError(QStringLiteral("Could not write the file %1: %2. Check that the folder exists and is "
-                                      "writable.")
-                           .arg(shown(filePath), file.errorString()));
+    OutputFile file(filePath);
+    file.open(QIODevice::Unbuffered);
     const qint64 total = reader.size();
     std::vector<char> piece(size_t(std::min(total, LongValuePieceSize)) + 1);
     qint64 done = 0;
@@ -184,12 +193,12 @@ bool writeReaderToFile(LongValueReader& reader, const QString& filePath, const T
         const qint64 got = reader.read(piece.data(), qint64(piece.size()));
         if (got <= 0)
             break;
-        if (file.write(piece.data(), got) != got)
+        if (file.device().write(piece.data(), got) != got)
             throw AppError(QStringLiteral("Could not write the file %1: %2. Check that the disk is not full.")
                                .arg(shown(filePath), file.errorString()));
         done += got;
         if (progress && !progress(done, total)) {
-            file.cancelWriting();
+            file.cancel();
             return false;
         }
     }

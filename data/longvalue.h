@@ -116,11 +116,16 @@ void checkFitsInDatabase(Connection& connection, qint64 size, const QString& fil
 bool writeFileToValue(Connection& connection, const LongValueCell& cell, const QString& filePath,
                       const TransferProgress& progress = {});
 
-// Inserts a row with the values and the whole file in longColumn; returns the new row's key, or nothing
-// when cancelled. A failure or a cancel stores no row. Throws AppError.
+// Values that depend on the rows already stored (a version number), chosen inside the inserting
+// transaction, where no other program can store such a row until the commit (see Connection::lockName).
+using ValuesChosenInside = std::function<ColumnValues(Connection& connection)>;
+
+// Inserts a row with the values (and those of chooseInside) and the whole file in longColumn; returns
+// the new row's key, or nothing when cancelled. A failure or a cancel stores no row. Throws AppError.
 std::optional<qint64> insertRowWithFile(Connection& connection, const QString& table,
                                         const ColumnValues& values, const QString& longColumn,
-                                        const QString& filePath, const TransferProgress& progress = {});
+                                        const QString& filePath, const TransferProgress& progress = {},
+                                        const ValuesChosenInside& chooseInside = {});
 
 // Writes the value to the file, replacing its whole content. The bytes go to a temporary file next to
 // the target that takes the target's name only once complete, so a cancel or a failure leaves the

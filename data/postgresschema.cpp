@@ -121,13 +121,17 @@ void ensurePostgresTables(QSqlDatabase& database, const QString& location) {
     if (!allTablesPresent(query)) {
         const auto fail = [&](const QString& cause) {
             database.rollback();
+            QSqlQuery(database).exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(SchemaLockKey));
             throw AppError(QStringLiteral("Could not open the database %1: its tables could not be made: %2")
                                .arg(location, cause));
         };
+        // Held across the transaction, which starts only once the lock is taken: a transaction begun
+        // before another program committed the tables would still find them missing, and making them
+        // again beside that program's first writes deadlocks.
+        if (!query.exec(QStringLiteral("SELECT pg_advisory_lock(%1)").arg(SchemaLockKey)))
+            fail(errorText(query.lastError()));
         if (!database.transaction())
             fail(errorText(database.lastError()));
-        if (!query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)))
-            fail(errorText(query.lastError()));
         // Another program may have made them while this one waited for the lock.
         if (!allTablesPresent(query)) {
             for (const QString& statement : postgresSchema())
@@ -136,6 +140,7 @@ void ensurePostgresTables(QSqlDatabase& database, const QString& location) {
         }
         if (!database.commit())
             fail(errorText(database.lastError()));
+        query.exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(SchemaLockKey));
     }
     QMutexLocker lock(&checkedMutex);
     checkedDatabases.insert(location);

@@ -1,7 +1,10 @@
 #include "data/sqlitefile.h"
 
 #include "app/apperror.h"
+#include "app/nativename.h"
 #include "data/connection.h"
+#include "data/outputfile.h"
+#include "data/sqlitewait.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +15,12 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace data {
 
@@ -51,8 +59,9 @@ SqliteAccess chooseSqliteAccess(const SqliteFileFacts& facts) {
 SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access) {
     switch (access) {
     case SqliteAccess::ReadWrite:
-        // Writers wait for each other's writes; readers never need to in write-ahead-log mode.
-        return {file, QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000")};
+        // Writers wait for each other's writes (Connection sets how); readers never need to in
+        // write-ahead-log mode.
+        return {file, QString()};
     case SqliteAccess::ReadOnly:
         return {file, QStringLiteral("QSQLITE_OPEN_READONLY")};
     case SqliteAccess::Immutable: {
@@ -62,6 +71,13 @@ SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access) 
     }
     }
     return {file, QString()};
+}
+
+void foldLog(sqlite3* handle) {
+    if (!handle || !sqlite3_get_autocommit(handle) || sqlite3_db_readonly(handle, "main") != 0)
+        return;
+    const ShortWaits briefly(500);
+    sqlite3_wal_checkpoint_v2(handle, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 namespace {
@@ -76,28 +92,63 @@ QString sqliteMessage(sqlite3* db) {
 
 } // namespace
 
+namespace {
+
+bool pathExists(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0; // a link to nowhere is there too
+}
+
+// A fresh file beside the target, created here so that it is nobody else's, whose journal name is free
+// as well: SQLite would take a journal found there for its own and roll it into the copy.
+QByteArray createPartial(const QByteArray& target) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QByteArray name = target + ".partial-XXXXXX";
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        ::close(fd);
+        if (!pathExists(name + "-journal"))
+            return name;
+        ::unlink(name.constData());
+    }
+    errno = EEXIST;
+    return {};
+}
+
+} // namespace
+
 void backupDatabase(Connection& connection, const QString& target) {
     const QString shown = QDir::toNativeSeparators(target);
     sqlite3* source = sqliteHandle(connection.database());
     if (!source)
         throw AppError(
             QStringLiteral("Could not copy the database %1: it is not open.").arg(connection.location()));
-    if (QFileInfo::exists(target))
-        throw AppError(QStringLiteral("Could not write the copy %1: the file exists already. Choose another "
-                                      "name or remove it first.")
-                           .arg(shown));
-    const QString partial = target + QStringLiteral(".partial");
-    QFile::remove(partial);
+    refuseDatabaseFile(target);
+    const QByteArray native = app::encodeNativeName(target);
+    const auto exists = [&] {
+        return AppError(QStringLiteral("Could not write the copy %1: the file exists already. Choose another "
+                                       "name or remove it first.")
+                            .arg(shown));
+    };
+    if (pathExists(native))
+        throw exists();
+    const QByteArray partial = createPartial(native);
     const auto fail = [&](const QString& cause) {
-        QFile::remove(partial);
-        QFile::remove(partial + QStringLiteral("-journal"));
+        ::unlink(partial.constData());
+        ::unlink((partial + "-journal").constData());
         return AppError(QStringLiteral("Could not copy the database %1 to %2: %3")
                             .arg(connection.location(), shown, cause));
     };
+    if (partial.isEmpty())
+        throw AppError(
+            QStringLiteral("Could not copy the database %1 to %2: %3. Check that the folder exists "
+                           "and is writable.")
+                .arg(connection.location(), shown, QString::fromLocal8Bit(std::strerror(errno))));
     {
         sqlite3* raw = nullptr;
-        const int opened = sqlite3_open_v2(QFile::encodeName(partial).constData(), &raw,
-                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        const int opened =
+            sqlite3_open_v2(partial.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         const std::unique_ptr<sqlite3, CloseTarget> copy(raw);
         if (opened != SQLITE_OK)
             throw fail(raw ? sqliteMessage(raw) : QStringLiteral("out of memory"));
@@ -117,7 +168,17 @@ void backupDatabase(Connection& connection, const QString& target) {
             throw fail(cause);
         }
     }
-    if (!QFile::rename(partial, target))
+    // A link never replaces a file that appeared meanwhile; folders that know no links (a FAT stick)
+    // get a rename after one more look.
+    if (::link(partial.constData(), native.constData()) == 0) {
+        ::unlink(partial.constData());
+        return;
+    }
+    if (errno == EEXIST || pathExists(native)) {
+        ::unlink(partial.constData());
+        throw exists();
+    }
+    if (::rename(partial.constData(), native.constData()) != 0)
         throw fail(
             QStringLiteral("the finished copy could not be renamed; check that the folder is writable"));
 }

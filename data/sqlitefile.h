@@ -38,6 +38,16 @@ struct SqliteOpenSettings {
 };
 SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access);
 
+// The size a write-ahead log is cut back to when it starts over (PRAGMA journal_size_limit).
+inline constexpr long long LogSizeLimit = 64 * 1024 * 1024;
+// Writes of at least this size fold the log back into the file as soon as they are stored.
+inline constexpr long long LargeWrite = 16 * 1024 * 1024;
+
+// Folds the write-ahead log back into the file and cuts it to nothing, so that a large write does not
+// leave a log of its size behind. Waits a moment at most for other programs reading from the log, and
+// leaves the rest to the next write when they go on. Does nothing inside a transaction.
+void foldLog(sqlite3* handle);
+
 // Writes a consistent copy of the open database to `target` with SQLite's online backup API, while
 // other connections may go on writing. The copy is one self-contained file (no write-ahead log), so it
 // opens anywhere, also from read-only media. It is written under a temporary name beside `target` and

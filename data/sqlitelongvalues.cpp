@@ -2,6 +2,8 @@
 
 #include "app/apperror.h"
 #include "data/connection.h"
+#include "data/sqlitefile.h"
+#include "data/sqlitewait.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -131,6 +133,30 @@ private:
     BlobHandle m_blob;
 };
 
+// Nothing for a Null value. Throws AppError when there is no such row.
+std::unique_ptr<LongValueReader> openBlobReader(Connection& connection, sqlite3* db,
+                                                const LongValueCell& cell) {
+    // The blob interface refuses Null and missing rows alike; the operator needs to know which.
+    Statement probe;
+    const QByteArray sql = QStringLiteral("SELECT typeof(%1) FROM %2 WHERE rowid = ?")
+                               .arg(quoted(cell.column), quoted(cell.table))
+                               .toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &probe.handle, nullptr) != SQLITE_OK)
+        throw AppError(connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
+                                          QString::fromUtf8(sqlite3_errmsg(db))));
+    sqlite3_bind_int64(probe.handle, 1, cell.rowId);
+    const int rc = sqlite3_step(probe.handle);
+    if (rc == SQLITE_DONE)
+        throw AppError(connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
+                                          QStringLiteral("there is no such row")));
+    if (rc != SQLITE_ROW)
+        throw AppError(connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
+                                          QString::fromUtf8(sqlite3_errmsg(db))));
+    if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(probe.handle, 0)), "null") == 0)
+        return nullptr;
+    return std::make_unique<BlobReader>(connection, db, cell);
+}
+
 // The statement's rows with the other columns read by SQLite and the long value opened by its row
 // key, so the value never travels with the row.
 class BlobRows : public LongValueRows {
@@ -156,12 +182,9 @@ public:
         throw AppError(QStringLiteral("The field %1 was not asked of the statement.").arg(name));
     }
     std::unique_ptr<LongValueReader> openLongValue() override {
-        const int keyColumn = int(m_fields.size());
-        if (sqlite3_column_int(m_statement.handle, keyColumn + 1) != 0)
-            return nullptr;
         LongValueCell cell = m_origin;
-        cell.rowId = sqlite3_column_int64(m_statement.handle, keyColumn);
-        return std::make_unique<BlobReader>(m_connection, m_db, cell);
+        cell.rowId = sqlite3_column_int64(m_statement.handle, int(m_fields.size()));
+        return openBlobReader(m_connection, m_db, cell);
     }
 
 private:
@@ -200,18 +223,39 @@ qint64 SqliteLongValues::maximumLength() {
 
 void SqliteLongValues::run(const char* sql, const QString& what) {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw AppError(m_connection.failure(what, QString::fromUtf8(sqlite3_errmsg(m_db))));
+        throw AppError(m_connection.failure(
+            what, takeCancelledWait() ? cancelledWaitText() : QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
+// Without the caller's transaction this one starts its own, taking the write lock at once: numbers
+// chosen inside it (a version) then stay unique, and it waits for another program's write instead of
+// failing when it comes to write.
 void SqliteLongValues::begin() {
-    run("SAVEPOINT pellorin_long_value", QStringLiteral("Starting to store a file"));
+    m_bytes = 0;
+    m_ownTransaction = sqlite3_get_autocommit(m_db) != 0;
+    if (m_ownTransaction)
+        run("BEGIN IMMEDIATE", QStringLiteral("Starting to store a file"));
+    else
+        run("SAVEPOINT pellorin_long_value", QStringLiteral("Starting to store a file"));
 }
 
 void SqliteLongValues::commit() {
-    run("RELEASE SAVEPOINT pellorin_long_value", QStringLiteral("Saving a stored file"));
+    if (!m_ownTransaction) {
+        run("RELEASE SAVEPOINT pellorin_long_value", QStringLiteral("Saving a stored file"));
+        return;
+    }
+    m_ownTransaction = false;
+    run("COMMIT", QStringLiteral("Saving a stored file"));
+    if (m_bytes >= LargeWrite)
+        foldLog(m_db);
 }
 
 void SqliteLongValues::rollback() {
+    if (m_ownTransaction) {
+        m_ownTransaction = false;
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return;
+    }
     sqlite3_exec(m_db, "ROLLBACK TO SAVEPOINT pellorin_long_value; RELEASE SAVEPOINT pellorin_long_value",
                  nullptr, nullptr, nullptr);
 }
@@ -231,6 +275,7 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
     for (const auto& value : values)
         bound << value.second;
     bound << length;
+    m_bytes += length;
     const Connection::Bound statement = m_connection.bindable(
         QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
             .arg(quoted(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
@@ -247,6 +292,7 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
 
 void SqliteLongValues::resize(const LongValueCell& cell, qint64 length) {
     const QString what = QStringLiteral("Making room for %1").arg(describe(cell));
+    m_bytes += length;
     QSqlQuery update(m_connection.database());
     if (!update.prepare(QStringLiteral("UPDATE %1 SET %2 = zeroblob(?) WHERE rowid = ?")
                             .arg(quoted(cell.table), quoted(cell.column))))
@@ -264,25 +310,7 @@ std::unique_ptr<LongValueWriter> SqliteLongValues::openWriter(const LongValueCel
 }
 
 std::unique_ptr<LongValueReader> SqliteLongValues::openReader(const LongValueCell& cell) {
-    // The blob interface refuses Null and missing rows alike; the operator needs to know which.
-    Statement probe;
-    const QByteArray sql = QStringLiteral("SELECT typeof(%1) FROM %2 WHERE rowid = ?")
-                               .arg(quoted(cell.column), quoted(cell.table))
-                               .toUtf8();
-    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &probe.handle, nullptr) != SQLITE_OK)
-        throw AppError(m_connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
-                                            QString::fromUtf8(sqlite3_errmsg(m_db))));
-    sqlite3_bind_int64(probe.handle, 1, cell.rowId);
-    const int rc = sqlite3_step(probe.handle);
-    if (rc == SQLITE_DONE)
-        throw AppError(m_connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
-                                            QStringLiteral("there is no such row")));
-    if (rc != SQLITE_ROW)
-        throw AppError(m_connection.failure(QStringLiteral("Reading %1").arg(describe(cell)),
-                                            QString::fromUtf8(sqlite3_errmsg(m_db))));
-    if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(probe.handle, 0)), "null") == 0)
-        return nullptr;
-    return std::make_unique<BlobReader>(m_connection, m_db, cell);
+    return openBlobReader(m_connection, m_db, cell);
 }
 
 std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSql, const QString& longColumn,
@@ -319,12 +347,12 @@ std::unique_ptr<LongValueRows> SqliteLongValues::selectRows(const QString& jetSq
     if (key < 0 || qstrcmp(database, "main") != 0)
         return readRowsWhole(m_connection, jetSql, longColumn);
 
+    // The long column is left out of the outer list: a statement SQLite cannot merge into it (one that
+    // sorts, for one) would otherwise hand every value over whole. Null is told apart by its key.
     QStringList selected;
     for (const QString& name : fields)
         selected << quoted(name);
-    // typeof() tells Null apart without reading the value.
-    selected << quoted(QString::fromUtf8(sqlite3_column_name(probe.handle, key)))
-             << QStringLiteral("typeof(%1) = 'null'").arg(quoted(longColumn));
+    selected << quoted(QString::fromUtf8(sqlite3_column_name(probe.handle, key)));
     const QByteArray outer =
         QStringLiteral("SELECT %1 FROM (%2)").arg(selected.join(QStringLiteral(", ")), inner).toUtf8();
     sqlite3_stmt* statement = nullptr;

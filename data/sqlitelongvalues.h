@@ -1,6 +1,7 @@
 // Long values on SQLite: incremental blob I/O on the connection's own handle. A new value is first
 // stored as zeros of its final length, then overwritten piece by piece, inside a savepoint so that a
 // failure or a cancel leaves nothing behind.
+// A large value stored in a transaction of its own folds the log back into the file at once.
 // SQLite builds a row in memory when columns holding data follow a zero-filled value, so the tables
 // keep their long column last; on an older file with another column order the transfer still works,
 // with memory for one value while the row is made.
@@ -33,6 +34,8 @@ private:
 
     Connection& m_connection;
     sqlite3* m_db;
+    bool m_ownTransaction = false;
+    qint64 m_bytes = 0; // made room for since begin()
 };
 
 } // namespace data

@@ -66,7 +66,11 @@ template <typename Body> auto inTransaction(data::Connection& connection, Body b
     }
 }
 
+// Inside the transaction that stores the code: two programs storing one code at once must not both
+// find it free.
 void refuseCodeInUse(data::Connection& connection, const QString& code, qint64 exceptKey) {
+    if (!code.isEmpty())
+        connection.lockName(data::Connection::NameLock::EmployeeCode, code);
     const QList<EmployeeRef> others = employeesWithCode(connection, code, exceptKey);
     if (!others.isEmpty())
         throw AppError(codeInUseMessage(code, others.first()));

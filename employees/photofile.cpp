@@ -1,5 +1,7 @@
 #include "employees/photofile.h"
 
+#include "app/nativename.h"
+
 #include "app/appfacts.h"
 #include "app/safefilename.h"
 
@@ -23,7 +25,7 @@ void setError(QString* error, const QString& message) {
         *error = message;
 }
 
-QImage readPicture(QIODevice* device, const QString& what, QString* error) {
+QImage readPicture(QIODevice* device, const QString& what, QString* error, QSize bound = QSize()) {
     QImageReader reader(device);
     // Temporary copies are always called .jpg, whatever the stored picture is.
     reader.setDecideFormatFromContent(true);
@@ -35,6 +37,14 @@ QImage readPicture(QIODevice* device, const QString& what, QString* error) {
                                        "Choose a picture file in one of these formats.")
                             .arg(what));
         return QImage();
+    }
+    if (bound.isValid() && reader.size().isValid()) {
+        // The bound is for the upright picture; the decoder sees it as stored, maybe lying on its side.
+        const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        const QSize stored = reader.size();
+        const QSize wanted = turned ? bound.transposed() : bound;
+        if (stored.width() > wanted.width() || stored.height() > wanted.height())
+            reader.setScaledSize(stored.scaled(wanted, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
     QImage image = reader.read();
     if (image.isNull())
@@ -114,6 +124,10 @@ QString photoTempFilePath(const QString& code) {
 }
 
 QImage loadPicture(const QString& path, QString* error) {
+    return loadPicture(path, QSize(), error);
+}
+
+QImage loadPicture(const QString& path, const QSize& bound, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setError(error, QStringLiteral("Could not open the picture %1: %2. Check that the file exists and "
@@ -121,7 +135,7 @@ QImage loadPicture(const QString& path, QString* error) {
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
         return QImage();
     }
-    return readPicture(&file, QDir::toNativeSeparators(path), error);
+    return readPicture(&file, QDir::toNativeSeparators(path), error, bound);
 }
 
 QImage loadPictureData(const QByteArray& bytes, QString* error) {
@@ -149,11 +163,11 @@ bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error
 }
 
 bool isPictureFile(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file; // by the name's bytes, also when they are not UTF-8
+    if (const QString cause = app::openExactly(file, path); !cause.isEmpty()) {
         setError(error, QStringLiteral("Could not open the picture %1: %2. Check that the file exists and "
                                        "can be read.")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+                            .arg(QDir::toNativeSeparators(path), cause));
         return false;
     }
     const QByteArray bytes = file.readAll();

@@ -23,6 +23,9 @@ QString photoTempFilePath(const QString& code);
 // turned upright by its EXIF orientation. On failure returns a null image and, when error is given,
 // sets it to a message naming the file and the cause.
 QImage loadPicture(const QString& path, QString* error);
+// The same decoded no larger than bound (proportions kept; a smaller picture stays as it is): a camera
+// picture is never held at its full size when a badge needs a few hundred pixels of it.
+QImage loadPicture(const QString& path, const QSize& bound, QString* error);
 
 // The same for a picture held in memory.
 QImage loadPictureData(const QByteArray& bytes, QString* error);

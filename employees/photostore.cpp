@@ -1,5 +1,7 @@
 #include "employees/photostore.h"
 
+#include "app/nativename.h"
+
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/connection.h"
@@ -9,6 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
 
 namespace employees {
 
@@ -16,6 +22,10 @@ namespace {
 
 const QString StoreSource = QStringLiteral("select * from Attachments");
 const QString LoadSource = QStringLiteral("SELECT * FROM Attachments WHERE (EmployeeIdentification=?)");
+const QString IndexedPhotoRow = QStringLiteral("SELECT AttachmentsId FROM Attachments WHERE "
+                                               "EmployeeIdentification = ? COLLATE NOCASE "
+                                               "ORDER BY AttachmentsId LIMIT 1");
+const QString PhotoOfRow = QStringLiteral("SELECT Attachments FROM Attachments WHERE AttachmentsId = ?");
 const QString CodeField = QStringLiteral("EmployeeIdentification");
 const QString PictureField = QStringLiteral("Attachments");
 const QString DeleteOfCode = QStringLiteral("DELETE FROM Attachments WHERE EmployeeIdentification = ?");
@@ -34,12 +44,12 @@ QString nonNull(const QString& text) {
 
 QByteArray readWholeFile(const QString& filePath) {
     const QString shown = QDir::toNativeSeparators(filePath);
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file; // by the name's bytes, also when they are not UTF-8
+    if (const QString cause = app::openExactly(file, filePath); !cause.isEmpty())
         throw AppError(
             QStringLiteral("Could not read the photograph %1: %2. Check that the file still exists "
                            "and can be read, or choose another one.")
-                .arg(shown, file.errorString()));
+                .arg(shown, cause));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || (!file.isSequential() && bytes.size() != file.size()))
         throw AppError(QStringLiteral("Could not read the whole photograph %1: %2. Check the file, or choose "
@@ -69,6 +79,30 @@ void writeWholeFile(const QString& filePath, const QByteArray& bytes) {
     throw AppError(QStringLiteral("Could not write the temporary photograph %1: %2. Check that the folder is "
                                   "writable and the disk is not full.")
                        .arg(shown, cause));
+}
+
+bool isPlainAscii(const QString& code) {
+    return std::all_of(code.begin(), code.end(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
+}
+
+// The key of the code's first photograph, found through the code's index; nothing inside when there is
+// none, and nothing at all when the index cannot answer for the code. Codes of Code 39's characters are
+// plain ASCII, for which SQLite's NOCASE (the column's own, which its index follows) finds exactly the
+// rows the program's comparison finds; other codes, and servers, keep the program's comparison. Without
+// the index every lookup reads the first page of every stored photograph.
+std::optional<std::optional<qint64>> indexedPhotoRow(data::Connection& connection, const QString& code) {
+    if (connection.backend() != data::Backend::SQLite || !isPlainAscii(code))
+        return std::nullopt;
+    // Run as it stands: the program's comparison would be put in front of NOCASE.
+    QSqlQuery query(connection.database());
+    if (!query.prepare(IndexedPhotoRow))
+        return std::nullopt;
+    query.addBindValue(code);
+    if (!query.exec())
+        throw AppError(connection.failure(QStringLiteral("Finding the photograph of \"%1\"").arg(code),
+                                          data::errorText(query.lastError())));
+    return query.next() ? std::optional<qint64>(query.value(0).toLongLong()) : std::optional<qint64>();
 }
 
 void storeBytes(data::Connection& connection, const QByteArray& bytes, const QString& code) {
@@ -115,7 +149,13 @@ std::optional<QString> fetchPhoto(data::Connection& connection, const QString& c
     QByteArray bytes;
     {
         data::Recordset recordset;
-        recordset.open(LoadSource, connection, {nonNull(code)});
+        if (const auto row = indexedPhotoRow(connection, code)) {
+            if (!*row)
+                return std::nullopt;
+            recordset.open(PhotoOfRow, connection, {**row});
+        } else {
+            recordset.open(LoadSource, connection, {nonNull(code)});
+        }
         if (recordset.eof())
             return std::nullopt;
         bytes = recordset.getChunk(PictureField);
@@ -135,11 +175,15 @@ std::optional<QString> fetchPhoto(const QString& code) {
 }
 
 QImage loadPhoto(data::Connection& connection, const QString& code, QString* error) {
+    return loadPhoto(connection, code, QSize(), error);
+}
+
+QImage loadPhoto(data::Connection& connection, const QString& code, const QSize& bound, QString* error) {
     if (error)
         error->clear();
     try {
         const std::optional<QString> path = fetchPhoto(connection, code);
-        return path ? loadPicture(*path, error) : QImage();
+        return path ? loadPicture(*path, bound, error) : QImage();
     } catch (const AppError& failure) {
         if (error)
             *error = failure.description();

@@ -43,5 +43,8 @@ std::optional<QString> fetchPhoto(const QString& code);
 // the code simply has no photograph). Never throws.
 QImage loadPhoto(data::Connection& connection, const QString& code, QString* error = nullptr);
 QImage loadPhoto(const QString& code, QString* error = nullptr);
+// The same decoded no larger than bound (pixels), for printing.
+QImage loadPhoto(data::Connection& connection, const QString& code, const QSize& bound,
+                 QString* error = nullptr);
 
 } // namespace employees

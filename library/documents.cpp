@@ -4,6 +4,8 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 
+#include <QDateTime>
+
 namespace library {
 
 namespace {
@@ -24,6 +26,24 @@ QString nonNull(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
 }
 
+// A date the same on every backend: a server gives a date and time where SQLite keeps the text stored,
+// so a day is written as the day alone and a time of day, where there is one, to the second.
+QString dateText(const QVariant& value) {
+    if (value.isNull())
+        return QString();
+    QDateTime stamp;
+    if (value.typeId() == QMetaType::QDateTime)
+        stamp = value.toDateTime();
+    else if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(Qt::ISODate);
+    else
+        stamp = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    if (!stamp.isValid())
+        return value.toString();
+    return stamp.time() == QTime(0, 0) ? stamp.date().toString(Qt::ISODate)
+                                       : stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 } // namespace
 
 std::vector<DocumentLine> readDocumentList(qint64 folderId, bool showAllVersions) {
@@ -33,27 +53,26 @@ std::vector<DocumentLine> readDocumentList(qint64 folderId, bool showAllVersions
         const auto rs =
             db.CreateRecordset(showAllVersions ? AllVersionsQuery : NewestVersionsQuery, {folderId});
         for (; !rs->eof(); rs->moveNext())
-            lines.push_back({rs->text(QStringLiteral("DocumentId")), rs->text(QStringLiteral("DocumentDate")),
-                             rs->text(QStringLiteral("DocumentName")),
-                             rs->text(QStringLiteral("DocuemntVersion"))});
+            lines.push_back(
+                {rs->text(QStringLiteral("DocumentId")), dateText(rs->field(QStringLiteral("DocumentDate"))),
+                 rs->text(QStringLiteral("DocumentName")), rs->text(QStringLiteral("DocuemntVersion"))});
     }
     db.DbClose();
     return lines;
 }
 
-qint64 nextVersion(const QString& fileTitle) {
+qint64 nextVersion(data::Connection& connection, const QString& fileTitle) {
     // Every folder counts: version numbers run per file title across the library.
-    CLsDataBaseConnection db;
-    qint64 version = 1;
-    {
-        const auto rs = db.CreateRecordset(QStringLiteral("select DocuemntVersion from Resources where "
-                                                          "DocumentName = ? ORDER BY DocuemntVersion desc"),
-                                           {nonNull(fileTitle)});
-        if (!rs->eof())
-            version = rs->field(0).toLongLong() + 1;
-    }
-    db.DbClose();
-    return version;
+    data::Recordset rs;
+    rs.open(QStringLiteral("select Max(DocuemntVersion) AS Highest from Resources where DocumentName = ?"),
+            connection, {nonNull(fileTitle)});
+    return rs.eof() ? 1 : rs.field(0).toLongLong() + 1;
+}
+
+qint64 nextVersion(const QString& fileTitle) {
+    data::Connection connection;
+    connection.open();
+    return nextVersion(connection, fileTitle);
 }
 
 QString documentName(qint64 documentId) {

@@ -11,6 +11,10 @@
 #include <functional>
 #include <vector>
 
+namespace data {
+class Connection;
+} // namespace data
+
 namespace library {
 
 // One line of the document list: DocumentId, DocumentDate, DocumentName, DocuemntVersion as text
@@ -35,8 +39,9 @@ struct StoredVersion {
 };
 
 // The version the next upload of the file title gets: 1 when no folder holds the name, else the highest
-// stored version of the name plus one.
+// stored version of the name plus one. An upload chooses it inside its own transaction.
 qint64 nextVersion(const QString& fileTitle);
+qint64 nextVersion(data::Connection& connection, const QString& fileTitle);
 
 // Stores the file as the next version of its file title in the folder, dated today. A cancelled or
 // failed upload stores nothing. Throws AppError naming the file and the cause (also when the operator
@@ -50,10 +55,17 @@ QString documentName(qint64 documentId);
 // leaves no partial file behind (a file that was there before stays as it was).
 void writeDocument(qint64 documentId, const QString& targetPath, const Progress& progress = {});
 
-// Writes the stored version under a safe form of its name into temp/ (created when missing) and
-// returns the path. When a file of that name is there and cannot be replaced (open in another
-// program), the copy gets a name of its own instead.
+// Writes the stored version into a folder of its own under temp/ (created when missing), under its
+// stored name, and returns the path: the program that opens it shows the document's own name.
+// Versions never share a file, so a version open in another program is not replaced by another.
 QString copyDocumentToTemp(qint64 documentId, const Progress& progress = {});
+
+// The name a stored name gets on disk: the same name, with only what a file name cannot hold or what
+// would lead out of its folder replaced by '_' (separators, control characters, a name of dots, the
+// characters Windows refuses), and shortened to 255 bytes with its extension kept.
+QString fileNameForDocument(const QString& storedName);
+// temp/Documents/<DocumentId>/ + fileNameForDocument(name), the folder not yet made.
+QString tempPathForDocument(qint64 documentId, const QString& storedName);
 
 // Deletes the version's links to employees and the version itself, both or neither. Returns the number
 // of Resources rows deleted (0 when it was already gone).
@@ -70,6 +82,9 @@ struct AssignedDocument {
 };
 // The versions linked to the employee, by DocumentId.
 std::vector<AssignedDocument> assignedDocuments(const QString& personalInformationId);
+// The same versions as lines of the document list, whatever folder holds them, by name and then
+// version, highest first; a version linked twice is listed once.
+std::vector<DocumentLine> readLinkedDocumentList(const QString& personalInformationId);
 
 // True when the error is the operator's cancel rather than a failure.
 bool isCancellation(const AppError& error);

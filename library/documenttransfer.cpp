@@ -1,5 +1,7 @@
 // Documents moving between a file and their Resources row, in pieces.
 #include "app/apperror.h"
+#include "app/appfacts.h"
+#include "app/nativename.h"
 #include "app/safefilename.h"
 #include "data/connection.h"
 #include "data/longvalue.h"
@@ -27,18 +29,6 @@ data::LongValueCell documentCell(qint64 documentId) {
     return {DocumentTable, DocumentColumn, documentId};
 }
 
-// A file of that name is there and another program holds it open, where the platform can tell (Windows
-// refuses to open such a file for writing; elsewhere nothing refuses, and the copy is replaced).
-bool heldByAnotherProgram(const QString& path) {
-    QFile file(path);
-    if (!file.exists())
-        return false;
-    if (!file.open(QIODevice::ReadWrite))
-        return true;
-    file.close();
-    return false;
-}
-
 } // namespace
 
 bool isCancellation(const AppError& error) {
@@ -46,29 +36,33 @@ bool isCancellation(const AppError& error) {
 }
 
 StoredVersion uploadDocument(qint64 folderId, const QString& filePath, const Progress& progress) {
-    const QFileInfo info(filePath);
     const QString shown = QDir::toNativeSeparators(filePath);
-    QFile probe(filePath);
-    if (!info.exists() || info.isDir() || !probe.open(QIODevice::ReadOnly))
+    QFile probe;
+    // By its bytes, so that a name that is not UTF-8 is found as the system gave it.
+    const bool isDir = QFileInfo(filePath).isDir();
+    if (const QString cause = isDir ? QStringLiteral("it is a folder") : app::openExactly(probe, filePath);
+        !cause.isEmpty())
         throw AppError(QStringLiteral("Could not read the file %1: %2. Check that it still exists and can be "
                                       "read, or choose another one.")
-                           .arg(shown, info.isDir()    ? QStringLiteral("it is a folder")
-                                       : info.exists() ? probe.errorString()
-                                                       : QStringLiteral("it does not exist")));
+                           .arg(shown, cause));
     probe.close();
     // The file title: what the file dialog calls the file, without its folder.
-    const QString title = info.fileName();
-    const qint64 version = nextVersion(title);
+    const QString title = filePath.mid(filePath.lastIndexOf(u'/') + 1);
     data::Connection connection;
     connection.open();
+    qint64 version = 0;
     const std::optional<qint64> id = data::insertRowWithFile(
         connection, DocumentTable,
         {{QStringLiteral("ObjectIndex"), folderId},
          {QStringLiteral("DocumentName"), title},
-         {QStringLiteral("DocuemntVersion"), version},
          // The day of the upload, without a time of day: versions of one day share a line.
          {QStringLiteral("DocumentDate"), QDate::currentDate().toString(Qt::ISODate)}},
-        DocumentColumn, filePath, progress);
+        DocumentColumn, filePath, progress, [&](data::Connection& inside) {
+            // Two uploads of one title at once must not both take the same number.
+            inside.lockName(data::Connection::NameLock::DocumentName, title);
+            version = nextVersion(inside, title);
+            return data::ColumnValues{{QStringLiteral("DocuemntVersion"), version}};
+        });
     if (!id)
         throw cancelled(QStringLiteral("The upload of %1 was cancelled; nothing was stored.").arg(shown));
     return {*id, version};
@@ -84,16 +78,13 @@ void writeDocument(qint64 documentId, const QString& targetPath, const Progress&
 }
 
 QString copyDocumentToTemp(qint64 documentId, const Progress& progress) {
-    const QString name = documentName(documentId);
-    const QDir temp(app::ensureTempFolder());
-    QString path = temp.filePath(app::safeStoredFileName(name));
-    if (heldByAnotherProgram(path)) {
-        // Another version of the name is open; this one gets a name of its own beside it.
-        const QFileInfo parts(name);
-        const QString suffix = parts.suffix().isEmpty() ? QString() : QLatin1Char('.') + parts.suffix();
-        path = temp.filePath(app::safeStoredFileName(
-            QStringLiteral("%1 (%2)%3").arg(parts.completeBaseName()).arg(documentId).arg(suffix)));
-    }
+    const QString path = tempPathForDocument(documentId, documentName(documentId));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw AppError(QStringLiteral("Could not create the folder %1 for the opened document. Check that "
+                                      "the application folder %2 is writable.")
+                           .arg(QDir::toNativeSeparators(folder),
+                                QDir::toNativeSeparators(AppFacts::applicationDirectory())));
     writeDocument(documentId, path, progress);
     return path;
 }

@@ -5,6 +5,9 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
+
 namespace library {
 
 namespace {
@@ -16,6 +19,9 @@ const QString FolderQuery =
 const QString GroupedCountQuery = QStringLiteral(
     "SELECT Resources.ObjectIndex, Count(*) AS DocumentCount FROM Resources GROUP BY Resources.ObjectIndex");
 const QString FolderCountQuery = QStringLiteral("SELECT * FROM Resources WHERE ObjectIndex = ?");
+
+const QString HiddenType = QStringLiteral("Root");
+constexpr qint64 FolderLockKey = 0x504c4f424a544231LL; // held while a folder's place is chosen
 
 // Qt binds a null QString as Null; names are text, never Null.
 QString nonNull(const QString& text) {
@@ -97,19 +103,53 @@ void checkShownFolder(const Folder& folder) {
                            .arg(folder.text.isEmpty() ? QStringLiteral("name") : QStringLiteral("type")));
 }
 
-qint64 addFolder(const QString& text, const QString& type, qint64 objectIndex) {
+qint64 addFolder(const QString& text, const QString& type, std::optional<qint64> objectIndex) {
     if (text.isEmpty() || type.isEmpty())
         throw AppError(QStringLiteral("A folder needs a name and a type; nothing was added."));
+    // The tree leaves "Root" rows out (the text compare ignores case), so such a folder could never be
+    // used.
+    if (type.compare(HiddenType, Qt::CaseInsensitive) == 0)
+        throw AppError(QStringLiteral("A folder of the type \"%1\" is never shown in the folder tree; choose "
+                                      "another name or type. Nothing was added.")
+                           .arg(type));
     data::Connection connection;
     connection.open();
-    data::Recordset rs;
-    rs.open(QStringLiteral("select * from ObjectTbl"), connection);
-    rs.addNew();
-    rs.setField(QStringLiteral("ObjectText"), text);
-    rs.setField(QStringLiteral("ObjectIndex"), objectIndex);
-    rs.setField(QStringLiteral("ObjectType"), type);
-    rs.setField(QStringLiteral("ObjectParentIndex"), 1);
-    return rs.update().toLongLong();
+    connection.beginTransaction();
+    try {
+        // The place is counted and taken under one lock, so two folders added at once get two places.
+        if (connection.backend() == data::Backend::PostgreSQL) {
+            QSqlQuery lock(connection.database());
+            if (!lock.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(FolderLockKey)))
+                throw AppError(
+                    connection.failure(QStringLiteral("add a folder"), data::errorText(lock.lastError())));
+        }
+        qint64 index = 0;
+        if (objectIndex) {
+            index = *objectIndex;
+        } else {
+            data::Recordset count;
+            count.open(
+                QStringLiteral("SELECT Count(*) AS Shown FROM ObjectTbl WHERE (((ObjectTbl.ObjectType) "
+                               "<> \"Root\"))"),
+                connection);
+            // The root node is node 1, the shown folders follow it, and the new node comes after them.
+            index = count.field(QStringLiteral("Shown")).toLongLong() + 2;
+        }
+        data::Recordset rs;
+        rs.open(QStringLiteral("select * from ObjectTbl"), connection);
+        rs.addNew();
+        rs.setField(QStringLiteral("ObjectText"), text);
+        rs.setField(QStringLiteral("ObjectIndex"), index);
+        rs.setField(QStringLiteral("ObjectType"), type);
+        rs.setField(QStringLiteral("ObjectParentIndex"), 1);
+        const qint64 key = rs.update().toLongLong();
+        rs.close();
+        connection.commit();
+        return key;
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
 }
 
 qint64 nextObjectIndex() {
@@ -132,17 +172,30 @@ void renameFolder(qint64 objectId, const QString& text) {
                            .arg(objectId));
 }
 
-int deleteFolder(qint64 objectId, bool withListedFolders) {
+DeletedFolder deleteFolder(qint64 objectId, bool withListedFolders) {
     data::Connection connection;
     connection.open();
     connection.beginTransaction();
-    int deleted = 0;
+    DeletedFolder deleted;
     try {
+        {
+            // Counted in the deleting transaction: these are the documents that lose their folder.
+            data::Recordset left;
+            left.open(
+                withListedFolders
+                    ? QStringLiteral("SELECT Count(*) AS LeftOver FROM Resources WHERE ObjectIndex = ? OR "
+                                     "ObjectIndex IN (SELECT ObjectId FROM ObjectTbl WHERE "
+                                     "ObjectParentIndex = ?)")
+                    : QStringLiteral("SELECT Count(*) AS LeftOver FROM Resources WHERE ObjectIndex = ?"),
+                connection, withListedFolders ? QVariantList{objectId, objectId} : QVariantList{objectId});
+            deleted.documentsLeft = left.field(QStringLiteral("LeftOver")).toLongLong();
+        }
         if (withListedFolders)
-            deleted += connection.execute(QStringLiteral("DELETE ObjectTbl.ObjectParentIndex FROM ObjectTbl "
-                                                         "WHERE (((ObjectTbl.ObjectParentIndex)=?));"),
-                                          {objectId});
-        deleted += connection.execute(
+            deleted.rows +=
+                connection.execute(QStringLiteral("DELETE ObjectTbl.ObjectParentIndex FROM ObjectTbl "
+                                                  "WHERE (((ObjectTbl.ObjectParentIndex)=?));"),
+                                   {objectId});
+        deleted.rows += connection.execute(
             QStringLiteral("DELETE ObjectTbl.ObjectIndex FROM ObjectTbl WHERE (((ObjectTbl.ObjectId)=?));"),
             {objectId});
         connection.commit();

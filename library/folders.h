@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace library {
@@ -48,10 +49,12 @@ std::vector<ShownFolder> readFolderTree(bool adminFunction);
 // says how to mend the row.
 void checkShownFolder(const Folder& folder);
 
-// Adds a folder row: ObjectText = text, ObjectType = type, ObjectIndex = objectIndex,
-// ObjectParentIndex = 1. An empty text or type is refused (AppError) and nothing is stored: a nameless
-// row would stop every later fill of the tree. Returns the new ObjectId.
-qint64 addFolder(const QString& text, const QString& type, qint64 objectIndex);
+// Adds a folder row: ObjectText = text, ObjectType = type, ObjectIndex = objectIndex or, without one,
+// the place nextObjectIndex() gives, counted in the inserting transaction under a lock that every adder
+// takes; ObjectParentIndex = 1. An empty text or type is refused (AppError) and nothing is stored: a
+// nameless row would stop every later fill of the tree; so is the type "Root" (in any case), which the
+// tree never shows. Returns the new ObjectId.
+qint64 addFolder(const QString& text, const QString& type, std::optional<qint64> objectIndex = std::nullopt);
 // The ObjectIndex a folder added now gets: the number of nodes the tree holds (root included) plus one.
 qint64 nextObjectIndex();
 
@@ -61,7 +64,11 @@ void renameFolder(qint64 objectId, const QString& text);
 
 // Deletes the folder's row and, with withListedFolders, the rows listed directly under it (their
 // ObjectParentIndex is the folder's key), in one transaction. Documents filed in it stay in Resources.
-// Returns the number of rows deleted.
-int deleteFolder(qint64 objectId, bool withListedFolders);
+// Returns the number of rows deleted and of the Resources rows filed in them, which now have no folder.
+struct DeletedFolder {
+    int rows = 0;
+    qint64 documentsLeft = 0;
+};
+DeletedFolder deleteFolder(qint64 objectId, bool withListedFolders);
 
 } // namespace library

@@ -22,15 +22,14 @@ QString nonNull(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-// Counted in the application's database, the one every other routine stores into.
-qint16 nextVersion(const QString& fileName) {
-    data::Connection connection;
-    connection.open();
+// Counted inside the transaction that stores the row, on its connection: the rows are counted, not
+// read, so earlier versions of any size cost nothing.
+qint16 nextVersion(data::Connection& connection, const QString& fileName) {
+    connection.lockName(data::Connection::NameLock::AttachmentName, fileName);
     data::Recordset rows;
-    rows.open(
-        QStringLiteral("select * from Attachments where AttachmentsName = ? ORDER BY AttachmentVersion desc"),
-        connection, {nonNull(fileName)});
-    const qint64 version = rows.recordCount() + 1;
+    rows.open(QStringLiteral("select count(*) AS Versions from Attachments where AttachmentsName = ?"),
+              connection, {nonNull(fileName)});
+    const qint64 version = rows.field(0).toLongLong() + 1;
     if (version > std::numeric_limits<qint16>::max())
         throw AppError(QStringLiteral("The file name %1 has %2 stored versions already; no further version "
                                       "number fits.")
@@ -46,18 +45,22 @@ bool ClsBinaryFunctions::UpLoadBinary(const QString& FileName, const QString& Fi
                                       const QString& FileDescription) {
     m_lastError.clear();
     try {
-        const qint16 version = VersionControl ? nextVersion(FileName) : qint16(0);
         data::Connection* connection = rsUpLoad.activeConnection();
         const QString table = data::statementTable(rsUpLoad.source());
         if (!connection || table.isEmpty())
             throw AppError(QStringLiteral("The record set to add the file to is not open on a table."));
-        const auto key =
-            data::insertRowWithFile(*connection, table,
-                                    {{QStringLiteral("PersonalInformationId"), nonNull(UserId)},
-                                     {QStringLiteral("AttachmentsName"), nonNull(FileName)},
-                                     {QStringLiteral("AttachmentVersion"), version},
-                                     {QStringLiteral("AttachmentDescription"), nonNull(FileDescription)}},
-                                    ValueColumn, FileLocation, m_progress);
+        qint16 version = 0;
+        const auto key = data::insertRowWithFile(
+            *connection, table,
+            {{QStringLiteral("PersonalInformationId"), nonNull(UserId)},
+             {QStringLiteral("AttachmentsName"), nonNull(FileName)},
+             {QStringLiteral("AttachmentDescription"), nonNull(FileDescription)}},
+            ValueColumn, FileLocation, m_progress, [&](data::Connection& inside) {
+                // Two uploads of one name at once must not both take the same number.
+                if (VersionControl)
+                    version = nextVersion(inside, FileName);
+                return data::ColumnValues{{QStringLiteral("AttachmentVersion"), version}};
+            });
         if (!key) {
             m_lastError = QStringLiteral("Storing %1 was cancelled; nothing was stored.")
                               .arg(QDir::toNativeSeparators(FileLocation));
@@ -105,16 +108,16 @@ SearchResult ClsBinaryFunctions::cmdOpendb(const QString& SearchString, const QS
     return searchStored(SqlString);
 }
 
-SearchResult ClsBinaryFunctions::searchStored(const QString& SqlString) {
+SearchResult ClsBinaryFunctions::searchStored(const QString& SqlString, const StoredFileColumns& columns) {
     SearchResult result;
     transfer::TextFinder finder(Text2Text, transfer::caseRuleFor(Check1Value));
     data::Connection connection;
     connection.open();
-    const QString key = QStringLiteral("AttachmentsId");
-    const QString name = QStringLiteral("AttachmentsName");
-    const QString version = QStringLiteral("AttachmentVersion");
+    const QString& key = columns.key;
+    const QString& name = columns.name;
+    const QString& version = columns.version;
     const auto rows =
-        data::longValueProvider(connection)->selectRows(SqlString, ValueColumn, {key, name, version});
+        data::longValueProvider(connection)->selectRows(SqlString, columns.value, {key, name, version});
     while (rows->next()) {
         // A Null value holds no byte, so no text is found in it.
         const auto value = rows->openLongValue();
@@ -125,7 +128,7 @@ SearchResult ClsBinaryFunctions::searchStored(const QString& SqlString) {
         const qint32 documentId = id.toInt(&isNumber);
         if (!isNumber)
             throw AppError(
-                QStringLiteral("A row of \"%1\" that holds the text has no AttachmentsId.").arg(SqlString));
+                QStringLiteral("A row of \"%1\" that holds the text has no %2.").arg(SqlString, key));
         const QVariant storedName = rows->field(name);
         const QVariant storedVersion = rows->field(version);
         result.rows.push_back({documentId, storedName.isNull() ? QVariant() : QVariant(storedName.toString()),

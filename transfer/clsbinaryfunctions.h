@@ -31,6 +31,15 @@ struct SearchResult {
     std::vector<SearchResultRow> rows;
 };
 
+// The columns a search reads from each row: its key, the name and version it reports, and the stored
+// file. Named as the table names them, the file is read in pieces on every backend.
+struct StoredFileColumns {
+    QString key = QStringLiteral("AttachmentsId");
+    QString name = QStringLiteral("AttachmentsName");
+    QString version = QStringLiteral("AttachmentVersion");
+    QString value = QStringLiteral("Attachments");
+};
+
 class ClsBinaryFunctions {
 public:
     // The text the search looks for; cmdOpendb sets it.
@@ -59,7 +68,8 @@ public:
     void ViewDocument(const QString& AttachmentsId, const QString& FileName = QString());
 
     // The search of cmdOpendb with the current Text2Text and Check1Value as they stand.
-    SearchResult searchStored(const QString& SqlString);
+    SearchResult searchStored(const QString& SqlString,
+                              const StoredFileColumns& columns = StoredFileColumns());
 
     // Called while a file moves in UpLoadBinary, DownLoadDoc and ViewDocument; returning false cancels
     // (UpLoadBinary and DownLoadDoc then answer false).

@@ -2,6 +2,7 @@
 
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "app/ui/tiling.h"
 
 #include <QActionGroup>
 #include <QCoreApplication>
@@ -71,24 +72,24 @@ QList<QAction*> windowCommands() {
                                         "mnuCloseWindow"};
     if (!mdi->findChild<QAction*>(QLatin1String(names[0]), Qt::FindDirectChildrenOnly)) {
         auto command = [mdi](const char* name, const QString& caption, QList<QKeySequence> keys,
-                             void (QMdiArea::*slot)()) {
+                             std::function<void()> slot) {
             auto* action = new QAction(caption, mdi);
             action->setObjectName(QString::fromLatin1(name));
             action->setShortcuts(keys);
             action->setShortcutContext(Qt::WindowShortcut);
             QObject::connect(action, &QAction::triggered, mdi, slot);
         };
-        command(names[0], QObject::tr("&Cascade"), {}, &QMdiArea::cascadeSubWindows);
-        command(names[1], QObject::tr("&Tile"), {}, &QMdiArea::tileSubWindows);
-        command(names[2], QObject::tr("Close &All"), {}, &QMdiArea::closeAllSubWindows);
+        command(names[0], QObject::tr("&Cascade"), {}, [mdi] { mdi->cascadeSubWindows(); });
+        command(names[1], QObject::tr("&Tile"), {}, [mdi] { tile(mdi); });
+        command(names[2], QObject::tr("Close &All"), {}, [mdi] { mdi->closeAllSubWindows(); });
         command(names[3], QObject::tr("&Next"),
                 {QKeySequence(Qt::CTRL | Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab)},
-                &QMdiArea::activateNextSubWindow);
+                [mdi] { mdi->activateNextSubWindow(); });
         // Where the platform's Close key already is Ctrl+F4, each child window's own close action answers
         // it; a second owner would make the key ambiguous and do nothing.
         const QKeySequence closeKey(Qt::CTRL | Qt::Key_F4);
         const bool platformCloses = QKeySequence::keyBindings(QKeySequence::Close).contains(closeKey);
-        command(names[4], QObject::tr("C&lose"), {closeKey}, &QMdiArea::closeActiveSubWindow);
+        command(names[4], QObject::tr("C&lose"), {closeKey}, [mdi] { mdi->closeActiveSubWindow(); });
         if (platformCloses)
             mdi->findChild<QAction*>(QLatin1String(names[4]), Qt::FindDirectChildrenOnly)
                 ->setShortcutContext(Qt::WidgetShortcut);

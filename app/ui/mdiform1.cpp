@@ -2,6 +2,8 @@
 #include "app/ui/mdiform1.h"
 
 #include "app/ui/childwindows.h"
+#include "app/ui/helpmenu.h"
+#include "app/ui/statusnotice.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -9,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+#include <QToolBar>
 
 MDIForm1::MDIForm1(Factories factories, QWidget* parent)
     : QMainWindow(parent), m_factories(std::move(factories)) {
@@ -22,6 +25,7 @@ MDIForm1::MDIForm1(Factories factories, QWidget* parent)
     // Their keys work whichever child window is active; the Windows menus list them.
     addActions(ChildWindows::windowCommands());
     buildMenus();
+    attachStatusNotices(this);
     connect(m_area, &QMdiArea::subWindowActivated, this, &MDIForm1::showMenusOf);
     resize(1000, 700);
     // The first explorer opens as soon as the main window has loaded.
@@ -73,6 +77,13 @@ void MDIForm1::buildMenus() {
     QMenu* windows = addMenu("mnuWindows", QStringLiteral("&Windows"));
     connect(windows, &QMenu::aboutToShow, windows, [windows] { ChildWindows::fillWindowsMenu(windows); });
 
+    m_helpMenu = Help::makeHelpMenu(this);
+    m_childCommands = addToolBar(tr("Window Commands"));
+    m_childCommands->setObjectName(QStringLiteral("tbrChildCommands"));
+    m_childCommands->setIconSize(QSize(16, 16));
+    m_childCommands->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_childCommands->setMovable(false);
+    m_childCommands->hide();
     showMenusOf(nullptr);
 }
 
@@ -85,11 +96,25 @@ QList<QMenu*> MDIForm1::shownMenus() const {
 }
 
 void MDIForm1::showMenusOf(QMdiSubWindow* window) {
+    QWidget* child = window ? window->widget() : nullptr;
     QList<QMenu*> menus;
-    if (window && window->widget() && m_factories.childMenus)
-        menus = m_factories.childMenus(window->widget());
-    if (menus.isEmpty())
+    if (child && m_factories.childMenus)
+        menus = m_factories.childMenus(child);
+    if (menus.isEmpty()) {
         menus = m_ownMenus;
+        if (child && m_factories.childCommandMenus)
+            for (QMenu* added : m_factories.childCommandMenus(child))
+                menus.insert(menus.size() - 1, added); // before "Windows"
+    }
+    menus.append(m_helpMenu);
+    const QList<QAction*> commands = child && m_factories.childToolbarCommands
+                                         ? m_factories.childToolbarCommands(child)
+                                         : QList<QAction*>();
+    if (m_childCommands->actions() != commands) {
+        m_childCommands->clear();
+        m_childCommands->addActions(commands);
+    }
+    m_childCommands->setVisible(!commands.isEmpty());
     QMenuBar* bar = menuBar();
     if (shownMenus() == menus)
         return;

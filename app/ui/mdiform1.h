@@ -7,9 +7,11 @@
 
 #include <functional>
 
+class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QToolBar;
 
 class MDIForm1 : public QMainWindow {
     Q_OBJECT
@@ -19,6 +21,10 @@ public:
         std::function<QWidget*()> newEditor;
         // The menus a child window brings with it; empty for windows without a menu bar.
         std::function<QList<QMenu*>(QWidget*)> childMenus;
+        // A window without a menu bar may add menus of its commands to the main window's own (before
+        // "Windows") and commands to a small toolbar, both shown while it is the active window.
+        std::function<QList<QMenu*>(QWidget*)> childCommandMenus;
+        std::function<QList<QAction*>(QWidget*)> childToolbarCommands;
     };
 
     explicit MDIForm1(Factories factories, QWidget* parent = nullptr);
@@ -37,4 +43,6 @@ private:
     Factories m_factories;
     QMdiArea* m_area = nullptr;
     QList<QMenu*> m_ownMenus;
+    QMenu* m_helpMenu = nullptr;         // ends every menu bar
+    QToolBar* m_childCommands = nullptr; // the active child window's toolbar commands
 };

@@ -6,10 +6,13 @@
 #include "app/platform.h"
 #include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
+#include "app/ui/statusnotice.h"
 #include "app/ui/twips.h"
 #include "badges/badgelayout.h"
 #include "badges/badgeprinting.h"
+#include "badges/badgesettings.h"
 #include "badges/drawsurface.h"
+#include "badges/layoutcatalogue.h"
 #include "badges/ledger.h"
 #include "badges/ui/reprintreason.h"
 #include "data/connection.h"
@@ -20,6 +23,8 @@
 #include "employees/ui/photobox.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -28,7 +33,9 @@
 #include <QMdiSubWindow>
 #include <QPagedPaintDevice>
 #include <QPointer>
+#include <QPrinterInfo>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -73,12 +80,15 @@ struct Form3::Private {
     QLabel* picture1 = nullptr;
     QPushButton* command1 = nullptr;
     QLabel* history = nullptr;
+    QComboBox* layouts = nullptr;
+    QSpinBox* start = nullptr;
+    QCheckBox* back = nullptr;
 };
 
 Form3::Form3(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
     setObjectName(QStringLiteral("Form3"));
     connect(new ActivationWatcher(this), &ActivationWatcher::activated, this, &Form3::formActivate);
-    setFixedSize(ui::twips(3435), ui::twips(5760));
+    setFixedSize(ui::twips(3435), ui::twips(6300));
     // A badge is black on white whatever the desktop's colours.
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::white);
@@ -135,11 +145,40 @@ void Form3::buildControls() {
     // The ledger's word on this code, below the buttons.
     d->history = new QLabel(this);
     d->history->setObjectName(QStringLiteral("LabelPrintHistory"));
-    d->history->setGeometry(ui::twipsRect(60, 5550, 3315, 200));
+    d->history->setGeometry(ui::twipsRect(60, 6060, 3315, 200));
     d->history->setAlignment(Qt::AlignCenter);
     QFont small = labelFont();
     small.setPointSizeF(7);
     d->history->setFont(small);
+    // How the badge goes onto paper: the layout, the first free card of a sheet, the backs.
+    d->layouts = new QComboBox(this);
+    d->layouts->setObjectName(QStringLiteral("CboLayout"));
+    d->layouts->setGeometry(ui::twipsRect(150, 5640, 1500, 375));
+    QStringList problems;
+    for (const badges::LayoutInfo& layout : badges::availableLayouts(&problems)) {
+        d->layouts->addItem(layout.name, layout.name);
+        d->layouts->setItemData(d->layouts->count() - 1, layout.description, Qt::ToolTipRole);
+    }
+    d->layouts->setToolTip(
+        tr("How the badge goes onto paper: the design's page, a card, or a sheet of cards"));
+    const int chosen = d->layouts->findData(badges::settings::lastLayout());
+    d->layouts->setCurrentIndex(std::max(0, chosen));
+    d->start = new QSpinBox(this);
+    d->start->setObjectName(QStringLiteral("SpnStart"));
+    d->start->setGeometry(ui::twipsRect(1710, 5640, 750, 375));
+    d->start->setPrefix(tr("card "));
+    d->start->setToolTip(tr("Start at this card of a partly used sheet"));
+    d->back = new QCheckBox(tr("Back"), this);
+    d->back->setObjectName(QStringLiteral("ChkBack"));
+    d->back->setGeometry(ui::twipsRect(2520, 5640, 800, 375));
+    d->back->setToolTip(tr("Print the back of each card too (company, return note and barcode)"));
+    d->back->setChecked(badges::settings::printBacks());
+    layoutChosen();
+    connect(d->layouts, &QComboBox::currentIndexChanged, this, [this] {
+        badges::settings::setLastLayout(d->layouts->currentData().toString());
+        layoutChosen();
+    });
+    connect(d->back, &QCheckBox::toggled, this, [](bool on) { badges::settings::setPrintBacks(on); });
 
     connect(d->command1, &QPushButton::clicked, this, &Form3::printBadge);
     connect(preview, &QPushButton::clicked, this, &Form3::printPreview);
@@ -194,7 +233,8 @@ badges::Badge Form3::badge() const {
                          d->employeeId,
                          d->image1->picture(),
                          d->codeHolders,
-                         badges::ledger::validUntil(QDate::currentDate(), d->validityMonths)};
+                         badges::ledger::validUntil(QDate::currentDate(), d->validityMonths),
+                         {}};
 }
 
 void Form3::setRecordId(qint64 key) {
@@ -209,8 +249,62 @@ void Form3::setReprintReason(const QString& reason, const QString& note) {
     d->runReason.emplace(reason, note);
 }
 
+void Form3::layoutChosen() {
+    badges::LayoutInfo layout;
+    try {
+        layout = badges::findLayout(d->layouts->currentData().toString());
+    } catch (const AppError&) {
+        layout = badges::PrintOptions::designLayoutInfo(); // a sheet file removed since
+    }
+    d->start->setRange(1, std::max(1, layout.cardsPerPage()));
+    d->start->setEnabled(layout.isSheet());
+    d->back->setEnabled(layout.kind != badges::LayoutKind::Design);
+}
+
+badges::PrintOptions Form3::printOptions() const {
+    badges::PrintOptions options;
+    try {
+        options.layout = badges::findLayout(d->layouts->currentData().toString());
+    } catch (const AppError&) {
+    }
+    options.start = options.layout.isSheet() ? d->start->value() : 1;
+    options.back = options.layout.kind != badges::LayoutKind::Design && d->back->isChecked();
+    options.backText = badges::settings::backText(d->label1->text());
+    return options;
+}
+
+void Form3::fitLabels() {
+    // The design's boxes, and the room around them that a caption on two lines may take: the name up to
+    // the photograph, the title down to the barcode box.
+    const std::pair<QLabel*, std::pair<QRect, QRect>> boxes[] = {
+        {d->label1, {ui::twipsRect(495, 120, 2415, 315), ui::twipsRect(495, 60, 2415, 450)}},
+        {d->label2, {ui::twipsRect(525, 3360, 2355, 255), ui::twipsRect(525, 3270, 2355, 330)}},
+        {d->label3, {ui::twipsRect(435, 3600, 2535, 255), ui::twipsRect(435, 3600, 2535, 300)}}};
+    for (const auto& [label, rects] : boxes) {
+        QFont font = label == d->label1 ? labelFont() : QWidget::font();
+        const double largest = font.pointSizeF();
+        label->setWordWrap(true);
+        const auto fits = [&](const QRect& rect) {
+            for (double points = largest; points >= 6; points -= 0.5) {
+                font.setPointSizeF(points);
+                const QRect inside(QPoint(0, 0), rect.size());
+                if (inside.contains(QFontMetrics(font).boundingRect(
+                        inside, Qt::AlignCenter | Qt::TextWordWrap, label->text())))
+                    return true;
+            }
+            return false;
+        };
+        const bool small = fits(rects.first);
+        label->setGeometry(small || !fits(rects.second) ? rects.first : rects.second);
+        if (small)
+            fits(rects.first);
+        label->setFont(font);
+    }
+}
+
 // Every activation loads afresh: the photograph may have been replaced in the meantime.
 void Form3::formActivate() {
+    fitLabels();
     if (d->employeeId.isEmpty())
         return;
     loadPhoto();
@@ -257,8 +351,8 @@ bool Form3::chooseReason(const badges::Badge& printed, QString* reason, QString*
 }
 
 void Form3::recordAndDeliver(const badges::Badge& printed, const QString& reason, const QString& note,
-                             const QString& destination, const std::function<void()>& deliver,
-                             const std::function<void()>& takeBack) {
+                             const QString& destination, const QString& layout,
+                             const std::function<void()>& deliver, const std::function<void()>& takeBack) {
     data::Connection connection;
     connection.open();
     qint64 key = d->recordId;
@@ -269,7 +363,7 @@ void Form3::recordAndDeliver(const badges::Badge& printed, const QString& reason
             key = holders.first().key;
     }
     badges::ledger::recordIssues(connection, {badges::ledger::issueOf(printed, key, reason, note)},
-                                 destination, badges::ledger::DesignLayout, deliver, takeBack);
+                                 destination, layout, deliver, takeBack);
 }
 
 // Who else has the code, asked afresh with the photograph: a badge of a shared code may show another
@@ -344,11 +438,20 @@ bool Form3::refuseUndrawableCode() {
 
 // Every badge that goes out either scans and shows what it should, or the operator said to print it
 // knowing what is wrong with it.
-bool Form3::confirmProblems(const badges::Badge& printed, const QPaintDevice* device) {
-    const badges::BadgeProblems problems = badges::badgeProblems(printed, device);
-    if (problems.isEmpty())
+bool Form3::confirmProblems(const badges::Badge& printed, const QPaintDevice* device,
+                            const QString& printer) {
+    const badges::PrintOptions options = printOptions();
+    const badges::BadgeProblems problems = badges::badgeProblems(printed, options.layout, device);
+    const QString page =
+        printer.isEmpty()
+            ? QString()
+            : badges::cardPageProblem(options.layout, QPrinterInfo::printerInfo(printer).supportedPageSizes(),
+                                      printer);
+    if (problems.isEmpty() && page.isEmpty())
         return true;
     QStringList text = problems.all();
+    if (!page.isEmpty())
+        text.append(page);
     if (problems.codeNeedsChange)
         text.append(CodeRemedy);
     text.append(tr("Print the badge all the same?"));
@@ -369,22 +472,28 @@ void Form3::printBadge() {
         std::unique_ptr<PrintJob> job =
             Platform::instance().startPrintJob(QStringLiteral("Badge %1").arg(printed.fullName.simplified()));
         // Nothing has been painted yet: No drops the job and sends nothing.
-        if (!confirmProblems(printed, job ? job->device() : nullptr))
+        const QString printer = job && !job->isFile() ? job->destination() : QString();
+        if (!confirmProblems(printed, job ? job->device() : nullptr, printer))
             return;
+        badges::PrintOptions options = printOptions();
         if (job) {
-            recordAndDeliver(printed, reason, note, job->destination(),
-                             [&] { badges::printBadges(*job, {printed}); });
+            if (!printer.isEmpty())
+                options.calibration = badges::settings::calibration(printer);
+            recordAndDeliver(printed, reason, note, job->destination(), options.layout.name,
+                             [&] { badges::printBadges(*job, {printed}, options); });
         } else {
             const QString path = badges::newBadgeFilePath(printed.code);
             recordAndDeliver(
-                printed, reason, note, path, [&] { badges::writeBadgesPdf(path, {printed}); },
-                [&] { QFile::remove(path); });
-            Platform::instance().information(
-                this,
-                tr("No printer is set up on this computer, so the badge was saved as a PDF file:\n\n%1\n\n"
-                   "Print that file once a printer is available.")
-                    .arg(QDir::toNativeSeparators(path)),
-                AppFacts::applicationTitle());
+                printed, reason, note, path, options.layout.name,
+                [&] { badges::writeBadgesPdf(path, {printed}, options); }, [&] { QFile::remove(path); });
+            StatusNotices::post(tr("PDF written to %1").arg(QDir::toNativeSeparators(path)),
+                                QFileInfo(path).absolutePath());
+            Platform::instance().information(this,
+                                             tr("No printer is set up on this computer, so the badge was "
+                                                "saved as a PDF file:\n\n%1\n\n"
+                                                "Print that file once a printer is available.")
+                                                 .arg(QDir::toNativeSeparators(path)),
+                                             AppFacts::applicationTitle());
         }
     } catch (const AppError& error) {
         ChildWindows::reportError(this, tr("The badge was not printed. %1").arg(error.description()));
@@ -399,9 +508,10 @@ void Form3::printPreview() {
     const badges::Badge shown = badge();
     QString failure;
     // Errors must not travel through the preview dialog's signal; they are reported once it has closed.
-    Platform::instance().printPreview(this, [&shown, &failure](QPagedPaintDevice& device) {
+    const badges::PrintOptions options = printOptions();
+    Platform::instance().printPreview(this, [&shown, &failure, &options](QPagedPaintDevice& device) {
         try {
-            badges::paintBadges(device, {shown});
+            badges::paintBadges(device, {shown}, options);
         } catch (const AppError& error) {
             failure = error.description();
         }
@@ -427,20 +537,22 @@ void Form3::printToPdf() {
     if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
     const badges::Badge printed = badge();
-    if (!confirmProblems(printed, nullptr))
+    if (!confirmProblems(printed, nullptr, QString()))
         return;
     QString reason;
     QString note;
     if (!chooseReason(printed, &reason, &note))
         return;
     try {
+        const badges::PrintOptions options = printOptions();
         recordAndDeliver(
-            printed, reason, note, QDir::toNativeSeparators(path),
-            [&] { badges::writeBadgesPdf(path, {printed}); }, [&] { QFile::remove(path); });
+            printed, reason, note, QDir::toNativeSeparators(path), options.layout.name,
+            [&] { badges::writeBadgesPdf(path, {printed}, options); }, [&] { QFile::remove(path); });
         showPrintHistory();
     } catch (const AppError& error) {
         ChildWindows::reportError(this, error.description());
         return;
     }
     d->pdfFolder = QFileInfo(path).absolutePath();
+    StatusNotices::post(tr("PDF written to %1").arg(QDir::toNativeSeparators(path)), d->pdfFolder);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "badges/badgepainter.h"
+#include "badges/pageplan.h"
 
 #include <QImage>
 #include <QWidget>
@@ -35,6 +36,8 @@ public:
 
     // What Print puts on paper.
     badges::Badge badge() const;
+    // The layout, start place and backs chosen in the window (the layout chosen last in any window).
+    badges::PrintOptions printOptions() const;
 
     // Set by a print run: the employee's record number, the badge validity in months (0: none), and
     // the reason the run asked for when this code was printed before (the window then asks no more).
@@ -57,18 +60,23 @@ private:
     void reportUndrawableCode(const QString& message);
     bool refuseUndrawableCode();
     void findCodeHolders();
+    void layoutChosen();
+    // The captions shrink, then break onto a second line, as the texts do on paper, instead of being cut.
+    void fitLabels();
     // Tells what will not come out right on the device (nullptr: a PDF file); false unless the operator
     // says to print all the same.
-    bool confirmProblems(const badges::Badge& printed, const QPaintDevice* device);
-    // The ledger's count and last print of the code, under the buttons.
+    // printer: the printer's name, to check that it offers a card-sized page; empty for a file.
+    bool confirmProblems(const badges::Badge& printed, const QPaintDevice* device, const QString& printer);
+    // The ledger's count and last print of the code, under the layout choices.
     void showPrintHistory();
     // Why the badge is printed: empty for a first print; asks when the code was printed before.
     // False when the operator cancels.
     bool chooseReason(const badges::Badge& printed, QString* reason, QString* note);
-    // Records the badge in the ledger and delivers it in the same step; see ledger::recordIssues.
+    // Records the badge in the ledger, printed on the named layout, and delivers it in the same step;
+    // see ledger::recordIssues.
     void recordAndDeliver(const badges::Badge& printed, const QString& reason, const QString& note,
-                          const QString& destination, const std::function<void()>& deliver,
-                          const std::function<void()>& takeBack = {});
+                          const QString& destination, const QString& layout,
+                          const std::function<void()>& deliver, const std::function<void()>& takeBack = {});
 
     struct Private;
     std::unique_ptr<Private> d;

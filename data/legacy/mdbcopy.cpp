@@ -41,6 +41,97 @@ QString sqliteType(int jetType) {
     }
 }
 
+// Whether a column of the file can hold what the program's column of that declared type holds. A
+// damaged definition that turns a name into a picture, or a number into a date, is caught here rather
+// than copied as Nulls or bytes nobody can read.
+bool fits(int jetType, const QString& declared) {
+    if (declared.startsWith(QLatin1String("INTEGER"), Qt::CaseInsensitive))
+        return jetType == MDB_BYTE || jetType == MDB_INT || jetType == MDB_LONGINT;
+    if (declared.startsWith(QLatin1String("TEXT"), Qt::CaseInsensitive))
+        return jetType == MDB_TEXT || jetType == MDB_MEMO;
+    if (declared.startsWith(QLatin1String("DATETIME"), Qt::CaseInsensitive))
+        return jetType == MDB_DATETIME || jetType == MDB_TEXT;
+    if (declared.startsWith(QLatin1String("BLOB"), Qt::CaseInsensitive))
+        return jetType == MDB_OLE;
+    return true;
+}
+
+QString jetTypeName(int jetType) {
+    switch (jetType) {
+    case MDB_BOOL:
+        return QStringLiteral("Yes/No");
+    case MDB_BYTE:
+        return QStringLiteral("Byte");
+    case MDB_INT:
+        return QStringLiteral("Integer");
+    case MDB_LONGINT:
+        return QStringLiteral("Long Integer");
+    case MDB_MONEY:
+        return QStringLiteral("Currency");
+    case MDB_FLOAT:
+        return QStringLiteral("Single");
+    case MDB_DOUBLE:
+        return QStringLiteral("Double");
+    case MDB_DATETIME:
+        return QStringLiteral("Date/Time");
+    case MDB_TEXT:
+        return QStringLiteral("Text");
+    case MDB_OLE:
+        return QStringLiteral("OLE Object");
+    case MDB_MEMO:
+        return QStringLiteral("Memo");
+    default:
+        return QStringLiteral("type %1").arg(jetType);
+    }
+}
+
+QString expectedKind(const QString& declared) {
+    if (declared.startsWith(QLatin1String("INTEGER"), Qt::CaseInsensitive))
+        return QStringLiteral("a whole number");
+    if (declared.startsWith(QLatin1String("TEXT"), Qt::CaseInsensitive))
+        return QStringLiteral("text");
+    if (declared.startsWith(QLatin1String("DATETIME"), Qt::CaseInsensitive))
+        return QStringLiteral("a date");
+    return QStringLiteral("an OLE object");
+}
+
+// Columns every installation's file holds; the other columns of the program's tables may be missing
+// from an older file and are then left empty.
+bool isRequired(const QString& table, const QString& column) {
+    static const QStringList optional = {QStringLiteral("Attachments.AttachmentsName"),
+                                         QStringLiteral("Attachments.AttachmentVersion"),
+                                         QStringLiteral("Attachments.AttachmentDescription"),
+                                         QStringLiteral("Attachments.PersonalInformationId")};
+    return !optional.contains(table + u'.' + column, Qt::CaseInsensitive);
+}
+
+// Refuses a known table whose definition lacks a column the program reads, or gives one another type:
+// copied as it stands, its values would land where nothing reads them or arrive as Nulls.
+void checkColumns(const MdbTableReader& reader, const QString& tableName,
+                  const std::vector<TargetColumn>& wanted) {
+    for (const TargetColumn& column : wanted) {
+        const auto inFile =
+            std::find_if(reader.columns().begin(), reader.columns().end(), [&](const MdbColumnInfo& c) {
+                return c.name.compare(column.name, Qt::CaseInsensitive) == 0;
+            });
+        if (inFile == reader.columns().end()) {
+            if (!isRequired(tableName, column.name))
+                continue;
+            QStringList names;
+            for (const MdbColumnInfo& c : reader.columns())
+                names.append(c.name);
+            throw AppError(
+                reader.damaged(QStringLiteral("its table %1 has no column %2 (its columns: %3)")
+                                   .arg(tableName, column.name, names.join(QStringLiteral(", ")))));
+        }
+        if (!fits(inFile->type, column.type))
+            throw AppError(reader.damaged(
+                QStringLiteral("the column %2 of its table %1 is of the type %3 where %4 "
+                               "belongs")
+                    .arg(tableName, column.name, jetTypeName(inFile->type), expectedKind(column.type))));
+    }
+}
+
 // Sends progress at most a few times a second, and at least that often while anything moves, so the
 // importer can tell a slow file from a hung reader.
 class ProgressPacer {
@@ -69,6 +160,7 @@ struct Work {
 void copyTable(MdbTableReader& reader, SqliteTarget& target, const QString& tableName, Work& work,
                ProgressPacer& progress, const ReportLine& report) {
     const std::vector<TargetColumn> existing = target.columns(tableName);
+    checkColumns(reader, tableName, existing);
     QStringList names;
     std::vector<bool> isKey;
     QStringList longColumns;

@@ -10,8 +10,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
+#include <QRandomGenerator>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -31,6 +34,53 @@ void removeWithSideFiles(const QString& path) {
     QFile::remove(path);
     for (const QString& suffix : SideFiles)
         QFile::remove(path + suffix);
+}
+
+const QString ImportingInfix = QStringLiteral(".importing-");
+
+// A name beside the target that no file has and no other import uses.
+QString uniqueTempPath(const QString& target) {
+    for (;;) {
+        const QString candidate =
+            target + ImportingInfix + QString::number(QRandomGenerator::system()->generate64(), 36);
+        if (!QFileInfo::exists(candidate) && !QFileInfo::exists(candidate + SideFiles[0]))
+            return candidate;
+    }
+}
+
+void removeLeftovers(const QString& target) {
+    const QFileInfo info(target);
+    const QDir folder = info.absoluteDir();
+    for (const QString& name : folder.entryList({info.fileName() + ImportingInfix + u'*'},
+                                                QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(folder.filePath(name));
+}
+
+// Every connection to a database in write-ahead-log mode holds a shared lock on one byte of its -shm
+// file for as long as it is open; a lock there held by another process means a program has the
+// database open. (Locks of this process are not reported, which is as wanted.)
+bool openElsewhere(const QString& dbPath) {
+    constexpr off_t OpenConnectionsByte = 128;
+    const QByteArray shm = QFile::encodeName(dbPath + SideFiles[1]);
+    const int fd = ::open(shm.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = OpenConnectionsByte;
+    probe.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+void refuseWhileOpen(const QString& dbPath) {
+    if (openElsewhere(dbPath))
+        throw AppError(
+            QStringLiteral("The database %1 is open in another program (Pellorin or pellorin-cli). "
+                           "Close it there and import again; nothing was changed.")
+                .arg(shown(dbPath)));
 }
 
 // A raw SQLite handle, closed on every path out.
@@ -274,10 +324,15 @@ QString readerProgram() {
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     if (QCoreApplication::instance()) {
-        const QString beside =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pellorin-mdb-reader"));
-        if (QFileInfo(beside).isExecutable())
-            return beside;
+        // Beside the program in a build or a portable folder; an installed program (bin/) finds it in
+        // the helpers' folder of the same installation (libexec/pellorin/).
+        const QDir programs(QCoreApplication::applicationDirPath());
+        for (const QString& candidate : {QStringLiteral("pellorin-mdb-reader"),
+                                         QStringLiteral("../libexec/pellorin/pellorin-mdb-reader")}) {
+            const QString path = QDir::cleanPath(programs.filePath(candidate));
+            if (QFileInfo(path).isExecutable())
+                return path;
+        }
     }
     return QStringLiteral(PELLORIN_MDB_READER_BUILT);
 }
@@ -303,18 +358,30 @@ ImportSummary importMdb(const QString& mdbPath, const QString& targetDb, const I
     const QFileInfo target(targetDb);
     if (!target.absoluteDir().exists())
         throw AppError(QStringLiteral("The folder %1 does not exist.").arg(shown(target.absolutePath())));
+
+    // One import into a folder at a time; a second is refused rather than mixed with the first.
+    QLockFile importLock(target.absoluteFilePath() + QStringLiteral(".import-lock"));
+    if (!importLock.tryLock(0))
+        throw AppError(
+            QStringLiteral("Another import into %1 is running; wait until it has finished. Nothing "
+                           "was changed.")
+                .arg(shown(targetDb)));
+    removeLeftovers(target.absoluteFilePath()); // of imports that were cut off: none runs now
+
     const bool targetHasRows = target.exists() && databaseHasRows(targetDb);
     if (targetHasRows && !options.replace)
         throw AppError(
             QStringLiteral("The database %1 already holds data; nothing was imported. Use --replace to "
                            "replace it (a backup copy of it is kept).")
                 .arg(shown(targetDb)));
+    refuseWhileOpen(target.absoluteFilePath());
 
-    const QString tempPath = target.absoluteFilePath() + QStringLiteral(".importing");
-    removeWithSideFiles(tempPath); // left by an import that was cut off
+    const QString tempPath = uniqueTempPath(target.absoluteFilePath());
     try {
         ReaderReport report = runReader(source.absoluteFilePath(), tempPath, options);
         verify(tempPath, report);
+        // A program may have opened the database while the file was read.
+        refuseWhileOpen(target.absoluteFilePath());
         report.summary.backup = putInPlace(tempPath, target.absoluteFilePath(), targetHasRows);
         removeWithSideFiles(tempPath);
         report.summary.source = source.absoluteFilePath();

@@ -53,8 +53,10 @@ std::vector<TargetColumn> SqliteTarget::columns(const QString& table) {
         fail(QStringLiteral("Reading the columns of %1").arg(table));
     std::vector<TargetColumn> result;
     while (sqlite3_step(statement) == SQLITE_ROW)
-        result.push_back({QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 1))),
-                          sqlite3_column_int(statement, 5) != 0});
+        result.push_back(
+            {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 1))),
+             sqlite3_column_int(statement, 5) != 0,
+             QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 2)))});
     sqlite3_finalize(statement);
     return result;
 }

@@ -21,6 +21,7 @@ namespace legacy {
 struct TargetColumn {
     QString name;
     bool isKey = false;
+    QString type; // as declared: "INTEGER", "TEXT COLLATE NOCASE", "DATETIME", "BLOB"
 };
 
 class SqliteTarget {

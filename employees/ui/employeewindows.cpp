@@ -2,6 +2,7 @@
 
 #include "employees/ui/form1.h"
 #include "employees/ui/form2.h"
+#include "library/ui/frmdocexplorer.h"
 
 MDIForm1::Factories employeeWindowFactories() {
     MDIForm1::Factories factories;
@@ -11,6 +12,16 @@ MDIForm1::Factories employeeWindowFactories() {
         if (auto* explorer = qobject_cast<Form2*>(window))
             return explorer->menus();
         return QList<QMenu*>();
+    };
+    factories.childCommandMenus = [](QWidget* window) {
+        if (auto* library = qobject_cast<FrmDocExplorer*>(window))
+            return QList<QMenu*>{library->commandMenu()};
+        return QList<QMenu*>();
+    };
+    factories.childToolbarCommands = [](QWidget* window) {
+        if (auto* library = qobject_cast<FrmDocExplorer*>(window))
+            return library->toolbarCommands();
+        return QList<QAction*>();
     };
     return factories;
 }

@@ -6,6 +6,7 @@
 #include "app/platform.h"
 #include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
+#include "app/ui/statusnotice.h"
 #include "app/ui/twips.h"
 #include "data/command.h"
 #include "data/connection.h"
@@ -275,6 +276,11 @@ void Form1::command2Click() {
                                             QStringLiteral("\n\n") + retry);
         return;
     }
+    QStringList name;
+    for (const QString& part : {fields.firstName, fields.middleName, fields.lastName})
+        if (!part.trimmed().isEmpty())
+            name << part.trimmed();
+    StatusNotices::post((adding ? tr("Saved %1") : tr("Updated %1")).arg(name.join(QLatin1Char(' '))));
     if (adding) {
         clearForNextEmployee();
         return;

@@ -7,8 +7,8 @@
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
 #include "employees/badgevalidity.h"
-#include "employees/companyfile.h"
 #include "employees/employeelist.h"
+#include "employees/ui/companyprompt.h"
 #include "employees/ui/form1.h"
 #include "library/ui/frmdocexplorer.h"
 
@@ -32,6 +32,15 @@ Form2::BadgeHistory& installedBadgeHistory() {
     return open;
 }
 } // namespace
+
+Form2::PrintMenu& installedPrintMenu() {
+    static Form2::PrintMenu menu;
+    return menu;
+}
+
+void Form2::setPrintMenu(PrintMenu menu) {
+    installedPrintMenu() = std::move(menu);
+}
 
 void Form2::setPrintRun(PrintRun run) {
     installedPrintRun() = std::move(run);
@@ -197,6 +206,8 @@ void Form2::buildMenus() {
     addItem(print, "MnuBadgeHistory", QStringLiteral("Badge &History..."), &Form2::openBadgeHistory);
     addItem(print, "MnuBadgeHistorySelected", QStringLiteral("Badge History of Selected &Employee"),
             &Form2::openSelectedBadgeHistory);
+    if (installedPrintMenu())
+        installedPrintMenu()(*print, *this);
 
     QMenu* library = addMenu("mnuLibrary", QStringLiteral("&Library"));
     addItem(library, "mnuDocumentLibrary", QStringLiteral("&Document Library"), &Form2::openDocumentLibrary);
@@ -335,15 +346,10 @@ void Form2::editSelectedEmployees() {
 }
 
 void Form2::addEditCompany() {
-    const QString path = companyFilePath();
+    // The validity period goes with the name: both say what every badge carries.
+    if (!employees::ui::askCompanyName(this))
+        return;
     try {
-        // The stored name is offered, so keeping it is one keystroke; Cancel leaves the file alone.
-        const QString stored = readCompanyName(path).value_or(QString());
-        const std::optional<QString> typed = Platform::instance().inputBox(
-            this, QStringLiteral("Enter company name"), AppFacts::applicationTitle(), stored);
-        if (!typed)
-            return;
-        writeCompanyName(path, *typed);
         askValidity();
     } catch (const AppError& error) {
         ChildWindows::reportError(this, error.description());

@@ -45,6 +45,10 @@ public:
     // Opens the badge history, of one employee when key is not 0; installed by the program.
     using BadgeHistory = std::function<void(qint64 key, const QString& name)>;
     static void setBadgeHistory(BadgeHistory open);
+    // Adds the badge printing choices (layout, start card, backs) to the Print Badges menu of every
+    // explorer created afterwards.
+    using PrintMenu = std::function<void(QMenu& print, Form2& explorer)>;
+    static void setPrintMenu(PrintMenu menu);
 
     // Commands, also reachable by tests.
     void toolbarButtonClick(const QString& key);

@@ -215,6 +215,7 @@ void FrmDocExplorer::showEvent(QShowEvent* event) {
     // The window loads when first shown, after its opener has set adminFunction.
     if (!m_loaded) {
         m_loaded = true;
+        buildWindowCommands();
         FillFolderTree();
     }
 }
@@ -264,9 +265,14 @@ bool FrmDocExplorer::eventFilter(QObject* watched, QEvent* event) {
         treeKeyRelease(static_cast<QKeyEvent*>(event)->key());
     } else if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* press = static_cast<QMouseEvent*>(event);
-        // The node under the pointer is the selected one by the time the press is handled.
-        if (QTreeWidgetItem* item = m_tree->itemAt(press->position().toPoint()))
+        // The node under the pointer is the selected one by the time the press is handled. Selecting it
+        // here would make the tree take this first click for a click on a selected node and start a
+        // rename: only a node that was selected before the press may be renamed by a click.
+        if (QTreeWidgetItem* item = m_tree->itemAt(press->position().toPoint())) {
+            m_tree->setEditTriggers(item->isSelected() ? QAbstractItemView::SelectedClicked
+                                                       : QAbstractItemView::NoEditTriggers);
             m_tree->setCurrentItem(item);
+        }
         treeMousePress(press->button(), press->position().toPoint());
         return press->button() == Qt::RightButton;
     } else if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
@@ -360,7 +366,7 @@ void FrmDocExplorer::AddFolder(const QString& text) {
     node->setData(0, TagRole, text);
     m_root->addChild(node);
     try {
-        library::addFolder(text, text, n + 1);
+        library::addFolder(text, text);
     } catch (const AppError& error) {
         reportFailure(QStringLiteral("The folder \"%1\" could not be added.").arg(text), error.description());
     }
@@ -488,6 +494,9 @@ void FrmDocExplorer::labelEditEnding(bool& cancel, const QString& newText) {
     }
     QTreeWidgetItem* node = selectedNode();
     if (cancel || !node)
+        return;
+    // An unchanged name is not written: this window's name may be older than one stored since.
+    if (newText == node->data(0, NameRole).toString())
         return;
     // The new name is stored, so the next fill shows it instead of springing back.
     try {

@@ -3,11 +3,13 @@
 // Whoever opens it sets adminFunction and PersonalInformationId before showing it.
 #pragma once
 
+#include "library/documents.h"
 #include "library/ui/librarylayout.h"
 
 #include <QHash>
 #include <QIcon>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -28,6 +30,8 @@ public:
     static constexpr int TagRole = Qt::UserRole + 1;
     static constexpr int NameRole = Qt::UserRole + 2;
     static constexpr int CountRole = Qt::UserRole + 3;
+    // On a document line: true when the version is linked to the employee the window was opened for.
+    static constexpr int LinkedRole = Qt::UserRole + 10;
 
     explicit FrmDocExplorer(QWidget* parent = nullptr);
     ~FrmDocExplorer() override;
@@ -54,6 +58,14 @@ public:
     QAction* command(const QString& name) const;
     QMenu* folderMenu() const { return m_folderMenu; }
     QMenu* documentMenu() const { return m_documentMenu; }
+    // The window's commands for the main window's menu bar (mnuLibraryCommands) and toolbar, with the
+    // same actions, so the same enable rules, as the context menus. Made at the first call, after the
+    // opener has set adminFunction: the folder commands only in administration mode.
+    QMenu* commandMenu();
+    QList<QAction*> toolbarCommands();
+    // Opened for an employee: the list shows only the versions linked to them, from every folder.
+    void showLinkedOnly(bool on);
+    bool linkedOnly() const { return m_linkedOnly; }
 
     // Folder tree.
     void FillFolderTree();
@@ -101,6 +113,15 @@ private:
     int nodeCount() const;
     QTreeWidgetItem* makeNode(const QString& key, const QString& text) const; // not yet in the tree
     void reportFailure(const QString& what, const QString& description);
+    // Document lines (frmdocexplorer_links.cpp): shown with the employee's linked versions marked and
+    // each column as wide as its content.
+    void showDocumentLines(const std::vector<library::DocumentLine>& lines);
+    bool forEmployee() const { return !adminFunction && !PersonalInformationId.isEmpty(); }
+    QSet<QString> linkedVersions() const;
+    void markLine(QTreeWidgetItem* line, bool linked);
+    // Asks before a version already linked to the employee gets a second link; true to go on.
+    bool confirmRelink(const QString& documentId, const QString& name, const QString& version);
+    void buildWindowCommands();
 
     library::ui::LibraryLayout m_layout;
     QLabel* m_treeHeading = nullptr;
@@ -123,4 +144,7 @@ private:
     bool m_showAllVersions = false;
     bool m_editingRoot = false;
     QString m_savedNodeText;
+    QMenu* m_commandMenu = nullptr;
+    QList<QAction*> m_toolbarCommands;
+    bool m_linkedOnly = false;
 };

@@ -2,6 +2,7 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "app/ui/statusnotice.h"
 #include "data/keys.h"
 #include "library/documents.h"
 #include "library/ui/frmdocexplorer.h"
@@ -39,6 +40,14 @@ qint64 keyFrom(const QString& text, const QString& what) {
 } // namespace
 
 void FrmDocExplorer::populateDocumentList() {
+    if (m_linkedOnly) {
+        try {
+            showDocumentLines(library::readLinkedDocumentList(PersonalInformationId));
+        } catch (const AppError& error) {
+            reportFailure(QStringLiteral("The linked documents could not be listed."), error.description());
+        }
+        return;
+    }
     QTreeWidgetItem* node = selectedNode();
     // No folder selected (or the root, which has no tag): the list stays as it is.
     if (!node || !data::parseKey(node->data(0, TagRole).toString()))
@@ -52,13 +61,7 @@ void FrmDocExplorer::populateDocumentList() {
                       error.description());
         return;
     }
-    m_list->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(lines.size()));
-    for (const library::DocumentLine& line : lines)
-        items.append(
-            new QTreeWidgetItem({line.documentId, line.documentDate, line.documentName, line.version}));
-    m_list->addTopLevelItems(items);
+    showDocumentLines(lines);
 }
 
 void FrmDocExplorer::showNewestVersions() {
@@ -87,10 +90,11 @@ void FrmDocExplorer::UploadDocument() {
         Platform::instance().openFileName(this, QStringLiteral("OPEN FILE"), QString(), UploadFilter);
     if (!path || path->isEmpty())
         return;
+    library::StoredVersion stored;
     try {
         library::ui::TransferProgress progress(
             this, QStringLiteral("Uploading %1...").arg(QFileInfo(*path).fileName()));
-        library::uploadDocument(*folder, *path, progress.callback());
+        stored = library::uploadDocument(*folder, *path, progress.callback());
     } catch (const AppError& error) {
         // A cancelled upload has stored nothing; the operator knows, having pressed Cancel.
         if (!library::isCancellation(error))
@@ -99,6 +103,10 @@ void FrmDocExplorer::UploadDocument() {
                 error.description());
         return;
     }
+    StatusNotices::post(QStringLiteral("Uploaded %1 as version %2 into %3")
+                            .arg(QFileInfo(*path).fileName())
+                            .arg(stored.version)
+                            .arg(node->data(0, NameRole).toString()));
     inform(this, QStringLiteral("Upload complete"), LibraryTitle);
     populateDocumentList();
 }
@@ -155,6 +163,8 @@ void FrmDocExplorer::AssignDocument() {
     QTreeWidgetItem* line = selectedLine();
     if (!line || line->text(0).isEmpty())
         return;
+    if (!confirmRelink(line->text(0), line->text(2), line->text(3)))
+        return;
     try {
         library::assignDocument(keyFrom(line->text(0), QStringLiteral("document number")),
                                 PersonalInformationId);
@@ -163,6 +173,7 @@ void FrmDocExplorer::AssignDocument() {
                       error.description());
         return;
     }
+    markLine(line, true);
     if (askYesNo(this,
                  QStringLiteral("Resource Assigned to Client\r\nDo you want to exit the resource manager")))
         close();

@@ -1,5 +1,7 @@
 // Safe names for temporary files made from stored files' names: ordinary names kept, everything else
 // kept inside its folder, with the extension the desktop needs to open it.
+#include "../support/testfiles.h"
+
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/safefilename.h"
@@ -19,22 +21,14 @@ private slots:
 void TestSafeFileName::storedNames_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pattern"); // regular expression the whole result matches
-    QTest::newRow("ordinary") << "report 2024.pdf"
-                              << "report 2024\\.pdf";
-    QTest::newRow("quote") << "O'Brien.docx"
-                           << "O_Brien~[0-9a-f]{16}\\.docx";
-    QTest::newRow("climbs out") << "../../etc/passwd"
-                                << "______etc_passwd~[0-9a-f]{16}";
-    QTest::newRow("Windows path") << "C:\\x\\a.txt"
-                                  << "C__x_a~[0-9a-f]{16}\\.txt";
-    QTest::newRow("device") << "CON.txt"
-                            << "CON~[0-9a-f]{16}\\.txt";
-    QTest::newRow("accents") << "Müller.odt"
-                             << "M_ller~[0-9a-f]{16}\\.odt";
-    QTest::newRow("no extension to keep") << "a*b.tar gz"
-                                          << "a_b_tar_gz~[0-9a-f]{16}";
-    QTest::newRow("empty") << ""
-                           << "~[0-9a-f]{16}";
+    QTest::newRow("ordinary") << QString("report 2024.pdf") << "report 2024\\.pdf";
+    QTest::newRow("quote") << QString("O'Brien.docx") << "O_Brien~[0-9a-f]{16}\\.docx";
+    QTest::newRow("climbs out") << QString("../../etc/passwd") << "______etc_passwd~[0-9a-f]{16}";
+    QTest::newRow("Windows path") << QString("C:\\x\\a.txt") << "C__x_a~[0-9a-f]{16}\\.txt";
+    QTest::newRow("device") << QString("CON.txt") << "CON~[0-9a-f]{16}\\.txt";
+    QTest::newRow("accents") << QString("Müller.odt") << "M_ller~[0-9a-f]{16}\\.odt";
+    QTest::newRow("no extension to keep") << QString("a*b.tar gz") << "a_b_tar_gz~[0-9a-f]{16}";
+    QTest::newRow("empty") << QString("") << "~[0-9a-f]{16}";
 }
 
 void TestSafeFileName::storedNames() {
@@ -54,8 +48,7 @@ void TestSafeFileName::tempFoldersAreMadeWhenMissing() {
     QVERIFY(QDir(dir.path() + "/temp/Search").exists());
     QCOMPARE(app::ensureTempFolder(), dir.path() + "/temp");
     // A file where the folder should be is named in the message.
-    QFile blocker(dir.path() + "/temp/Busy");
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QVERIFY(!writeTestFile(dir.path() + "/temp/Busy", "").isEmpty());
     QVERIFY_THROWS_EXCEPTION(AppError, app::ensureTempFolder("Busy"));
 }
 

@@ -1,6 +1,7 @@
 // The badge window as the operator meets it: what it loads and draws when it becomes active, what it
 // says about a code it cannot draw, and where Print, Preview and PDF send the badge.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
@@ -12,8 +13,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <optional>
@@ -96,6 +99,34 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window));
         QCOMPARE(photoColour(window), QColor(Qt::blue));
         QVERIFY(m_platform->messages.isEmpty());
+    }
+    // Long captions shrink and break inside their labels as they do on paper, never cut at both ends;
+    // the layout chooser offers every layout and starts at the one chosen last.
+    void longCaptionsFitAndTheLayoutIsChosen() {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->file("config")));
+        auto* window = new Form3();
+        window->setEmployeeId("C300");
+        window->label1()->setText("International Consolidated Security & Façade Services");
+        window->label3()->setText("Chief Executive Officer of Operations and Facilities");
+        ChildWindows::show(window, true);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        for (QLabel* label : {window->label1(), window->label3()}) {
+            const QRect needed =
+                QFontMetrics(label->font())
+                    .boundingRect(label->contentsRect(), Qt::AlignCenter | Qt::TextWordWrap, label->text());
+            QVERIFY2(label->contentsRect().contains(needed) && label->font().pointSizeF() >= 6,
+                     qPrintable(label->text()));
+        }
+        auto* layouts = window->findChild<QComboBox*>("CboLayout");
+        QVERIFY(layouts && layouts->findText("letter-10") >= 0);
+        layouts->setCurrentIndex(layouts->findText("letter-10"));
+        QVERIFY(window->findChild<QSpinBox*>("SpnStart")->isEnabled());
+        window->findChild<QSpinBox*>("SpnStart")->setValue(3);
+        QCOMPARE(window->printOptions().start, 3);
+        auto* again = new Form3();
+        QCOMPARE(again->findChild<QComboBox*>("CboLayout")->currentText(), QStringLiteral("letter-10"));
+        again->findChild<QComboBox*>("CboLayout")->setCurrentIndex(0);
+        delete again;
     }
     void undrawableCodeIsReportedOnceAndTheWindowStays() {
         m_platform->printFolder = m_dir->file("printer");
@@ -190,9 +221,7 @@ private slots:
         // A name without extension gets ".pdf".
         m_platform->fileAnswers.enqueue(m_dir->file("jane"));
         window->findChild<QAction*>("MnuPrintToPdf")->trigger();
-        QFile pdf(m_dir->file("jane.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.read(5) == "%PDF-");
+        QVERIFY(readTestFile(m_dir->file("jane.pdf")).startsWith("%PDF-"));
         QVERIFY(m_platform->messages.isEmpty());
         QVERIFY(window->isVisible());
         // A folder that does not exist is reported with the file's name.

@@ -317,10 +317,10 @@ private slots:
         dated.validUntil = QDate(2027, 2, 28);
         const badges::BadgeLayout before = badges::layoutBadge(plain);
         const badges::BadgeLayout after = badges::layoutBadge(dated);
-        QVERIFY(before.validity.lines.isEmpty());
-        QCOMPARE(after.validity.lines, QStringList{"Valid until 28 Feb 2027"});
-        QVERIFY(after.validity.top >= after.title.bottom);
-        QVERIFY(after.validity.bottom <= badges::layout::BarcodeBox.top());
+        QVERIFY(before.validUntil.lines.isEmpty());
+        QCOMPARE(after.validUntil.lines, QStringList{"Valid until 28 Feb 2027"});
+        QVERIFY(after.validUntil.top >= after.title.bottom);
+        QVERIFY(after.validUntil.bottom <= badges::layout::BarcodeBox.top());
         QCOMPARE(after.company.top, before.company.top);
         QCOMPARE(after.name.top, before.name.top);
         QCOMPARE(after.title.top >= badges::layout::TitleAt.y(), true);

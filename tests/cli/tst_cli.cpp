@@ -1,38 +1,17 @@
 // The command-line companion run as a separate program: listing, deleting, raw statements and the
 // exit status and message of each kind of failure.
+#include "../support/companion.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 
-struct Run {
-    int status;
-    QString out;
-    QString err;
-};
-
-Run cli(const QString& dataDir, QStringList args) {
-    QProcess process;
-    args.prepend(dataDir);
-    args.prepend(QStringLiteral("--data-dir"));
-    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
-                  args);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-QStringList lines(const QString& text) {
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+using Run = CompanionRun;
+Run cli(const QString& dataDir, const QStringList& args) {
+    return runCompanion(dataDir, args);
 }
 
 } // namespace
@@ -46,7 +25,7 @@ private slots:
     void deleteRemovesRowsAndChecksKeys();
     void sqlRunsJetStatements();
     void addUpdateAndPhotoRoundTrip();
-    void addChecksNamesAndPhoto();
+    void addChecksThePhoto();
     void companySetAndGet();
     void helpAndVersion();
 };
@@ -58,11 +37,11 @@ void TestCli::listFollowsTheExplorersOrder() {
     dir.addEmployee("Tab\there", "x", "Cole", "", "T1");
     Run run = cli(dir.path(), {"list"});
     QCOMPARE(run.status, 0);
-    QCOMPARE(lines(run.out), QStringList({"2\tAnn\t\tAdams\t\tA1", "1\tCarl\tM\tbrown\tClerk\tC1",
-                                          "3\tTab here\tx\tCole\t\tT1"}));
+    QCOMPARE(run.lines(), QStringList({"2\tAnn\t\tAdams\t\tA1", "1\tCarl\tM\tbrown\tClerk\tC1",
+                                       "3\tTab here\tx\tCole\t\tT1"}));
     run = cli(dir.path(), {"list", "--order", "EmployeeFirstName", "--desc"});
     QCOMPARE(run.status, 0);
-    QCOMPARE(lines(run.out).first().section('\t', 1, 1), QStringLiteral("Tab here"));
+    QCOMPARE(run.lines().first().section('\t', 1, 1), QStringLiteral("Tab here"));
 }
 
 // One line on standard error naming the fault, and the database left usable.
@@ -74,6 +53,8 @@ void TestCli::refusals_data() {
         << QStringList{"list", "--order", "EmployeeId; DROP TABLE EmployeeTable"} << 1 << "cannot be ordered";
     QTest::newRow("bad statement") << QStringList{"sql", "SELECT * FROM Nowhere"} << 1 << "Nowhere";
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "pellorin-cli: unknown command";
+    QTest::newRow("middle name missing") << QStringList{"add", "--first", "A", "--last", "C"} << 1
+                                         << "pellorin-cli: Invalid employee middle name";
 }
 
 void TestCli::refusals() {
@@ -83,7 +64,7 @@ void TestCli::refusals() {
     TestAppDir dir;
     const Run run = cli(dir.path(), args);
     QCOMPARE(run.status, status);
-    QCOMPARE(lines(run.err).size(), 1);
+    QCOMPARE(run.err.split(u'\n', Qt::SkipEmptyParts).size(), 1);
     QVERIFY2(run.err.contains(said), qPrintable(run.err));
     QCOMPARE(cli(dir.path(), {"list"}).status, 0);
 }
@@ -111,7 +92,7 @@ void TestCli::sqlRunsJetStatements() {
     QCOMPARE(run.out.trimmed(), QStringLiteral("1 row(s) affected"));
     run = cli(dir.path(), {"sql", "SELECT EmployeeId, Title, EmployeeMiddleName FROM EmployeeTable"});
     QCOMPARE(run.status, 0);
-    QCOMPARE(lines(run.out), QStringList({"EmployeeId\tTitle\tEmployeeMiddleName", "1\tBoss\tb"}));
+    QCOMPARE(run.lines(), QStringList({"EmployeeId\tTitle\tEmployeeMiddleName", "1\tBoss\tb"}));
     run = cli(dir.path(), {"sql", "Delete * From EmployeeTable where EmployeeId = 1"});
     QCOMPARE(run.out.trimmed(), QStringLiteral("1 row(s) affected"));
 }
@@ -129,11 +110,11 @@ void TestCli::addUpdateAndPhotoRoundTrip() {
     run = cli(dir.path(), {"update", "1", "--title", "Guard; --"});
     QCOMPARE(run.status, 0);
     run = cli(dir.path(), {"list"});
-    QCOMPARE(lines(run.out), QStringList({QString::fromUtf8("1\tSeán\tQ\tO'Brien\tGuard; --\tEMP-7")}));
+    QCOMPARE(run.lines(), QStringList({QString::fromUtf8("1\tSeán\tQ\tO'Brien\tGuard; --\tEMP-7")}));
     const QString copy = dir.file("copy.png");
     run = cli(dir.path(), {"photo", "get", "emp-7", "--out", copy}); // codes compare without regard to case
     QCOMPARE(run.status, 0);
-    QCOMPARE(contents(copy), contents(photo));
+    QCOMPARE(readTestFile(copy), readTestFile(photo));
     run = cli(dir.path(), {"photo", "get", "NOPE", "--out", copy});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("No photograph"));
@@ -148,24 +129,18 @@ void TestCli::addUpdateAndPhotoRoundTrip() {
     QVERIFY(picture.save(photo));
     QCOMPARE(cli(dir.path(), {"update", "1", "--code", "EMP-8", "--photo", photo}).status, 0);
     QCOMPARE(cli(dir.path(), {"photo", "get", "EMP-8", "--out", copy}).status, 0);
-    QCOMPARE(contents(copy), contents(photo));
+    QCOMPARE(readTestFile(copy), readTestFile(photo));
     QCOMPARE(cli(dir.path(), {"photo", "get", "EMP-7", "--out", copy}).status, 1);
     run = cli(dir.path(), {"update", "1", "--code", "", "--photo", photo});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains("--code CODE"), qPrintable(run.err));
 }
 
-void TestCli::addChecksNamesAndPhoto() {
+void TestCli::addChecksThePhoto() {
     TestAppDir dir;
-    Run run = cli(dir.path(), {"add", "--first", "A", "--last", "C"});
-    QCOMPARE(run.status, 1);
-    QCOMPARE(run.err.trimmed(), QStringLiteral("pellorin-cli: Invalid employee middle name"));
-    QFile text(dir.file("notes.txt"));
-    QVERIFY(text.open(QIODevice::WriteOnly));
-    text.write("not a picture");
-    text.close();
-    run = cli(dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--code", "X1", "--photo",
-                           text.fileName()});
+    const QString text = writeTestFile(dir.file("notes.txt"), "not a picture");
+    const Run run = cli(
+        dir.path(), {"add", "--first", "A", "--middle", "B", "--last", "C", "--code", "X1", "--photo", text});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("notes.txt"));
     QCOMPARE(dir.count("EmployeeTable"), 0);

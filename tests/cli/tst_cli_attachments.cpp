@@ -1,31 +1,18 @@
 // pellorin-cli attachments as a script would run it: upload with versions, list, get byte for byte,
 // search in UTF-8 and Windows-1252 files, and one-line failures.
+#include "../support/companion.h"
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 
-struct Result {
-    int status;
-    QStringList lines;
-    QString err;
-};
-
-Result companion(const TestAppDir& dir, const QString& command, const QStringList& args) {
-    QProcess process;
-    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
-                  QStringList{"--data-dir", dir.path(), command} + args);
-    if (!process.waitForFinished(60000))
-        return {-1, {}, QStringLiteral("did not finish")};
-    return {process.exitCode(),
-            QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
-            QString::fromUtf8(process.readAllStandardError())};
+CompanionRun companion(const TestAppDir& dir, const QString& command, const QStringList& args) {
+    return runCompanion(dir.path(), QStringList{command} + args);
 }
 
-Result attachments(const TestAppDir& dir, const QStringList& args) {
+CompanionRun attachments(const TestAppDir& dir, const QStringList& args) {
     return companion(dir, QStringLiteral("attachments"), args);
 }
 
@@ -41,33 +28,26 @@ private slots:
 
 void TestCliAttachments::uploadListGetAndSearch() {
     TestAppDir dir;
+    const auto printed = [&dir](const QStringList& args) { return attachments(dir, args).lines(); };
     const QString utf8 = writeTestFile(dir.file("a.txt"), QString("Herr Müller, invoice 42").toUtf8());
     const QString ansi = writeTestFile(dir.file("b.txt"), QByteArray("Frau M\xdcLLER\r\n"));
-    QCOMPARE(attachments(dir, {"upload", utf8, "--name", "a.txt", "--person", "P1", "--versioned"}).lines,
+    QCOMPARE(printed({"upload", utf8, "--name", "a.txt", "--person", "P1", "--versioned"}),
              QStringList{"1\t1"});
-    QCOMPARE(
-        attachments(dir, {"upload", ansi, "--name", "O'Brien.txt", "--person", "P2", "--description", "ansi"})
-            .lines,
-        QStringList{"2\t0"});
-    QCOMPARE(attachments(dir, {"upload", ansi, "--name", "a.txt", "--person", "P1", "--versioned"}).lines,
+    QCOMPARE(printed({"upload", ansi, "--name", "O'Brien.txt", "--person", "P2", "--description", "ansi"}),
+             QStringList{"2\t0"});
+    QCOMPARE(printed({"upload", ansi, "--name", "a.txt", "--person", "P1", "--versioned"}),
              QStringList{"3\t2"});
-    QCOMPARE(attachments(dir, {"list", "--person", "P1"}).lines,
-             QStringList({"1\ta.txt\t1\tP1\t", "3\ta.txt\t2\tP1\t"}));
-    QCOMPARE(attachments(dir, {"search", "müller"}).lines,
-             QStringList({"1\ta.txt\t1", "2\tO'Brien.txt\t0", "3\ta.txt\t2"}));
-    QCOMPARE(attachments(dir, {"search", "Müller", "--exact-case"}).lines, QStringList{"1\ta.txt\t1"});
-    QCOMPARE(
-        attachments(dir, {"search", "invoice", "--sql", "SELECT * FROM Attachments WHERE AttachmentsId > 1"})
-            .lines,
-        QStringList());
-    QCOMPARE(attachments(dir, {"search", "INVOICE", "--format", "csv"}).lines,
+    QCOMPARE(printed({"list", "--person", "P1"}), QStringList({"1\ta.txt\t1\tP1\t", "3\ta.txt\t2\tP1\t"}));
+    QCOMPARE(printed({"search", "müller"}), QStringList({"1\ta.txt\t1", "2\tO'Brien.txt\t0", "3\ta.txt\t2"}));
+    QCOMPARE(printed({"search", "Müller", "--exact-case"}), QStringList{"1\ta.txt\t1"});
+    QCOMPARE(printed({"search", "invoice", "--sql", "SELECT * FROM Attachments WHERE AttachmentsId > 1"}),
+             QStringList());
+    QCOMPARE(printed({"search", "INVOICE", "--format", "csv"}),
              QStringList({"DocumentId,DocumentName,Version", "1,a.txt,1"}));
     // An option's value is taken whole, even when it looks like another option.
-    QCOMPARE(attachments(
-                 dir, {"upload", utf8, "--name", "d.txt", "--person", "P3", "--description", "--versioned"})
-                 .lines,
+    QCOMPARE(printed({"upload", utf8, "--name", "d.txt", "--person", "P3", "--description", "--versioned"}),
              QStringList{"4\t0"});
-    QCOMPARE(attachments(dir, {"list", "--person", "P3"}).lines, QStringList{"4\td.txt\t0\tP3\t--versioned"});
+    QCOMPARE(printed({"list", "--person", "P3"}), QStringList{"4\td.txt\t0\tP3\t--versioned"});
     QCOMPARE(attachments(dir, {"get", "2", "--out", dir.file("copy.txt")}).status, 0);
     QCOMPARE(readTestFile(dir.file("copy.txt")), readTestFile(ansi));
 }
@@ -87,7 +67,7 @@ void TestCliAttachments::failuresSayWhatIsWrong() {
         {{"search", "x", "--sql", "SELECT * FROM Nowhere"}, 1, "Nowhere"},
     };
     for (const auto& c : cases) {
-        const Result result = attachments(dir, c.args);
+        const CompanionRun result = attachments(dir, c.args);
         QCOMPARE(result.status, c.status);
         QVERIFY2(result.err.contains(QLatin1String(c.says)) && result.err.count(u'\n') == 1,
                  qPrintable(result.err));
@@ -97,11 +77,11 @@ void TestCliAttachments::failuresSayWhatIsWrong() {
 
 void TestCliAttachments::librarySearchReadsStoredDocuments() {
     TestAppDir dir;
-    const QString folder = companion(dir, "library", {"add-folder", "Contracts"}).lines.value(0);
+    const QString folder = companion(dir, "library", {"add-folder", "Contracts"}).lines().value(0);
     companion(dir, "library",
               {"upload", folder, writeTestFile(dir.file("v.txt"), "Vertrag mit Herrn M\xfcller")});
     companion(dir, "library", {"upload", folder, writeTestFile(dir.file("w.txt"), "nichts")});
-    QCOMPARE(companion(dir, "library", {"search", "MÜLLER"}).lines, QStringList{"1\tv.txt\t1"});
+    QCOMPARE(companion(dir, "library", {"search", "MÜLLER"}).lines(), QStringList{"1\tv.txt\t1"});
 }
 
 QTEST_GUILESS_MAIN(TestCliAttachments)

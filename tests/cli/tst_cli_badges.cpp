@@ -1,6 +1,8 @@
 // pellorin-cli barcode, badge and print, run as a script would run them: exit status, one line on
 // standard error when something is wrong, and the files they write.
+#include "../support/companion.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include <QImage>
 #include <QProcess>
@@ -10,12 +12,6 @@
 #include <optional>
 
 namespace {
-
-struct Run {
-    int status;
-    QString out;
-    QString err;
-};
 
 bool havePdfToText() {
     return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
@@ -47,9 +43,7 @@ private slots:
         m_dir->addEmployee("Carl", "M", "Brown", "Clerk", "C1");
         m_dir->addEmployee({"Bert", QVariant(), "Cole", "Guard", "B1"});
         m_dir->addEmployee("anna", "B", "adams", "Boss", "a1");
-        QFile company(m_dir->file("Company.txt"));
-        QVERIFY(company.open(QIODevice::WriteOnly));
-        company.write("Acme Security\r\n");
+        QVERIFY(!writeTestFile(m_dir->file("Company.txt"), "Acme Security\r\n").isEmpty());
     }
     void cleanup() { m_dir.reset(); }
 
@@ -61,20 +55,15 @@ private slots:
     void printWritesOnePagePerEmployee_data();
     void printWritesOnePagePerEmployee();
     void printLeavesOutOnlyWhatCannotBePrinted();
+    void layoutsStartsBacksAndCorrections();
 
 private:
-    Run cli(const QStringList& args) {
-        // A print server that is not there: no printer, whatever this machine has set up.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("CUPS_SERVER"), QStringLiteral("127.0.0.1:9"));
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
-                      QStringList{"--data-dir", m_dir->path()} + args);
-        if (!process.waitForFinished(60000))
-            return {-1, {}, QStringLiteral("did not finish")};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    // A print server that is not there: no printer, whatever this machine has set up; the operator's
+    // settings stay apart.
+    CompanionRun cli(const QStringList& args) {
+        return runCompanion(
+            m_dir->path(), args,
+            {QStringLiteral("CUPS_SERVER=127.0.0.1:9"), "XDG_CONFIG_HOME=" + m_dir->file("config")});
     }
 
     std::optional<TestAppDir> m_dir;
@@ -105,7 +94,7 @@ void TestCliBadges::barcode() {
     QFETCH(int, lastBar);
     QFETCH(int, barBottom);
     const QString png = m_dir->file("code.png");
-    const Run run = cli(QStringList{"barcode", text, "--out", png} + options);
+    const CompanionRun run = cli(QStringList{"barcode", text, "--out", png} + options);
     QVERIFY2(run.status == 0, qPrintable(run.err));
     const QImage image(png);
     QCOMPARE(image.size(), size);
@@ -133,19 +122,17 @@ void TestCliBadges::refusals_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
-    QTest::newRow("barcode, character outside Code 39")
-        << QStringList{"barcode", "AB_C", "--out", "x.png"} << 1 << "\"_\"";
-    QTest::newRow("barcode without --out") << QStringList{"barcode", "AB"} << 2 << "--out";
-    QTest::newRow("badge, key not a number")
-        << QStringList{"badge", "1 OR 1=1", "--out", "x.pdf"} << 2 << "not a record number";
-    QTest::newRow("badge, other file type")
-        << QStringList{"badge", "1", "--out", "x.jpg"} << 2 << ".pdf or a .png";
-    QTest::newRow("print, both choices")
-        << QStringList{"print", "--all", "--selected", "1", "--pdf", "x.pdf"} << 2 << "--selected";
-    QTest::newRow("print, no printer and no --pdf")
-        << QStringList{"print", "--all"} << 1 << "no printer is set up on this computer; give --pdf";
-    QTest::newRow("print, unknown key")
-        << QStringList{"print", "--selected", "1", "42", "--pdf", "x.pdf"} << 1 << "record number 42";
+    const auto row = [](const char* tag, const QStringList& args, int status, const char* said) {
+        QTest::newRow(tag) << args << status << QString(said);
+    };
+    row("barcode, character outside Code 39", {"barcode", "AB_C", "--out", "x.png"}, 1, "\"_\"");
+    row("barcode without --out", {"barcode", "AB"}, 2, "--out");
+    row("badge, key not a number", {"badge", "1 OR 1=1", "--out", "x.pdf"}, 2, "not a record number");
+    row("badge, other file type", {"badge", "1", "--out", "x.jpg"}, 2, ".pdf or a .png");
+    row("print, both choices", {"print", "--all", "--selected", "1", "--pdf", "x.pdf"}, 2, "--selected");
+    row("print, no printer and no --pdf", {"print", "--all"}, 1,
+        "no printer is set up on this computer; give --pdf");
+    row("print, unknown key", {"print", "--selected", "1", "42", "--pdf", "x.pdf"}, 1, "record number 42");
 }
 
 void TestCliBadges::refusals() {
@@ -153,7 +140,7 @@ void TestCliBadges::refusals() {
     QFETCH(int, status);
     QFETCH(QString, said);
     QDir::setCurrent(m_dir->path());
-    const Run run = cli(args);
+    const CompanionRun run = cli(args);
     QCOMPARE(run.status, status);
     QCOMPARE(run.err.count(u'\n'), 1);
     QVERIFY2(run.err.contains(said), qPrintable(run.err));
@@ -163,7 +150,7 @@ void TestCliBadges::refusals() {
 
 void TestCliBadges::badgeFileCarriesTheEmployee() {
     const QString png = m_dir->file("carl.png");
-    Run run = cli({"badge", "1", "--out", png});
+    CompanionRun run = cli({"badge", "1", "--out", png});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     // The badge's area, 3435 by 5270 twips, at 300 dots per inch.
     QCOMPARE(QImage(png).size(), QSize(716, 1098));
@@ -197,7 +184,7 @@ void TestCliBadges::printWritesOnePagePerEmployee() {
     if (!havePdfToText())
         QSKIP("pdftotext (poppler-utils) is needed to read the badges");
     const QString pdf = m_dir->file("badges.pdf");
-    const Run run = cli(QStringList{"print", "--pdf", pdf} + choice);
+    const CompanionRun run = cli(QStringList{"print", "--pdf", pdf} + choice);
     QVERIFY2(run.status == 0, qPrintable(run.err));
     QVERIFY(run.out.contains(QStringLiteral("%1 badge(s)").arg(names.size())));
     const QStringList pages = pdfPages(pdf);
@@ -215,7 +202,7 @@ void TestCliBadges::printLeavesOutOnlyWhatCannotBePrinted() {
     m_dir->addEmployee("Eve", "F", "East", "", "ACME-SECURITY-000042");
     m_dir->addEmployee("Finn", "G", "Frost", "", "F*1");
     const QString pdf = m_dir->file("badges.pdf");
-    const Run run = cli({"print", "--all", "--pdf", pdf});
+    const CompanionRun run = cli({"print", "--all", "--pdf", pdf});
     QCOMPARE(run.status, 3);
     QVERIFY(run.out.contains("4 badge(s)"));
     QCOMPARE(pdfPages(pdf).size(), 4);
@@ -227,6 +214,54 @@ void TestCliBadges::printLeavesOutOnlyWhatCannotBePrinted() {
     QVERIFY2(lines.filter("left out Eve F East (record 5)").size() == 1, qPrintable(run.err));
     QVERIFY2(lines.filter(QRegularExpression("warning: Finn G Frost .*only \"F\"")).size() == 1,
              qPrintable(run.err));
+}
+
+// The layouts the companion knows, a card run with backs in page order, a sheet started at a card, and
+// what it refuses before touching a file.
+void TestCliBadges::layoutsStartsBacksAndCorrections() {
+    QDir().mkpath(m_dir->file("layouts"));
+    QFile sheet(m_dir->file("layouts/maker-4.sheet"));
+    QVERIFY(sheet.open(QIODevice::WriteOnly));
+    sheet.write("name = maker-4\ndescription = four cards\npage = 200 x 130\ncolumns = 2\nrows = 2\n"
+                "first-card = 10 x 10\npitch = 90 x 56\n");
+    sheet.close();
+    CompanionRun run = cli({"layouts"});
+    QCOMPARE(run.status, 0);
+    QStringList names;
+    for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
+        names.append(line.section(u'\t', 0, 0));
+    QCOMPARE(names,
+             QStringList({"design", "card-landscape", "card-portrait", "a4-10", "letter-10", "maker-4"}));
+
+    const QString pdf = m_dir->file("cards.pdf");
+    run = cli({"print", "--selected", "1", "2", "--layout", "card-landscape", "--back", "--pdf", pdf});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    if (havePdfToText()) {
+        const QStringList pages = pdfPages(pdf);
+        QCOMPARE(pages.size(), 4);
+        QVERIFY(pages.at(0).contains("Carl") &&
+                pages.at(1).contains("If found, please return to Acme Security") &&
+                pages.at(2).contains("Bert") && !pages.at(3).contains("Bert"));
+    }
+    run = cli({"print", "--all", "--layout", "maker-4", "--start", "4", "--pdf", pdf});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    if (havePdfToText())
+        QCOMPARE(pdfPages(pdf).size(), 2);
+    for (const QStringList& wrong :
+         {QStringList{"--layout", "maker-4", "--start", "5"},
+          QStringList{"--layout", "card-portrait", "--start", "2"},
+          QStringList{"--layout", "design", "--back"}, QStringList{"--layout", "a4-10", "--scale", "150"}}) {
+        run = cli(QStringList{"print", "--all", "--pdf", m_dir->file("never.pdf")} + wrong);
+        QVERIFY2(run.status == 2 && !QFile::exists(m_dir->file("never.pdf")), qPrintable(run.err));
+    }
+    run = cli({"print", "--all", "--layout", "nonesuch", "--pdf", pdf});
+    QVERIFY2(run.status == 1 && run.err.contains("Known layouts: design, card-landscape"),
+             qPrintable(run.err));
+
+    run = cli({"printer", "Card Printer", "--offset-x", "0.26", "--scale", "99.5"});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(cli({"printer", "Card Printer"}).out.trimmed(),
+             QStringLiteral("Card Printer\toffset-x 0.3 mm\toffset-y 0.0 mm\tscale 99.5 %"));
 }
 
 QTEST_GUILESS_MAIN(TestCliBadges)

@@ -1,51 +1,33 @@
 // The companion as scripts use it: option values taken whole, output read back exactly, text that
 // cannot act on a terminal, one data folder shared with the program, reads that work on read-only data
 // and beside a writer, and the check and backup commands.
+#include "../support/companion.h"
 #include "../support/rawdatabase.h"
 #include "../support/readonlypath.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
+#include "../support/testpictures.h"
 
 #include "app/appfacts.h"
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/sqlitefile.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 
-struct Run {
-    int status;
-    QByteArray out;
-    QString err;
-};
-
-// Runs the companion; dataDir is passed with --data-dir unless empty. environment adds to the test's.
-Run cli(const QString& dataDir, QStringList args, const QStringList& environment = {}) {
-    QProcess process;
-    if (!dataDir.isEmpty())
-        args = QStringList{QStringLiteral("--data-dir"), dataDir} + args;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("PELLORIN_HOME"));
-    for (const QString& pair : environment)
-        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
-    process.setProcessEnvironment(env);
-    process.start(qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli"),
-                  args);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+using Run = CompanionRun;
+Run cli(const QString& dataDir, const QStringList& args, const QStringList& environment = {}) {
+    return runCompanion(dataDir, args, environment);
 }
 
 QJsonArray jsonRows(const Run& run) {
-    return QJsonDocument::fromJson(run.out).object().value(QStringLiteral("rows")).toArray();
+    return QJsonDocument::fromJson(run.raw).object().value(QStringLiteral("rows")).toArray();
 }
 
 // One TSV field back to its value.
@@ -65,22 +47,13 @@ QString tsvValue(const QString& field) {
     return value;
 }
 
-QByteArray jpeg() {
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
-}
-
-// Writes a small photograph into the folder; returns its path.
-QString writePhoto(const TestAppDir& dir) {
-    QFile photo(dir.file("p.jpg"));
-    if (!photo.open(QIODevice::WriteOnly) || photo.write(jpeg()) <= 0)
-        qFatal("cannot write the test photograph");
-    return photo.fileName();
+// Adds Ann B Lee under the code with a small photograph written into the folder; returns the photograph's
+// path, or an empty text when the companion refused.
+QString addWithPhoto(const TestAppDir& dir, const QString& code) {
+    const QString photo = writeTestFile(dir.file("p.jpg"), jpegOf(Qt::red, QSize(16, 16)));
+    const QStringList args{"add", "--first", "Ann", "--middle", "B",  "--last",
+                           "Lee", "--code",  code,  "--photo",  photo};
+    return runCompanion(dir.path(), args).status == 0 ? photo : QString();
 }
 
 } // namespace
@@ -103,17 +76,13 @@ void TestCliScripts::optionValuesAreTakenWhole() {
     Run run = cli(dir.path(), {"add", "--first", "--version", "--middle", "--data-dir", "--last", "-reverse",
                                "--title", "--", "--code", "--x", "--photo=", "--"});
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.out.trimmed(), QByteArray("1"));
+    QCOMPARE(run.out.trimmed(), QStringLiteral("1"));
     run = cli(dir.path(), {"list", "--format", "json"});
     QCOMPARE(jsonRows(run).first().toArray(),
              QJsonArray({1, "--version", "--data-dir", "-reverse", "--", "--x"}));
     QVERIFY(!QFileInfo::exists("--data-dir"));
     // After "--" nothing is an option; an option's value may itself be "--".
-    const QString photo = writePhoto(dir);
-    QCOMPARE(cli(dir.path(),
-                 {"add", "--first", "a", "--middle", "b", "--last", "c", "--code", "--y", "--photo", photo})
-                 .status,
-             0);
+    QVERIFY(!addWithPhoto(dir, "--y").isEmpty());
     run = cli(dir.path(), {"photo", "get", "--out", dir.file("out.jpg"), "--", "--y"});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     run = cli(dir.path(), {"add", "--first", "a", "--first", "b", "--middle", "m", "--last", "l"});
@@ -142,7 +111,7 @@ void TestCliScripts::valuesComeBackExactly() {
 
     const Run tsv = cli(dir.path(), {"sql", "SELECT EmployeeFirstName, Title, NULL AS n FROM EmployeeTable",
                                      "--format", "tsv"});
-    const QStringList lines = QString::fromUtf8(tsv.out).split(u'\n');
+    const QStringList lines = tsv.out.split(u'\n');
     QCOMPARE(lines.size(), 3); // header, one row, nothing after the last line end
     const QStringList fields = lines.at(1).split(u'\t');
     QCOMPARE(fields.size(), 3);
@@ -154,7 +123,7 @@ void TestCliScripts::valuesComeBackExactly() {
     QString expected = value;
     if (value.contains(u',') || value.contains(u'"') || value.contains(u'\n') || value.contains(u'\r'))
         expected = u'"' + expected.replace(u'"', QStringLiteral("\"\"")) + u'"';
-    QCOMPARE(QString::fromUtf8(csv.out), QStringLiteral("Title,EmployeeFirstName\n\"\",") + expected + u'\n');
+    QCOMPARE(csv.out, QStringLiteral("Title,EmployeeFirstName\n\"\",") + expected + u'\n');
 }
 
 void TestCliScripts::controlSequencesNeverReachTheTerminal() {
@@ -162,7 +131,7 @@ void TestCliScripts::controlSequencesNeverReachTheTerminal() {
     const QString hostile = QStringLiteral("\x1b[2J\x9b"
                                            "31m\u202Eevil");
     QCOMPARE(cli(dir.path(), {"add", "--first", hostile, "--middle", "m", "--last", "l"}).status, 0);
-    const QString text = QString::fromUtf8(cli(dir.path(), {"list"}).out);
+    const QString text = cli(dir.path(), {"list"}).out;
     const Run failed = cli(dir.path(), {"delete", hostile});
     QCOMPARE(failed.status, 2);
     for (const QString& shown : {text, failed.err}) {
@@ -204,7 +173,7 @@ void TestCliScripts::bothProgramsShareOneFolder() {
     Run run = cli(QString(), {"list"}, env);
     QCOMPARE(run.status, 0);
     QVERIFY2(run.err.contains("moved"), qPrintable(run.err));
-    QVERIFY(QString::fromUtf8(run.out).contains("Lee"));
+    QVERIFY(run.out.contains("Lee"));
     const QString shared = QDir(home.path()).filePath(QStringLiteral("Pellorin"));
     QVERIFY(QFileInfo::exists(QDir(shared).filePath(QStringLiteral("Pellorin.db"))));
     QVERIFY(!QFileInfo::exists(earlier));
@@ -228,11 +197,8 @@ void TestCliScripts::bothProgramsShareOneFolder() {
 
 void TestCliScripts::readsWorkReadOnlyAndBesideAWriter() {
     TestAppDir source;
-    const QString photo = writePhoto(source);
-    QCOMPARE(cli(source.path(), {"add", "--first", "Ann", "--middle", "B", "--last", "Lee", "--code", "A1",
-                                 "--photo", photo})
-                 .status,
-             0);
+    const QString photo = addWithPhoto(source, "A1");
+    QVERIFY(!photo.isEmpty());
     QTemporaryDir copyDir;
     QTemporaryDir outDir;
     const QString copy = copyDir.filePath(QStringLiteral("Pellorin.db"));
@@ -264,14 +230,10 @@ void TestCliScripts::readsWorkReadOnlyAndBesideAWriter() {
 
 void TestCliScripts::checkAndBackup() {
     TestAppDir dir;
-    const QString photo = writePhoto(dir);
-    QCOMPARE(cli(dir.path(),
-                 {"add", "--first", "a", "--middle", "b", "--last", "c", "--code", "A1", "--photo", photo})
-                 .status,
-             0);
+    QVERIFY(!addWithPhoto(dir, "A1").isEmpty());
     Run run = cli(dir.path(), {"check"});
     QVERIFY2(run.status == 0 && run.out.contains("integrity: ok") && run.out.contains("result: ok"),
-             run.out.constData());
+             qPrintable(run.out));
 
     const QString copy = dir.file(QStringLiteral("copy.db"));
     QCOMPARE(cli(dir.path(), {"backup", copy}).status, 0);
@@ -280,7 +242,7 @@ void TestCliScripts::checkAndBackup() {
 
     // A photograph cut short and a link to a document that is gone are both found.
     dir.exec("INSERT INTO Attachments (EmployeeIdentification, Attachments) VALUES ('B2', ?)",
-             {jpeg().left(200)});
+             {jpegOf(Qt::red, QSize(16, 16)).left(200)});
     dir.exec("INSERT INTO EmployeeTable (EmployeeFirstName, EmployeeMiddleName, EmployeeLastName, "
              "EmployeeIdentification) VALUES ('d', 'e', 'f', 'B2')");
     dir.exec("INSERT INTO ReferenceInfo (DocumentId, PersonalInformationId) VALUES (99, 'x')");
@@ -288,13 +250,13 @@ void TestCliScripts::checkAndBackup() {
     QCOMPARE(run.status, 1);
     QVERIFY2(run.out.contains("code \"B2\"") && run.out.contains("document that no longer exists") &&
                  run.out.contains("result: 2 problem(s)"),
-             run.out.constData());
+             qPrintable(run.out));
 
     // The copy holds the state at the time it was made, and opens as the database of another folder.
     QTemporaryDir other;
     QVERIFY(QFile::copy(copy, other.filePath(QStringLiteral("Pellorin.db"))));
     run = cli(other.path(), {"check"});
-    QVERIFY2(run.status == 0 && run.out.contains("employees: 1 "), run.out.constData());
+    QVERIFY2(run.status == 0 && run.out.contains("employees: 1 "), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestCliScripts)

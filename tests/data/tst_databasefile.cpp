@@ -96,8 +96,7 @@ private slots:
     void readOnlyPlacesAreRead_data();
     void readOnlyPlacesAreRead();
     void readDoesNotWaitForAWriter();
-    void olderVersionGetsWhatItLacks();
-    void newerSchemaIsRefused();
+    void schemaVersionIsCheckedAtOpen();
 };
 
 void TestDatabaseFile::initTestCase() {
@@ -209,33 +208,29 @@ void TestDatabaseFile::readDoesNotWaitForAWriter() {
     QVERIFY(writer.exec("COMMIT"));
 }
 
-// A change to the schema reaches files made before it: here an index added in version 2.
-void TestDatabaseFile::olderVersionGetsWhatItLacks() {
+// A change to the schema reaches files made before it (here an index added in version 2); a file of a
+// newer version is refused.
+void TestDatabaseFile::schemaVersionIsCheckedAtOpen() {
     TestAppDir source;
-    QTemporaryDir other;
-    const QString file = backupInto(other);
+    QTemporaryDir older;
+    QTemporaryDir newer;
+    const QString file = backupInto(older);
     {
         RawDatabase old(file);
         QVERIFY(old.exec("DROP INDEX ResourcesNameIndex"));
         QVERIFY(old.exec("PRAGMA user_version = 1"));
     }
-    AppFacts::setApplicationDirectory(other.path());
+    QVERIFY(RawDatabase(backupInto(newer))
+                .exec(QStringLiteral("PRAGMA user_version = %1").arg(data::SchemaVersion + 1)));
+    AppFacts::setApplicationDirectory(older.path());
     data::Connection c;
     c.open();
     QCOMPARE(shell(file, "PRAGMA user_version"), QString::number(data::SchemaVersion));
     QCOMPARE(shell(file, "SELECT count(*) FROM sqlite_master WHERE name = 'ResourcesNameIndex'"),
              QStringLiteral("1"));
-    QVERIFY(QDir(other.path()).entryList({QStringLiteral("*backup*")}).isEmpty());
-}
-
-void TestDatabaseFile::newerSchemaIsRefused() {
-    TestAppDir source;
-    QTemporaryDir other;
-    const QString file = backupInto(other);
-    QVERIFY(RawDatabase(file).exec(QStringLiteral("PRAGMA user_version = %1").arg(data::SchemaVersion + 1)));
-    AppFacts::setApplicationDirectory(other.path());
-    data::Connection c;
-    const QString error = errorOf([&] { c.open(); });
+    QVERIFY(QDir(older.path()).entryList({QStringLiteral("*backup*")}).isEmpty());
+    AppFacts::setApplicationDirectory(newer.path());
+    const QString error = errorOf([] { data::Connection().open(); });
     QVERIFY2(error.contains("newer version"), qPrintable(error));
 }
 

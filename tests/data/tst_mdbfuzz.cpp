@@ -5,6 +5,8 @@
 // PELLORIN_FUZZ_SEED ask for a longer or another run (with QTEST_FUNCTION_TIMEOUT above 300000 ms for
 // one beyond five minutes).
 #include "../support/mdbfixtures.h"
+#include "../support/rawdatabase.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "data/legacy/mdbimport.h"
@@ -14,8 +16,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -101,21 +101,11 @@ int environmentNumber(const char* name, int fallback) {
 
 // The imported database opens, is sound and holds the rows the summary names.
 bool wholeDatabase(const QString& path, const legacy::ImportSummary& summary) {
-    bool whole = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz"));
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        whole = db.open();
-        QSqlQuery query(db);
-        whole = whole && query.exec(QStringLiteral("PRAGMA quick_check")) && query.next() &&
-                query.value(0).toString() == QLatin1String("ok");
-        for (const legacy::ImportedTable& table : summary.tables) {
-            whole = whole && query.exec(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)) &&
-                    query.next() && query.value(0).toLongLong() == table.rows;
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fuzz"));
+    RawDatabase db(path);
+    bool whole = db.column(QStringLiteral("PRAGMA quick_check")) == QVariantList{QStringLiteral("ok")};
+    for (const legacy::ImportedTable& table : summary.tables)
+        whole = whole && db.column(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)) ==
+                             QVariantList{qlonglong(table.rows)};
     return whole;
 }
 
@@ -128,15 +118,12 @@ private slots:
 };
 
 void TestMdbFuzz::damagedCopiesGiveAMessageOrAWholeImport() {
-    if (mdbfixtures::folder().isEmpty())
-        QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here");
-    QFile sampleFile(mdbfixtures::sample());
-    QVERIFY(sampleFile.open(QIODevice::ReadOnly));
+    REQUIRE_FIXTURES();
     const int cases = environmentNumber("PELLORIN_FUZZ_CASES", 2000);
     const qint64 budgetMs = qint64(environmentNumber("PELLORIN_FUZZ_SECONDS", 50)) * 1000;
     constexpr int AtLeast = 300;
     const quint32 seed = quint32(environmentNumber("PELLORIN_FUZZ_SEED", 20261206));
-    Mutator mutator(sampleFile.readAll(), seed);
+    Mutator mutator(readTestFile(mdbfixtures::sample()), seed);
 
     QTemporaryDir dir;
     const QString mdb = dir.filePath(QStringLiteral("Pellorin.mdb"));
@@ -149,10 +136,7 @@ void TestMdbFuzz::damagedCopiesGiveAMessageOrAWholeImport() {
     clock.start();
     int done = 0;
     for (int i = 0; i < cases && (i < AtLeast || clock.elapsed() < budgetMs); ++i, ++done) {
-        QFile out(mdb);
-        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(mutator.next());
-        out.close();
+        QCOMPARE(writeTestFile(mdb, mutator.next()), mdb);
         try {
             const legacy::ImportSummary summary = legacy::importMdb(mdb, db, options);
             QVERIFY2(wholeDatabase(db, summary),

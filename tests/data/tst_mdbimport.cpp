@@ -1,18 +1,21 @@
 // Taking over an existing installation's Pellorin.mdb through the reader process: nothing lost, the
 // Access file untouched, and any failure leaves the folder as it was.
+#include "../support/companion.h"
+#include "../support/errorof.h"
 #include "../support/mdbfixtures.h"
+#include "../support/rawdatabase.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "data/connection.h"
+#include "data/connectionstring.h"
 #include "data/legacy/mdbimport.h"
 #include "data/legacy/ui/legacystart.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,26 +24,9 @@
 
 namespace {
 
-#define REQUIRE_FIXTURES()                                                                                   \
-    if (mdbfixtures::folder().isEmpty())                                                                     \
-    QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
-
 // Runs one query on a database file and returns the first column of every row.
 QVariantList column(const QString& dbPath, const QString& sql) {
-    QVariantList values;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.exec(sql);
-            while (query.next())
-                values.append(query.value(0));
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return values;
+    return RawDatabase(dbPath).column(sql);
 }
 
 QStringList folderEntries(const QString& dir) {
@@ -49,12 +35,9 @@ QStringList folderEntries(const QString& dir) {
 
 // A stand-in for the reader that misbehaves the way a damaged file can make it.
 QString writeScript(const QTemporaryDir& dir, const QString& body) {
-    const QString path = dir.filePath(QStringLiteral("reader.sh"));
-    QFile script(path);
-    script.open(QIODevice::WriteOnly);
-    script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path =
+        writeTestFile(dir.filePath(QStringLiteral("reader.sh")), ("#!/bin/sh\n" + body + "\n").toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
 
@@ -62,6 +45,30 @@ struct ReaderOverride {
     explicit ReaderOverride(const QString& program) { qputenv("PELLORIN_MDB_READER", program.toLocal8Bit()); }
     ~ReaderOverride() { qunsetenv("PELLORIN_MDB_READER"); }
 };
+
+// The sample with `from` replaced by `to`, both read every `stride` bytes: a column's name in its
+// table definition, or the type bytes of a table's column entries (25 bytes apart).
+QByteArray damagedSample(const QByteArray& from, const QByteArray& to, int stride) {
+    QFile file(mdbfixtures::sample());
+    file.open(QIODevice::ReadOnly);
+    QByteArray bytes = file.readAll();
+    for (qsizetype at = 0; at + stride * from.size() < bytes.size(); ++at) {
+        bool found = true;
+        for (qsizetype i = 0; i < from.size() && found; ++i)
+            found = bytes[at + stride * i] == from[i];
+        if (found) {
+            for (qsizetype i = 0; i < to.size(); ++i)
+                bytes[at + stride * i] = to[i];
+            return bytes;
+        }
+    }
+    return QByteArray();
+}
+
+QByteArray utf16(const char* text) {
+    const QString name = QString::fromLatin1(text);
+    return QByteArray(reinterpret_cast<const char*>(name.utf16()), name.size() * 2);
+}
 
 } // namespace
 
@@ -72,6 +79,10 @@ private slots:
     void failuresLeaveTheFolderAsItWas_data();
     void failuresLeaveTheFolderAsItWas();
     void replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt();
+    void damagedTableDefinitionsAreRefused_data();
+    void damagedTableDefinitionsAreRefused();
+    void secondImportAndOpenDatabaseAreRefused();
+    void importGoesIntoTheNamedDatabase();
     void firstStart_data();
     void firstStart();
 };
@@ -82,10 +93,7 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     const QString mdb = dir.filePath(QStringLiteral("Pellorin.mdb"));
     QVERIFY(QFile::copy(mdbfixtures::sample(), mdb));
     QFile::setPermissions(mdb, QFile::ReadOwner | QFile::WriteOwner);
-    QFile original(mdb);
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    const QString before = mdbfixtures::sha256(original.readAll());
-    original.close();
+    const QString before = mdbfixtures::sha256(readTestFile(mdb));
     // Time stamps in the past: reading the file would move its access time if it were not kept.
     const utimbuf past{1'200'000'000, 1'200'000'000};
     QCOMPARE(::utime(QFile::encodeName(mdb).constData(), &past), 0);
@@ -150,8 +158,7 @@ void TestMdbImport::importsEveryRowAndLongValue() {
     QCOMPARE(::stat(QFile::encodeName(mdb).constData(), &info), 0);
     QCOMPARE(qint64(info.st_mtime), qint64(past.modtime));
     QCOMPARE(qint64(info.st_atime), qint64(past.actime));
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    QCOMPARE(mdbfixtures::sha256(original.readAll()), before);
+    QCOMPARE(mdbfixtures::sha256(readTestFile(mdb)), before);
     QCOMPARE(folderEntries(dir.path()).filter(QStringLiteral("importing")), QStringList());
 }
 
@@ -189,25 +196,18 @@ void TestMdbImport::failuresLeaveTheFolderAsItWas() {
     QTemporaryDir scripts;
     // An empty database with one table, for the reader that miscounts.
     const QString emptyDb = scripts.filePath(QStringLiteral("empty.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("empty"));
-        db.setDatabaseName(emptyDb);
-        QVERIFY(db.open());
-        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE EmployeeTable (EmployeeId INTEGER PRIMARY KEY)"));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("empty"));
+    QVERIFY(RawDatabase(emptyDb).exec(
+        QStringLiteral("CREATE TABLE EmployeeTable (EmployeeId INTEGER PRIMARY KEY)")));
     qputenv("PELLORIN_TEST_EMPTY_DB", QFile::encodeName(emptyDb));
     const ReaderOverride reader(script.isEmpty() ? legacy::readerProgram() : writeScript(scripts, script));
     legacy::ImportOptions options;
     options.silenceLimitMs = 500;
     options.progress = [cancel](int) { return !cancel; };
-    try {
+    const QString error = errorOf([&] {
         legacy::importMdb(file.isEmpty() ? mdbfixtures::sample() : mdbfixtures::thirdParty(file),
                           dir.filePath(QStringLiteral("Pellorin.db")), options);
-        QFAIL("the import succeeded");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
-    }
+    });
+    QVERIFY2(error.contains(message), qPrintable(error));
     QCOMPARE(folderEntries(dir.path()), QStringList());
 }
 
@@ -229,6 +229,100 @@ void TestMdbImport::replacesADatabaseWithRowsOnlyOnRequestAndKeepsIt() {
              QVariantList{QStringLiteral("Backup")});
     QVERIFY(legacy::summaryLines(summary).last().contains(summary.backup));
     QCOMPARE(column(db, QStringLiteral("SELECT count(*) FROM EmployeeTable")), QVariantList{qlonglong(6)});
+}
+
+void TestMdbImport::damagedTableDefinitionsAreRefused_data() {
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<int>("stride");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("column renamed") << utf16("EmployeeLastName") << utf16("EmployeeLastNamf") << 1
+                                    << "its table EmployeeTable has no column EmployeeLastName";
+    QTest::newRow("text became OLE") << QByteArray("\x04\x03\x04\x0a\x0a")
+                                     << QByteArray("\x04\x03\x04\x0a\x0b") << 25
+                                     << "column ObjectText of its table ObjectTbl is of the type OLE Object";
+    QTest::newRow("number became date")
+        << QByteArray("\x04\x0a\x04\x08\x0b\x04") << QByteArray("\x04\x0a\x08") << 25
+        << "column DocuemntVersion of its table Resources is of the type Date";
+}
+
+void TestMdbImport::damagedTableDefinitionsAreRefused() {
+    REQUIRE_FIXTURES();
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(int, stride);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QByteArray bytes = damagedSample(from, to, stride);
+    QVERIFY(!bytes.isEmpty());
+    QFile mdb(dir.filePath(QStringLiteral("Pellorin.mdb")));
+    QVERIFY(mdb.open(QIODevice::WriteOnly) && mdb.write(bytes) == bytes.size());
+    mdb.close();
+    try {
+        legacy::importMdb(mdb.fileName(), dir.filePath(QStringLiteral("Pellorin.db")));
+        QFAIL("the damaged file was imported");
+    } catch (const AppError& error) {
+        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
+    }
+    QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("Pellorin.mdb")});
+}
+
+void TestMdbImport::secondImportAndOpenDatabaseAreRefused() {
+    REQUIRE_FIXTURES();
+    TestAppDir app;
+    // A reader that takes its time, so that the two imports overlap.
+    QTemporaryDir scripts;
+    const QString slow = writeScript(scripts, "sleep 2; exec \"" + legacy::readerProgram() + "\" \"$@\"");
+    QProcess first, second;
+    startCompanion(first, app.path(), {"import-mdb", "--replace", mdbfixtures::sample()},
+                   {"PELLORIN_MDB_READER=" + slow});
+    QTest::qWait(500);
+    startCompanion(second, app.path(), {"import-mdb", "--replace", mdbfixtures::sample()},
+                   {"PELLORIN_MDB_READER=" + slow});
+    const CompanionRun later = finishCompanion(second);
+    QCOMPARE(finishCompanion(first).status, 0);
+    QCOMPARE(later.status, 1);
+    QVERIFY2(later.err.contains("Another import"), qPrintable(later.err));
+
+    // This process keeps the database open, as a running program does.
+    const QStringList before = folderEntries(app.path());
+    {
+        QSqlDatabase open = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("open"));
+        open.setDatabaseName(app.file(QStringLiteral("Pellorin.db")));
+        QVERIFY(open.open());
+        QSqlQuery(open).exec(QStringLiteral("SELECT count(*) FROM EmployeeTable"));
+        const CompanionRun refused =
+            runCompanion(app.path(), {"import-mdb", "--replace", mdbfixtures::sample()});
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains("open in another program"), qPrintable(refused.err));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("open"));
+    QCOMPARE(folderEntries(app.path()), before);
+}
+
+void TestMdbImport::importGoesIntoTheNamedDatabase() {
+    REQUIRE_FIXTURES();
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const QString named = elsewhere.filePath(QStringLiteral("named.db"));
+    const CompanionRun run =
+        runCompanion(dir.path(), {"--database", "Provider=SQLite;Data Source=" + named + ";", "import-mdb",
+                                  mdbfixtures::sample()});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(column(named, QStringLiteral("SELECT count(*) FROM EmployeeTable")), QVariantList{qlonglong(6)});
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Pellorin.db"))));
+
+    // The first start does the same.
+    QVERIFY(QFile::copy(mdbfixtures::sample(), dir.filePath(QStringLiteral("Pellorin.mdb"))));
+    AppFacts::setApplicationDirectory(dir.path());
+    const QString second = elsewhere.filePath(QStringLiteral("second.db"));
+    data::setConfiguredConnectionString("Provider=SQLite;Data Source=" + second + ";");
+    ScriptedPlatform platform;
+    const auto outcome = legacy::ui::takeOverExistingInstallation(nullptr);
+    data::setConfiguredConnectionString(QString());
+    QCOMPARE(outcome, legacy::ui::StartOutcome::Imported);
+    QCOMPARE(column(second, QStringLiteral("SELECT count(*) FROM Attachments")), QVariantList{qlonglong(5)});
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Pellorin.db"))));
 }
 
 void TestMdbImport::firstStart_data() {

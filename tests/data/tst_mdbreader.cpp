@@ -1,6 +1,8 @@
 // Reading Access files: every value of the sample, values spread over pages, Jet's dates and text, and
 // the refusal of files that are not Jet 3/4 databases.
+#include "../support/errorof.h"
 #include "../support/mdbfixtures.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "data/legacy/jetfile.h"
@@ -14,10 +16,6 @@ using legacy::JetFile;
 using legacy::MdbTableReader;
 
 namespace {
-
-#define REQUIRE_FIXTURES()                                                                                   \
-    if (mdbfixtures::folder().isEmpty())                                                                     \
-    QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
 
 // All rows of a table, each value as the reader gives it (long values whole).
 QList<QVariantList> readAll(JetFile& file, const QString& table) {
@@ -85,14 +83,9 @@ void TestMdbReader::jet4Text_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("ucs-2") << QByteArray("A\0\xe9\0", 4) << QString::fromUtf8("Aé");
-    QTest::newRow("compressed") << QByteArray("\xff\xfe"
-                                              "Chlo\xe9",
-                                              7)
-                                << QString::fromUtf8("Chloé");
-    QTest::newRow("compressed then wide") << QByteArray("\xff\xfe"
-                                                        "ab\0\x3b\x04\0c",
-                                                        9)
-                                          << QString::fromUtf8("abлc");
+    QTest::newRow("compressed") << QByteArray("\xff\xfe") + "Chlo\xe9" << QString::fromUtf8("Chloé");
+    QTest::newRow("compressed then wide")
+        << QByteArray("\xff\xfe") + QByteArray("ab\0\x3b\x04\0c", 7) << QString::fromUtf8("abлc");
     QTest::newRow("surrogate pair") << QByteArray("\x3d\xd8\x00\xde", 4) << QString::fromUtf8("😀");
     QTest::newRow("odd last byte") << QByteArray("A\0B", 3) << QStringLiteral("A");
 }
@@ -208,9 +201,8 @@ void TestMdbReader::oleValueAcrossPagesInAccessFiles() {
     REQUIRE_FIXTURES();
     QFETCH(QString, file);
     QFETCH(int, format);
-    QFile expectedFile(mdbfixtures::thirdParty(QStringLiteral("jackcess_test2BinData.dat")));
-    QVERIFY(expectedFile.open(QIODevice::ReadOnly));
-    const QByteArray expected = expectedFile.readAll();
+    const QByteArray expected =
+        readTestFile(mdbfixtures::thirdParty(QStringLiteral("jackcess_test2BinData.dat")));
     QCOMPARE(expected.size(), 22970);
 
     JetFile mdb(mdbfixtures::thirdParty(file));
@@ -251,18 +243,9 @@ void TestMdbReader::refusesWhatIsNotAJetDatabase() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Pellorin.mdb"));
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
-    try {
-        JetFile file(path);
-        QFAIL("the file was accepted");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
-        QVERIFY2(error.description().contains(path), qPrintable(error.description()));
-    }
+    const QString path = writeTestFile(dir.filePath(QStringLiteral("Pellorin.mdb")), bytes);
+    const QString error = errorOf([&] { JetFile file(path); });
+    QVERIFY2(error.contains(message) && error.contains(path), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestMdbReader)

@@ -83,58 +83,41 @@ void TestStatements::readsAsAccessDid_data() {
     QTest::addColumn<QString>("jet");
     QTest::addColumn<QString>("columns");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("list by last name")
-        << "SELECT * From EmployeeTable Order by EmployeeLastName ASC, EmployeeId"
-        << "EmployeeId"
-        << "2,4,3,5,1";
-    QTest::newRow("Null title last going down")
-        << "SELECT * From EmployeeTable Order by Title DESC, EmployeeId"
-        << "EmployeeId"
-        << "3,5,1,4,2";
-    QTest::newRow("Null title first going up") << "SELECT * From EmployeeTable Order by Title ASC, EmployeeId"
-                                               << "EmployeeId"
-                                               << "2,1,4,5,3";
-    QTest::newRow("photograph by code, any case")
-        << "SELECT * FROM Attachments WHERE (EmployeeIdentification='a100')"
-        << "AttachmentsId"
-        << "1";
-    QTest::newRow("accents count") << "SELECT * FROM EmployeeTable WHERE EmployeeLastName = 'EMILE'"
-                                   << "EmployeeId"
-                                   << "";
-    QTest::newRow("folders without the root")
-        << "SELECT ObjectTbl.* From ObjectTbl Where (((ObjectTbl.ObjectType) <> \"Root\")) ORDER BY "
-           "ObjectTbl.ObjectIndex, ObjectTbl.ObjectParentIndex;"
-        << "ObjectId"
-        << "4,3,2";
-    QTest::newRow("double-quoted text naming a column")
-        << "SELECT * FROM ObjectTbl WHERE ObjectText <> \"ObjectType\" ORDER BY ObjectId"
-        << "ObjectId"
-        << "1,2,3";
-    QTest::newRow("brackets") << "select * from [Resources] Where ObjectIndex = 4"
-                              << "DocumentName"
-                              << "Other";
-    QTest::newRow("latest versions")
-        << "SELECT Resources.DocumentName, Max(Resources.DocuemntVersion) AS DocuemntVersion, "
-           "Resources.DocumentDate, Max(Resources.DocumentId) AS DocumentId From Resources  Where "
-           "(Resources.ObjectIndex = 3)  GROUP BY Resources.DocumentName, Resources.DocumentDate  ORDER BY "
-           "Resources.DocumentName, Max(Resources.DocuemntVersion) DESC;"
-        << "DocuemntVersion|DocumentId"
-        << "1|3,2|2";
-    QTest::newRow("document by name")
-        << "select * from Resources where DocumentName = 'PLAN' ORDER BY DocumentId"
-        << "DocuemntVersion"
-        << "1,2";
-    QTest::newRow("stored file by name") << "select * from Attachments where AttachmentsName = 'report.PDF'"
-                                         << "AttachmentsId|AttachmentVersion"
-                                         << "2|1";
-    QTest::newRow("LIKE ignores case")
-        << "SELECT * FROM EmployeeTable WHERE EmployeeLastName LIKE 'AD%' ORDER BY "
-           "EmployeeId"
-        << "EmployeeId"
-        << "2,4";
-    QTest::newRow("links") << "Select * from ReferenceInfo"
-                           << "DocumentId|PersonalInformationId"
-                           << "2|P1";
+    const auto row = [](const char* tag, const char* jet, const char* columns, const char* expected) {
+        QTest::newRow(tag) << QString(jet) << QString(columns) << QString(expected);
+    };
+    row("list by last name", "SELECT * From EmployeeTable Order by EmployeeLastName ASC, EmployeeId",
+        "EmployeeId", "2,4,3,5,1");
+    row("Null title last going down", "SELECT * From EmployeeTable Order by Title DESC, EmployeeId",
+        "EmployeeId", "3,5,1,4,2");
+    row("Null title first going up", "SELECT * From EmployeeTable Order by Title ASC, EmployeeId",
+        "EmployeeId", "2,1,4,5,3");
+    row("photograph by code, any case", "SELECT * FROM Attachments WHERE (EmployeeIdentification='a100')",
+        "AttachmentsId", "1");
+    row("accents count", "SELECT * FROM EmployeeTable WHERE EmployeeLastName = 'EMILE'", "EmployeeId", "");
+    row("accented letters ignore case", "SELECT * FROM EmployeeTable WHERE EmployeeLastName = 'éMILE'",
+        "EmployeeId", "3");
+    row("folders without the root",
+        "SELECT ObjectTbl.* From ObjectTbl Where (((ObjectTbl.ObjectType) <> \"Root\")) ORDER BY "
+        "ObjectTbl.ObjectIndex, ObjectTbl.ObjectParentIndex;",
+        "ObjectId", "4,3,2");
+    row("double-quoted text naming a column",
+        "SELECT * FROM ObjectTbl WHERE ObjectText <> \"ObjectType\" ORDER BY ObjectId", "ObjectId", "1,2,3");
+    row("brackets", "select * from [Resources] Where ObjectIndex = 4", "DocumentName", "Other");
+    row("latest versions",
+        "SELECT Resources.DocumentName, Max(Resources.DocuemntVersion) AS DocuemntVersion, "
+        "Resources.DocumentDate, Max(Resources.DocumentId) AS DocumentId From Resources  Where "
+        "(Resources.ObjectIndex = 3)  GROUP BY Resources.DocumentName, Resources.DocumentDate  ORDER BY "
+        "Resources.DocumentName, Max(Resources.DocuemntVersion) DESC;",
+        "DocuemntVersion|DocumentId", "1|3,2|2");
+    row("document by name", "select * from Resources where DocumentName = 'PLAN' ORDER BY DocumentId",
+        "DocuemntVersion", "1,2");
+    row("stored file by name", "select * from Attachments where AttachmentsName = 'report.PDF'",
+        "AttachmentsId|AttachmentVersion", "2|1");
+    row("LIKE ignores case",
+        "SELECT * FROM EmployeeTable WHERE EmployeeLastName LIKE 'AD%' ORDER BY EmployeeId", "EmployeeId",
+        "2,4");
+    row("links", "Select * from ReferenceInfo", "DocumentId|PersonalInformationId", "2|P1");
 }
 
 void TestStatements::readsAsAccessDid() {
@@ -151,29 +134,24 @@ void TestStatements::changesAsAccessDid_data() {
     QTest::addColumn<QString>("columns");
     QTest::addColumn<QString>("expected");
     const QString employees = QStringLiteral("SELECT * FROM EmployeeTable ORDER BY EmployeeId");
-    QTest::newRow("DELETE *") << "Delete * From EmployeeTable where EmployeeId = 5" << 1 << employees
-                              << "EmployeeId"
-                              << "1,2,3,4";
-    QTest::newRow("DELETE column FROM")
-        << "DELETE ObjectTbl.ObjectIndex FROM ObjectTbl WHERE (((ObjectTbl.ObjectId)=3));" << 1
-        << "select * from ObjectTbl ORDER BY ObjectId"
-        << "ObjectId"
-        << "1,2,4";
-    QTest::newRow("DELETE link") << "DELETE ReferenceInfo.DocumentId FROM ReferenceInfo WHERE "
-                                    "(ReferenceInfo.DocumentId=2)"
-                                 << 1 << "Select * from ReferenceInfo"
-                                 << "DocumentId"
-                                 << "";
-    QTest::newRow("UPDATE qualified SET")
-        << "UPDATE EmployeeTable SET EmployeeTable.EmployeeFirstName = 'O''Brien', EmployeeTable.Title = "
-           "\"Boss\" WHERE (EmployeeTable.EmployeeId= 2);"
-        << 1 << "SELECT * FROM EmployeeTable WHERE EmployeeId = 2"
-        << "EmployeeFirstName|Title"
-        << "O'Brien|Boss";
-    QTest::newRow("UPDATE of a deleted row") << "UPDATE EmployeeTable SET EmployeeTable.Title = 'x' WHERE "
-                                                "(EmployeeTable.EmployeeId= 99);"
-                                             << 0 << employees << "Title"
-                                             << "Clerk,,Manager,clerk,Guard";
+    const auto row = [](const char* tag, const char* jet, int affected, const QString& check,
+                        const char* columns, const char* expected) {
+        QTest::newRow(tag) << QString(jet) << affected << check << QString(columns) << QString(expected);
+    };
+    row("DELETE *", "Delete * From EmployeeTable where EmployeeId = 5", 1, employees, "EmployeeId",
+        "1,2,3,4");
+    row("DELETE column FROM", "DELETE ObjectTbl.ObjectIndex FROM ObjectTbl WHERE (((ObjectTbl.ObjectId)=3));",
+        1, "select * from ObjectTbl ORDER BY ObjectId", "ObjectId", "1,2,4");
+    row("DELETE link",
+        "DELETE ReferenceInfo.DocumentId FROM ReferenceInfo WHERE (ReferenceInfo.DocumentId=2)", 1,
+        "Select * from ReferenceInfo", "DocumentId", "");
+    row("UPDATE qualified SET",
+        "UPDATE EmployeeTable SET EmployeeTable.EmployeeFirstName = 'O''Brien', EmployeeTable.Title = "
+        "\"Boss\" WHERE (EmployeeTable.EmployeeId= 2);",
+        1, "SELECT * FROM EmployeeTable WHERE EmployeeId = 2", "EmployeeFirstName|Title", "O'Brien|Boss");
+    row("UPDATE of a deleted row",
+        "UPDATE EmployeeTable SET EmployeeTable.Title = 'x' WHERE (EmployeeTable.EmployeeId= 99);", 0,
+        employees, "Title", "Clerk,,Manager,clerk,Guard");
 }
 
 void TestStatements::changesAsAccessDid() {

@@ -1,4 +1,5 @@
-#include "../support/testpictures.h"
+#include "../support/errorof.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "app/appfacts.h"
@@ -19,23 +20,14 @@ class TestCompanyFile : public QObject {
     std::optional<QTemporaryDir> m_dir;
     QString m_path;
 
-    void writeBytes(const QByteArray& bytes) {
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
+    void writeBytes(const QByteArray& bytes) { QCOMPARE(writeTestFile(m_path, bytes), m_path); }
     QStringList folderEntries() const {
         return QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
     // The message names the file, so that the operator knows what to mend.
     template <typename Action> void expectFailure(Action action, const QString& path, const char* says = "") {
-        try {
-            action();
-            QFAIL("the company file did not fail");
-        } catch (const AppError& e) {
-            QVERIFY2(e.description().contains(QDir::toNativeSeparators(path)) &&
-                         e.description().contains(says),
-                     qPrintable(e.description()));
-        }
+        const QString error = errorOf(action);
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)) && error.contains(says), qPrintable(error));
     }
 
 private slots:
@@ -115,7 +107,7 @@ private slots:
         writeCompanyName(m_path, name);
         QCOMPARE(readCompanyName(m_path).value_or(QStringLiteral("<no file>")), expected);
         if (!line.isNull())
-            QCOMPARE(readFile(m_path), line);
+            QCOMPARE(readTestFile(m_path), line);
         QCOMPARE(folderEntries(), QStringList{QStringLiteral("Company.txt")});
     }
 
@@ -138,7 +130,7 @@ private slots:
             std::signal(SIGXFSZ, oldHandler);
         });
         expectFailure([&] { writeCompanyName(m_path, QString(8192, u'x')); }, m_path);
-        QCOMPARE(readFile(m_path), QByteArray("Acme\r\n"));
+        QCOMPARE(readTestFile(m_path), QByteArray("Acme\r\n"));
         QCOMPARE(folderEntries(), QStringList{QStringLiteral("Company.txt")});
 #endif
     }

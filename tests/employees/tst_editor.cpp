@@ -1,6 +1,7 @@
 // The employee editor driven as the operator drives it: boxes and buttons found by name, dialogs
 // answered through the scripted platform, results read back from the database.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 #include "../support/testpictures.h"
 
 #include "app/appfacts.h"
@@ -96,9 +97,7 @@ class TestEditor : public QObject {
 
     // The operator's own picture files lie beside the database; a full path is kept as it is.
     QString writeFile(const QString& name, const QByteArray& bytes) {
-        const QString path = QDir(m_dir->path()).filePath(name);
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+        return writeTestFile(QDir(m_dir->path()).filePath(name), bytes);
     }
 
 private slots:

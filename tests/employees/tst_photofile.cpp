@@ -1,3 +1,5 @@
+#include "../support/testfiles.h"
+
 #include "app/appfacts.h"
 #include "employees/photofile.h"
 
@@ -69,11 +71,7 @@ class TestPhotoFile : public QObject {
 
     std::optional<QTemporaryDir> m_dir;
 
-    QString writeFile(const QByteArray& bytes) {
-        const QString path = m_dir->filePath(QStringLiteral("photo.jpg"));
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
-    }
+    QString writeFile(const QByteArray& bytes) { return writeTestFile(m_dir->filePath("photo.jpg"), bytes); }
 
 private slots:
     void init() {

@@ -1,5 +1,6 @@
 // Photographs stored in and fetched from the database, and an employee saved together with its photograph.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 #include "../support/testpictures.h"
 
 #include "app/apperror.h"
@@ -13,7 +14,6 @@
 
 #include <QtTest>
 
-#include <functional>
 #include <optional>
 
 namespace {
@@ -35,9 +35,8 @@ class TestPhotoStore : public QObject {
     int m_sourceCount = 0;
 
     QString writeSource(const QByteArray& bytes) {
-        const QString path = m_sources->filePath(QString::number(++m_sourceCount) + QStringLiteral(".jpg"));
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+        return writeTestFile(m_sources->filePath(QString::number(++m_sourceCount) + QStringLiteral(".jpg")),
+                             bytes);
     }
 
 private slots:
@@ -74,7 +73,7 @@ private slots:
         const std::optional<QString> fetched = employees::fetchPhoto(code);
         QVERIFY(fetched);
         QCOMPARE(*fetched, photoTempFilePath(code));
-        QVERIFY(readFile(*fetched) == bytes);
+        QVERIFY(readTestFile(*fetched) == bytes);
         QCOMPARE(QDir(AppFacts::tempDirectory()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QFileInfo(*fetched).fileName()});
         // Where pasting the code into the path would have put the file.
@@ -91,11 +90,9 @@ private slots:
         employees::savePhoto(writeSource(jpegOf(Qt::blue)), QStringLiteral("E7"));
         const QString path = photoTempFilePath(QStringLiteral("E7"));
         QVERIFY(QDir().mkpath(AppFacts::tempDirectory()));
-        QFile earlier(path);
-        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(first.size() * 3, 'x')) > 0);
-        earlier.close();
+        QCOMPARE(writeTestFile(path, QByteArray(first.size() * 3, 'x')), path);
         QCOMPARE(employees::fetchPhoto(QStringLiteral("E7")).value_or(QString()), path);
-        QVERIFY(readFile(path) == first);
+        QVERIFY(readTestFile(path) == first);
     }
 
     // A window showing the photograph never fails: it goes on without a picture and says why. No
@@ -141,20 +138,11 @@ private slots:
         connection.open();
         data::Command command;
         command.setActiveConnection(&connection);
-        const auto fails = [](const std::function<void()>& action) {
-            try {
-                action();
-            } catch (const AppError&) {
-                return true;
-            }
-            return false;
-        };
         const employees::EmployeeFields ann{"Ann", "B", "Cole", QString(), "E1"};
         const QString gone = m_sources->filePath(QStringLiteral("gone.jpg"));
-        QVERIFY(fails([&] { employees::addEmployee(command, ann, gone); }));
-        QVERIFY(fails([&] {
-            employees::addEmployee(command, {"Ann", "B", "Cole", "", ""}, writeSource(jpegOf(Qt::red)));
-        }));
+        QVERIFY_THROWS_EXCEPTION(AppError, employees::addEmployee(command, ann, gone));
+        QVERIFY_THROWS_EXCEPTION(AppError, employees::addEmployee(command, {"Ann", "B", "Cole", "", ""},
+                                                                  writeSource(jpegOf(Qt::red))));
         QCOMPARE(count(connection, "SELECT * FROM EmployeeTable"), 0);
         const qint64 key = employees::addEmployee(command, ann, writeSource(jpegOf(Qt::red)));
         employees::addEmployee(command, {"Bob", "C", "Dunn", QString(), "E2"}, QString());
@@ -164,7 +152,7 @@ private slots:
 
         const employees::EmployeeFields anna{"Anna", "B", "Cole", QString(), "E1"};
         for (const QString& missing : {QString::number(key + 5), QString::number(key) + " OR 1=1"})
-            QVERIFY(fails([&] { employees::updateEmployee(command, missing, anna); }));
+            QVERIFY_THROWS_EXCEPTION(AppError, employees::updateEmployee(command, missing, anna));
         employees::updateEmployee(command, QString::number(key), anna);
         QCOMPARE(count(connection, "SELECT * FROM EmployeeTable WHERE EmployeeFirstName = 'Anna'"), 1);
         QCOMPARE(count(connection, "SELECT * FROM EmployeeTable WHERE EmployeeFirstName = 'Bob'"), 1);
@@ -226,9 +214,9 @@ private slots:
             QCOMPARE(count(connection, "SELECT * FROM EmployeeTable WHERE EmployeeIdentification = 'E1'"), 1);
         }
         const std::optional<QString> fetched = employees::fetchPhoto(connection, fetchedCode);
-        QCOMPARE(fetched ? readFile(*fetched) : QByteArray(), fetchedColour.isEmpty()  ? QByteArray()
-                                                              : fetchedColour == "red" ? red
-                                                                                       : blue);
+        QCOMPARE(fetched ? readTestFile(*fetched) : QByteArray(), fetchedColour.isEmpty()  ? QByteArray()
+                                                                  : fetchedColour == "red" ? red
+                                                                                           : blue);
         if (!fetchedColour.isEmpty())
             QCOMPARE(count(connection,
                            "SELECT * FROM Attachments WHERE EmployeeIdentification = '" + fetchedCode + "'"),

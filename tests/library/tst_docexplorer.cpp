@@ -83,6 +83,7 @@ private slots:
     void treeShowsFoldersWithKeysTagsAndCounts();
     void addCommandsStoreRowsAndCancelledPromptAddsNothing();
     void labelEditRules();
+    void clickRenamesOnlyASelectedFolder();
     void deleteFolderAsksAndKeepsDocuments();
     void commandStatesAndContextMenus();
     void uploadOpenDeleteThroughTheWindow();
@@ -196,6 +197,29 @@ void TestDocExplorer::labelEditRules() {
     QCOMPARE(nodes(window), QStringList({"...", "Accounts", "Gamma"}));
 }
 
+void TestDocExplorer::clickRenamesOnlyASelectedFolder() {
+    const qint64 alpha = library::addFolder("Alpha", "Library");
+    library::addFolder("Beta", "Library");
+    FrmDocExplorer& window = open(true);
+    QTreeWidget* tree = window.TreClassView();
+    const auto clickAlpha = [&] {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(window.RootNode()->child(0)).center());
+        QTest::qWait(QApplication::doubleClickInterval() + 200);
+    };
+    const auto editing = [tree] {
+        const QList<QLineEdit*> editors = tree->findChildren<QLineEdit*>();
+        return std::any_of(editors.begin(), editors.end(), [](QLineEdit* line) { return line->isVisible(); });
+    };
+    clickAlpha();
+    QVERIFY(!editing()); // a first click only selects
+    library::renameFolder(alpha, "Renamed elsewhere");
+    clickAlpha();
+    QVERIFY(editing());
+    typeLabel(window, "Alpha"); // left as this window knew it: nothing is written over the other rename
+    QCOMPARE(library::readFolders().front().text, QString("Renamed elsewhere"));
+}
+
 void TestDocExplorer::deleteFolderAsksAndKeepsDocuments() {
     const qint64 a = library::addFolder("Alpha", "Library", 2);
     library::addFolder("Beta", "Library", 3);
@@ -282,9 +306,7 @@ void TestDocExplorer::uploadOpenDeleteThroughTheWindow() {
     selectLine(window, 1);
     window.OpenSelectedDocument();
     QCOMPARE(m_platform->openedFiles.size(), 1);
-    QFile opened(m_platform->openedFiles.first());
-    QVERIFY(opened.open(QIODevice::ReadOnly));
-    QCOMPARE(opened.readAll(), QByteArray("first"));
+    QCOMPARE(readTestFile(m_platform->openedFiles.first()), QByteArray("first"));
 
     m_platform->messageAnswers << Platform::No << Platform::Yes;
     const int before = m_platform->messages.size();

@@ -1,5 +1,6 @@
 // The library's core without a screen: folders and their counts, version numbering, the two list
 // views, documents moving between file and database, delete and assign.
+#include "../support/errorof.h"
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
@@ -62,8 +63,9 @@ private slots:
     void listViewsGroupByNameAndDate();
     void documentsRoundTripByteForByte_data();
     void documentsRoundTripByteForByte();
-    void shorterVersionReplacesLongerCopy();
+    void versionsOpenApartUnderTheirOwnName();
     void cancelledTransfersLeaveNothing();
+    void tempCopyStaysInsideTemp_data();
     void tempCopyStaysInsideTemp();
     void deleteTakesLinksAndRowTogether();
     void assignAndListAssigned();
@@ -121,7 +123,9 @@ void TestLibraryCore::addRenameDeleteFolders() {
         "'Catagory', 'Child')",
         {first});
     library::uploadDocument(first, file("kept.txt", "x"));
-    QCOMPARE(library::deleteFolder(first, true), 2);
+    const library::DeletedFolder deleted = library::deleteFolder(first, true);
+    QCOMPARE(deleted.rows, 2);
+    QCOMPARE(deleted.documentsLeft, 1);
     QCOMPARE(nodeTexts(true), QStringList({"O'Brien's files"}));
     QCOMPARE(m_dir->count("Resources"), 1);
 }
@@ -129,18 +133,19 @@ void TestLibraryCore::addRenameDeleteFolders() {
 void TestLibraryCore::emptyFolderNamesAreRefused() {
     QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder(QString(), QString(), 2));
     QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("", "Library", 2));
+    // The tree never shows a "Root" row, whatever its case.
+    QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("root", "root"));
+    QVERIFY_THROWS_EXCEPTION(AppError, library::addFolder("X", "ROOT"));
     QVERIFY_THROWS_EXCEPTION(AppError, library::renameFolder(folder("A"), ""));
     QCOMPARE(m_dir->count("ObjectTbl"), 2); // Root and A
     // A nameless row left by an older program is named, with the way to mend it.
     m_dir->exec("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) VALUES "
                 "(3, 1, '', '')");
-    try {
+    const QString error = errorOf([] {
         for (const auto& shown : library::readFolderTree(true))
             library::checkShownFolder(shown.folder);
-        QFAIL("a nameless folder was accepted");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains("rename-folder"), qPrintable(error.description()));
-    }
+    });
+    QVERIFY2(error.contains("rename-folder"), qPrintable(error));
 }
 
 void TestLibraryCore::versionsRunPerTitleAcrossFolders_data() {
@@ -207,20 +212,22 @@ void TestLibraryCore::documentsRoundTripByteForByte() {
     QCOMPARE(readTestFile(library::copyDocumentToTemp(stored.documentId)), bytes);
 }
 
-void TestLibraryCore::shorterVersionReplacesLongerCopy() {
+void TestLibraryCore::versionsOpenApartUnderTheirOwnName() {
     const qint64 a = folder("A");
     const qint64 longer = library::uploadDocument(a, file("notes.txt", QByteArray(5000, 'L'))).documentId;
     const qint64 shorter = library::uploadDocument(a, file("notes.txt", "short")).documentId;
     const QString first = library::copyDocumentToTemp(longer);
     const QString second = library::copyDocumentToTemp(shorter);
-    QCOMPARE(second, first);
+    // Two versions never share a file: each keeps the name, in a folder of its own.
+    QVERIFY(first != second);
+    QCOMPARE(QFileInfo(first).fileName(), "notes.txt");
+    QCOMPARE(QFileInfo(second).fileName(), "notes.txt");
+    QCOMPARE(readTestFile(first).size(), 5000);
     QCOMPARE(readTestFile(second), QByteArray("short"));
-    // A copy that cannot be replaced (here a folder stands in its place) is left alone.
-    QVERIFY(QFile::remove(first) && QDir().mkpath(first));
-    const QString beside = library::copyDocumentToTemp(longer);
-    QVERIFY(beside != first);
-    QCOMPARE(QFileInfo(beside).absolutePath(), QFileInfo(first).absolutePath());
-    QCOMPARE(readTestFile(beside).size(), 5000);
+    // Opening again replaces what an earlier open left (here made longer by hand) whole.
+    writeFile(second, QByteArray(9000, 'x'));
+    QCOMPARE(library::copyDocumentToTemp(shorter), second);
+    QCOMPARE(readTestFile(second), QByteArray("short"));
     QVERIFY_THROWS_EXCEPTION(AppError, library::copyDocumentToTemp(shorter + 100));
 }
 
@@ -239,21 +246,37 @@ void TestLibraryCore::cancelledTransfersLeaveNothing() {
              QStringList({"Pellorin.db", "Pellorin.db-shm", "Pellorin.db-wal"}));
 }
 
+void TestLibraryCore::tempCopyStaysInsideTemp_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("quote") << "O'Brien's CV.pdf"
+                           << "O'Brien's CV.pdf";
+    QTest::newRow("umlaut") << "Lebenslauf Müller.pdf"
+                            << "Lebenslauf Müller.pdf";
+    QTest::newRow("parent folders") << "../../escape.txt"
+                                    << ".._.._escape.txt";
+    QTest::newRow("windows path") << "C:\\x\\y.doc"
+                                  << "C__x_y.doc";
+    QTest::newRow("control characters") << "a\tb\nc.txt"
+                                        << "a_b_c.txt";
+    QTest::newRow("dots only") << ".."
+                               << "document";
+    QTest::newRow("too long") << QString(300, u'é') + ".pdf" << QString(125, u'é') + ".pdf";
+}
+
 void TestLibraryCore::tempCopyStaysInsideTemp() {
-    const qint64 a = folder("A");
+    QFETCH(QString, name);
+    QFETCH(QString, fileName);
+    const qint64 id = library::uploadDocument(folder("A"), file("src.txt", name.toUtf8())).documentId;
     // Names as another program may have stored them.
-    for (const QString& name : {QStringLiteral("../../escape.txt"), QStringLiteral("C:\\x\\y.doc")}) {
-        const qint64 id = library::uploadDocument(a, file("src.txt", name.toUtf8())).documentId;
-        m_dir->exec("UPDATE Resources SET DocumentName = ? WHERE DocumentId = ?", {name, id});
-        const QString copy = library::copyDocumentToTemp(id);
-        QCOMPARE(QFileInfo(copy).absolutePath(), QFileInfo(AppFacts::tempDirectory()).absoluteFilePath());
-        QCOMPARE(readTestFile(copy), name.toUtf8());
-    }
-    QVERIFY(library::copyDocumentToTemp(library::uploadDocument(a, file("plain.txt", "p")).documentId)
-                .endsWith("/temp/plain.txt"));
+    m_dir->exec("UPDATE Resources SET DocumentName = ? WHERE DocumentId = ?", {name, id});
     // temp/ is made again when it is gone.
-    QVERIFY(QDir(AppFacts::tempDirectory()).removeRecursively());
-    QVERIFY(QFile::exists(library::copyDocumentToTemp(1)));
+    QDir(AppFacts::tempDirectory()).removeRecursively();
+    const QString copy = library::copyDocumentToTemp(id);
+    QCOMPARE(QFileInfo(copy).fileName(), fileName);
+    QCOMPARE(QFileInfo(copy).absolutePath(),
+             QDir(AppFacts::tempDirectory()).absoluteFilePath(QStringLiteral("Documents/%1").arg(id)));
+    QCOMPARE(readTestFile(copy), name.toUtf8());
 }
 
 void TestLibraryCore::deleteTakesLinksAndRowTogether() {

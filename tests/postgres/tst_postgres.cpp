@@ -1,7 +1,10 @@
 // What only a shared server shows: operators who may not create tables, passwords from libpq's file, two
 // programs on one database, a server that drops the connection, several companions adding at once, and
 // an embedded database copied onto the server.
+#include "../support/companion.h"
+#include "../support/errorof.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "app/appfacts.h"
@@ -19,10 +22,6 @@
 
 namespace {
 
-QString cliPath() {
-    return qEnvironmentVariable("PELLORIN_TEST_BINARY_DIR") + QStringLiteral("/cli/pellorin-cli");
-}
-
 QStringList lastNames(data::Connection& connection) {
     data::Command command;
     command.setActiveConnection(&connection);
@@ -36,16 +35,6 @@ qint64 backendPid(data::Connection& connection) {
     QSqlQuery query(connection.database());
     return query.exec(QStringLiteral("SELECT pg_backend_pid()")) && query.next() ? query.value(0).toLongLong()
                                                                                  : -1;
-}
-
-// What the action's AppError says; empty when it did not fail.
-template <typename Action> QString failure(Action action) {
-    try {
-        action();
-    } catch (const AppError& error) {
-        return error.description();
-    }
-    return QString();
 }
 
 } // namespace
@@ -74,11 +63,8 @@ void TestPostgres::clerkWithoutRightsUsesExistingTables() {
         database);
     QTemporaryDir home;
     const QString passFile = home.filePath(QStringLiteral("pgpass"));
-    QFile pass(passFile);
-    QVERIFY(pass.open(QIODevice::WriteOnly));
-    pass.write(QStringLiteral("*:*:*:clerk:s3cret\n").toUtf8());
-    pass.close();
-    pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(writeTestFile(passFile, "*:*:*:clerk:s3cret\n"), passFile);
+    QFile::setPermissions(passFile, QFile::ReadOwner | QFile::WriteOwner);
     qputenv("PGPASSFILE", passFile.toUtf8());
     const auto forget = qScopeGuard([] { qunsetenv("PGPASSFILE"); });
 
@@ -94,10 +80,10 @@ void TestPostgres::clerkWithoutRightsUsesExistingTables() {
 
     // A database without the tables: the clerk may not make them, and is told so.
     ScratchDatabase empty;
-    QString said = failure([&] { clerk.open(TestAppDir::serverConnection(empty.name(), "clerk")); });
+    QString said = errorOf([&] { clerk.open(TestAppDir::serverConnection(empty.name(), "clerk")); });
     QVERIFY2(said.contains(empty.name()) && said.contains("permission denied"), qPrintable(said));
     // A wrong password names the cause.
-    said = failure([&] { clerk.open(TestAppDir::serverConnection(database, "clerk", "wrong")); });
+    said = errorOf([&] { clerk.open(TestAppDir::serverConnection(database, "clerk", "wrong")); });
     QVERIFY2(said.contains("password authentication failed"), qPrintable(said));
 }
 
@@ -130,7 +116,7 @@ void TestPostgres::lostConnectionIsReportedAndNextOperationReconnects() {
     connection.open();
     TestAppDir::serverExec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backendPid(connection)));
     const QString said =
-        failure([&] { connection.execute("Delete * From EmployeeTable where EmployeeId = 1"); });
+        errorOf([&] { connection.execute("Delete * From EmployeeTable where EmployeeId = 1"); });
     QVERIFY2(said.contains(dir.databaseLocation()) && (said.contains("terminat") || said.contains("closed")),
              qPrintable(said));
     connection.open();
@@ -145,21 +131,17 @@ void TestPostgres::fourCompanionsAddAtOnce() {
         QString lines;
         for (int i = 0; i < 250; ++i)
             lines += QStringLiteral("First%1\tM\tLast%1-%2\tClerk\tC%1-%2\n").arg(p).arg(i);
-        const QString file = dir.file(QStringLiteral("batch%1.txt").arg(p));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(lines.toUtf8()) > 0);
-        out.close();
+        const QString file = writeTestFile(dir.file(QStringLiteral("batch%1.txt").arg(p)), lines.toUtf8());
         companions.push_back(std::make_unique<QProcess>());
-        companions.back()->start(cliPath(), {"--data-dir", dir.path(), "add", "--from", file});
+        startCompanion(*companions.back(), dir.path(), {"add", "--from", file});
     }
     QSet<qint64> keys;
     for (auto& companion : companions) {
-        QVERIFY(companion->waitForFinished(300000));
-        QCOMPARE(companion->readAllStandardError(), QByteArray());
-        QCOMPARE(companion->exitCode(), 0);
-        for (const QByteArray& key : companion->readAllStandardOutput().split('\n'))
-            if (!key.isEmpty())
-                keys.insert(key.toLongLong());
+        const CompanionRun run = finishCompanion(*companion, 300000);
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.status, 0);
+        for (const QString& key : run.lines())
+            keys.insert(key.toLongLong());
     }
     QCOMPARE(keys.size(), 1000);
     QCOMPARE(dir.count("EmployeeTable"), 1000);
@@ -171,16 +153,9 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
     TestAppDir target;
     const QString server = qEnvironmentVariable("PELLORIN_DATABASE");
     QTemporaryDir embedded;
+    // An empty PELLORIN_DATABASE leaves the companion on the embedded database of its folder.
     const auto copy = [&](const QString& to) {
-        QProcess process;
-        process.setProcessEnvironment([] {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.remove(QStringLiteral("PELLORIN_DATABASE"));
-            return env;
-        }());
-        process.start(cliPath(), {"--data-dir", embedded.path(), "copy-database", "--to", to});
-        process.waitForFinished(120000);
-        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+        return runCompanion(embedded.path(), {"copy-database", "--to", to}, {"PELLORIN_DATABASE="});
     };
     {
         qunsetenv("PELLORIN_DATABASE");
@@ -203,9 +178,9 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
         sqlite.execute(
             "INSERT INTO Attachments (EmployeeIdentification, AttachmentVersion) VALUES ('X', 'two')");
     }
-    auto [status, error] = copy(server);
-    QVERIFY(status != 0);
-    QVERIFY2(error.contains("Nothing was copied") && error.contains("Attachments"), qPrintable(error));
+    CompanionRun run = copy(server);
+    QVERIFY(run.status != 0);
+    QVERIFY2(run.err.contains("Nothing was copied") && run.err.contains("Attachments"), qPrintable(run.err));
     qputenv("PELLORIN_DATABASE", server.toUtf8());
     QCOMPARE(target.count("EmployeeTable"), 0);
 
@@ -215,9 +190,9 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
         sqlite.open();
         sqlite.execute("Delete * From Attachments where AttachmentVersion = 'two'");
     }
-    std::tie(status, error) = copy(server);
-    QCOMPARE(error, QString());
-    QCOMPARE(status, 0);
+    run = copy(server);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.status, 0);
     qputenv("PELLORIN_DATABASE", server.toUtf8());
     data::Connection copied;
     copied.open();
@@ -237,9 +212,9 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
     QCOMPARE(document.actualSize("Document"), 100000);
     QCOMPARE(target.count("ObjectTbl"), 1);
 
-    std::tie(status, error) = copy(server);
-    QVERIFY(status != 0);
-    QVERIFY2(error.contains("already holds"), qPrintable(error));
+    run = copy(server);
+    QVERIFY(run.status != 0);
+    QVERIFY2(run.err.contains("already holds"), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestPostgres)

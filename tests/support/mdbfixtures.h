@@ -9,6 +9,11 @@
 #include <QHash>
 #include <QString>
 
+// Skips the test when the fixtures are absent.
+#define REQUIRE_FIXTURES()                                                                                   \
+    if (mdbfixtures::folder().isEmpty())                                                                     \
+    QSKIP("the shared Access fixtures (../shared/fixtures/mdb) are not here")
+
 namespace mdbfixtures {
 
 inline QString folder() {

@@ -1,5 +1,6 @@
 // A raw connection to a database file, past the program's own connection: no collation unless asked,
-// no schema work. Tests use it to hold a write lock or to build files as other tools would.
+// no schema work. Tests use it to hold a write lock, to build files as other tools would, or to read
+// back what the program wrote.
 #pragma once
 
 #include "data/sqlitefile.h"
@@ -9,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVariantList>
 
 class RawDatabase {
 public:
@@ -29,6 +31,14 @@ public:
         if (!query.exec(sql))
             qWarning() << sql << query.lastError().text();
         return query.isActive();
+    }
+    // The first column of every row the query gives.
+    QVariantList column(const QString& sql) {
+        QSqlQuery query(m_db);
+        QVariantList values;
+        for (query.exec(sql); query.next();)
+            values.append(query.value(0));
+        return values;
     }
 
 private:

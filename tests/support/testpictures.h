@@ -1,10 +1,9 @@
-// Small pictures and file helpers that several tests need.
+// Small pictures that several tests need.
 #pragma once
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
-#include <QFile>
 #include <QImage>
 
 // A JPEG of one colour.
@@ -16,9 +15,4 @@ inline QByteArray jpegOf(QColor colour, QSize size = QSize(60, 40)) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG", 95);
     return bytes;
-}
-
-inline QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -3,7 +3,8 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
-#include "data/legacy/mdbimport.h"
+#include "data/connectionstring.h"
+#include "data/legacy/importtarget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,9 +18,11 @@ QString legacyDatabaseFileName() {
 StartOutcome takeOverExistingInstallation(QObject* parent) {
     const QDir folder(AppFacts::applicationDirectory());
     const QString mdb = folder.filePath(legacyDatabaseFileName());
-    const QString db = folder.filePath(AppFacts::databaseFileName());
-    if (!QFileInfo::exists(mdb) || QFileInfo::exists(db))
+    // The database in use, also when --database names another file or a server.
+    const QString connection = data::connectionString();
+    if (!QFileInfo::exists(mdb) || !databaseIsNew(connection))
         return StartOutcome::NothingToDo;
+    const QString db = describeTarget(connection);
 
     Platform& platform = Platform::instance();
     const QString title = AppFacts::applicationTitle();
@@ -28,7 +31,7 @@ StartOutcome takeOverExistingInstallation(QObject* parent) {
         QStringLiteral("Pellorin found the database of an existing installation:\n%1\n\n"
                        "Its employees, photographs, folders and documents will now be copied "
                        "into %2. The Access file itself is only read and stays as it is.")
-            .arg(QDir::toNativeSeparators(mdb), QDir::toNativeSeparators(db)),
+            .arg(QDir::toNativeSeparators(mdb), db),
         title);
     constexpr int Steps = 1000;
     std::unique_ptr<ProgressReport> progress = platform.startProgress(
@@ -36,7 +39,7 @@ StartOutcome takeOverExistingInstallation(QObject* parent) {
     ImportOptions options;
     options.progress = [&progress](int permille) { return progress->update(permille); };
     try {
-        const ImportSummary summary = importMdb(mdb, db, options);
+        const ImportSummary summary = importMdbInto(mdb, connection, options);
         progress.reset();
         platform.information(parent, summaryLines(summary).join(QLatin1Char('\n')), title);
         return StartOutcome::Imported;
