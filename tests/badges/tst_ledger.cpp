@@ -312,7 +312,7 @@ private slots:
 
     // Below the title, in the room the name and title leave: nothing else moves.
     void validityLineLeavesTheDesignInPlace() {
-        badges::Badge plain{"Acme", "Ann B Cole", "Security Officer", "EMP-1", {}, {}, {}};
+        badges::Badge plain{"Acme", "Ann B Cole", "Security Officer", "EMP-1", {}, {}, {}, {}};
         badges::Badge dated = plain;
         dated.validUntil = QDate(2027, 2, 28);
         const badges::BadgeLayout before = badges::layoutBadge(plain);
