@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "cli/output.h"
 
 namespace cli {
 
@@ -20,6 +21,12 @@ int attachments(Arguments& args);
 // Prints the rows of the statement whose stored file holds the text: key, name, version.
 int searchStoredFiles(const QString& text, bool exactCase, const QString& statement);
 int library(Arguments& args);
+// The library's text index, review dates and audit trail.
+int findDocuments(const QString& query, Format format);
+int reindexDocuments();
+int reviewDocument(qint64 documentId, const QString& date);
+int dueDocuments(int withinDays);
+int documentHistory(qint64 documentId);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
 int importMdb(Arguments& args);
