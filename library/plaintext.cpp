@@ -23,18 +23,23 @@ struct Detected {
     qint64 skip; // byte-order mark
 };
 
+// Invalid sequences decode to U+FFFD; more of them than the file spells out means it is not UTF-8.
 bool validUtf8(QFile& file) {
-    QStringDecoder stateful(QStringDecoder::Utf8);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    qint64 spelled = 0, decoded = 0;
+    QByteArray tail; // a spelled-out U+FFFD cut between two pieces
     while (true) {
         const QByteArray piece = file.read(ReadBytes);
         if (piece.isEmpty())
             break;
-        (void)stateful.decode(piece);
-        if (stateful.hasError())
+        spelled += (tail + piece).count("\xef\xbf\xbd");
+        tail = piece.right(2);
+        decoded += QString(decoder.decode(piece)).count(QChar::ReplacementCharacter);
+        if (decoded > spelled)
             return false;
     }
-    (void)stateful.decode(QByteArray());
-    return !stateful.hasError();
+    decoded += QString(decoder.decode(QByteArray())).count(QChar::ReplacementCharacter);
+    return decoded <= spelled;
 }
 
 Detected detect(QFile& file) {
@@ -142,7 +147,9 @@ private:
             {"nbsp", u' '},   {"auml", u'ä'},   {"ouml", u'ö'},   {"uuml", u'ü'},   {"Auml", u'Ä'},
             {"Ouml", u'Ö'},   {"Uuml", u'Ü'},   {"szlig", u'ß'},  {"eacute", u'é'}, {"egrave", u'è'},
             {"aacute", u'á'}, {"agrave", u'à'}, {"ccedil", u'ç'}, {"ntilde", u'ñ'}, {"oacute", u'ó'},
-            {"iacute", u'í'}, {"uacute", u'ú'}, {"euro", u'€'},   {"copy", u'©'}};
+            {"iacute", u'í'}, {"uacute", u'ú'}, {"euro", u'€'},   {"copy", u'©'},   {"euml", u'ë'},
+            {"iuml", u'ï'},   {"aring", u'å'},  {"oslash", u'ø'}, {"aelig", u'æ'},  {"ndash", u'–'},
+            {"mdash", u'—'},  {"hellip", u'…'}};
         if (reference.startsWith(u'#')) {
             bool ok = false;
             const uint code = reference.startsWith(QLatin1String("#x"), Qt::CaseInsensitive)

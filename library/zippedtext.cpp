@@ -6,6 +6,7 @@
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
+#include <quazip/quazipfileinfo.h>
 
 namespace library {
 
@@ -33,7 +34,8 @@ bool readXml(QIODevice& device, const XmlRules& rules, TextSink& sink) {
     int inText = 0;
     bool inBody = false;   // OpenDocument: the text stands in office:body, styles elsewhere
     bool skipCell = false; // a spreadsheet cell holding a shared string's number
-    while (!xml.atEnd() && !sink.full()) {
+    // A device that fails part-way leaves the reader waiting for more: its error ends the loop.
+    while (!xml.atEnd() && !xml.hasError() && !sink.full()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
             const QStringView name = xml.name();
@@ -71,7 +73,11 @@ bool readXml(QIODevice& device, const XmlRules& rules, TextSink& sink) {
 }
 
 bool readEntry(QuaZip& zip, const QString& entry, const XmlRules& rules, TextSink& sink) {
-    if (!zip.setCurrentFile(entry))
+    QuaZipFileInfo64 info;
+    if (!zip.setCurrentFile(entry) || !zip.getCurrentFileInfo(&info))
+        return false;
+    // Bit 0 of the entry's flags: encrypted.
+    if (info.flags & 1)
         return false;
     QuaZipFile file(&zip);
     // An entry encrypted with a password is as unreadable as an encrypted PDF.
