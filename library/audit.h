@@ -1,5 +1,5 @@
-// The library's audit trail, DocumentAudit: who uploaded, opened, wrote out, deleted, linked or dated
-// which version, and who renamed or deleted which folder, with date and time. Records are only ever
+// The library's audit trail, DocumentAudit: who uploaded, opened, previewed, wrote out, deleted, linked or
+// dated which version, and who renamed or deleted which folder, with date and time. Records are only ever
 // added, on the connection and in the transaction of the work they record (see data/appendonly.h);
 // the database refuses to change or delete them. Knows nothing of windows.
 #pragma once
@@ -18,6 +18,7 @@ namespace library::audit {
 // The actions recorded, as stored.
 inline const QString Upload = QStringLiteral("upload");
 inline const QString Open = QStringLiteral("open");
+inline const QString Preview = QStringLiteral("preview");
 inline const QString Download = QStringLiteral("download");
 inline const QString Delete = QStringLiteral("delete");
 inline const QString Link = QStringLiteral("link");

@@ -11,6 +11,7 @@
 #include "data/legacy/ui/legacystart.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form2.h"
+#include "library/ui/backgroundindexer.h"
 
 #include <cstdio>
 
@@ -52,5 +53,7 @@ int main(int argc, char* argv[]) {
     Form2::setPrintRun(badges::ui::runPrint);
     MDIForm1 mainWindow(employeeWindowFactories());
     mainWindow.show();
+    // Versions stored before the library kept their text are read while the operator works.
+    library::ui::BackgroundIndexer::start();
     return QApplication::exec();
 }

@@ -75,6 +75,7 @@ FrmDocExplorer::FrmDocExplorer(QWidget* parent) : QWidget(parent) {
     m_folderIcon.addPixmap(library::ui::openFolderPicture(), QIcon::Selected);
     buildControls();
     buildCommands();
+    buildSidePane();
     resize(ui::twips(9270), ui::twips(8430));
 }
 
@@ -216,6 +217,7 @@ void FrmDocExplorer::showEvent(QShowEvent* event) {
     if (!m_loaded) {
         m_loaded = true;
         FillFolderTree();
+        startBackgroundIndexing();
     }
 }
 
@@ -238,6 +240,7 @@ void FrmDocExplorer::applyLayout() {
     m_statusBar->setGeometry(0, height() - barHeight, width(), barHeight);
     for (QLabel* panel : std::as_const(m_panels))
         panel->setFixedWidth(ui::twips(m_layout.panelWidth));
+    placeSidePane();
 }
 
 void FrmDocExplorer::updateStatusPanels() {
