@@ -58,8 +58,9 @@ QStringList sqliteSchema() {
         // The text in pieces; a piece's rowid is its version's DocumentId times 2^20 plus its number, so
         // the pieces of one version are one range of rowids. Letters match without regard to case and
         // accents; the plain sqlite3 shell reads the table as well.
+        // Prefix indexes keep a search for a short beginning (con*) from merging thousands of words.
         QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS DocumentWords USING fts5(Words, "
-                       "tokenize = 'unicode61 remove_diacritics 2')"),
+                       "tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3 4')"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS DocumentReview (DocumentId INTEGER PRIMARY KEY, "
                        "ReviewDate DATE)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS DocumentReviewDateIndex ON DocumentReview (ReviewDate)"),

@@ -7,6 +7,7 @@
 #include "library/searchquery.h"
 
 #include <QDir>
+#include <QHash>
 #include <QSqlError>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -20,11 +21,13 @@ namespace library {
 namespace {
 
 // Pieces stay far below PostgreSQL's limits for one tsvector (1 MB, 16,383 word positions).
-constexpr qsizetype PieceCharacters = 16000;
+constexpr qsizetype PieceCharacters = 6000;
 // Each piece begins with the end of the one before, so a phrase across the cut is still found.
 constexpr qsizetype OverlapCharacters = 120;
 // SQLite: a piece's rowid is its version's key shifted by this, plus the piece's number.
 constexpr int PieceBits = 20;
+// Searches matching more pieces than this list the newest versions first instead of the best.
+constexpr int RankedPieces = 1000;
 
 QString what(qint64 documentId) {
     return QStringLiteral("Indexing the text of document %1").arg(documentId);
@@ -157,49 +160,89 @@ std::vector<SearchHit> findDocuments(const QString& query, int limit) {
     data::Connection connection;
     connection.open();
     const QString searching = QStringLiteral("Searching the documents for \"%1\"").arg(query);
-    // Several pieces of one version may match; a few more than asked are read, one line kept per version.
-    const int pieces = limit * 4;
-    QSqlQuery matches =
-        sql::postgres(connection)
-            ? sql::run(
-                  connection,
-                  QStringLiteral("SELECT s.DocumentId, ts_headline('pellorin_fold', s.Body, s.q, ?) FROM "
-                                 "(SELECT w.DocumentId, w.Body, q, ts_rank(w.Words, q) AS r FROM "
-                                 "DocumentWords w, to_tsquery('pellorin_fold', ?) q WHERE w.Words @@ q "
-                                 "ORDER BY r DESC LIMIT ?) s ORDER BY s.r DESC"),
-                  {QStringLiteral("StartSel=%1, StopSel=%2, MaxWords=20, MinWords=8")
-                       .arg(MarkStart)
-                       .arg(MarkEnd),
-                   tsQuery(terms), pieces},
-                  searching)
-            : sql::run(connection,
-                       QStringLiteral("SELECT rowid >> %1, snippet(DocumentWords, 0, ?, ?, '…', 16) FROM "
-                                      "DocumentWords WHERE DocumentWords MATCH ? ORDER BY rank LIMIT ?")
-                           .arg(PieceBits),
-                       {QString(MarkStart), QString(MarkEnd), fts5Query(terms), pieces}, searching);
+    const bool postgres = sql::postgres(connection);
+    const QString match = postgres ? tsQuery(terms) : fts5Query(terms);
+    // Several pieces of one version may match; a few more than asked are read, one kept per version,
+    // and only the kept ones are cut into snippets. Ranking costs time for every matching piece, so a
+    // search that matches a great many pieces lists the newest versions first instead.
+    const QString matching = postgres
+                                 ? QStringLiteral("FROM DocumentWords w, to_tsquery('pellorin_fold', ?) q "
+                                                  "WHERE w.Words @@ q")
+                                 : QStringLiteral("FROM DocumentWords WHERE DocumentWords MATCH ?");
+    QSqlQuery counted =
+        sql::run(connection, QStringLiteral("SELECT count(*) FROM (SELECT 1 %1 LIMIT ?) m").arg(matching),
+                 {match, RankedPieces + 1}, searching);
+    const bool ranked = counted.next() && counted.value(0).toInt() <= RankedPieces;
+    counted.finish();
+    const QString order = postgres ? (ranked ? QStringLiteral("ts_rank(w.Words, q) DESC")
+                                             : QStringLiteral("w.DocumentId DESC, w.Piece"))
+                                   : (ranked ? QStringLiteral("rank") : QStringLiteral("rowid DESC"));
+    QSqlQuery best = sql::run(connection,
+                              QStringLiteral("SELECT %1 %2 ORDER BY %3 LIMIT ?")
+                                  .arg(postgres ? QStringLiteral("w.DocumentId, w.Piece")
+                                                : QStringLiteral("rowid >> %1, rowid").arg(PieceBits),
+                                       matching, order),
+                              {match, limit * 4}, searching);
     std::vector<SearchHit> hits;
+    std::vector<qint64> pieces;
     std::unordered_set<qint64> seen;
-    while (matches.next() && int(hits.size()) < limit) {
-        const qint64 id = matches.value(0).toLongLong();
-        if (seen.insert(id).second)
-            hits.push_back({id, 0, {}, {}, {}, {}, matches.value(1).toString().simplified()});
+    while (best.next() && int(hits.size()) < limit) {
+        const qint64 id = best.value(0).toLongLong();
+        if (seen.insert(id).second) {
+            hits.push_back({id, 0, {}, {}, {}, {}, {}});
+            pieces.push_back(best.value(1).toLongLong());
+        }
     }
-    matches.finish();
+    best.finish();
+    QSqlQuery snippet(connection.database());
+    snippet.setForwardOnly(true);
+    if (!snippet.prepare(
+            postgres ? QStringLiteral("SELECT ts_headline('pellorin_fold', Body, to_tsquery('pellorin_fold', "
+                                      "?), ?) FROM DocumentWords WHERE DocumentId = ? AND Piece = ?")
+                     : QStringLiteral("SELECT snippet(DocumentWords, 0, ?, ?, '…', 16) FROM DocumentWords "
+                                      "WHERE DocumentWords MATCH ? AND rowid = ?")))
+        throw AppError(connection.failure(searching, data::errorText(snippet.lastError())));
+    const QString headline =
+        QStringLiteral("StartSel=%1, StopSel=%2, MaxWords=20, MinWords=8").arg(MarkStart).arg(MarkEnd);
+    for (size_t i = 0; i < hits.size(); ++i) {
+        const QVariantList values =
+            postgres ? QVariantList{match, headline, hits[i].documentId, pieces[i]}
+                     : QVariantList{QString(MarkStart), QString(MarkEnd), match, pieces[i]};
+        for (const QVariant& value : values)
+            snippet.addBindValue(value);
+        if (!snippet.exec())
+            throw AppError(connection.failure(searching, data::errorText(snippet.lastError())));
+        if (snippet.next())
+            hits[i].snippet = snippet.value(0).toString().simplified();
+        snippet.finish();
+    }
+    if (hits.empty())
+        return hits;
+    QStringList marks;
+    QVariantList ids;
+    QHash<qint64, SearchHit*> byId;
     for (SearchHit& hit : hits) {
-        QSqlQuery row =
-            sql::run(connection,
-                     QStringLiteral("SELECT r.DocumentName, r.DocuemntVersion, r.DocumentDate, "
-                                    "r.ObjectIndex, o.ObjectText FROM Resources r LEFT JOIN "
-                                    "ObjectTbl o ON o.ObjectId = r.ObjectIndex WHERE r.DocumentId = ?"),
-                     {hit.documentId}, searching);
-        if (!row.next())
+        marks << QStringLiteral("?");
+        ids << hit.documentId;
+        byId.insert(hit.documentId, &hit);
+    }
+    QSqlQuery rows =
+        sql::run(connection,
+                 QStringLiteral("SELECT r.DocumentId, r.DocumentName, r.DocuemntVersion, r.DocumentDate, "
+                                "r.ObjectIndex, o.ObjectText FROM Resources r LEFT JOIN ObjectTbl o ON "
+                                "o.ObjectId = r.ObjectIndex WHERE r.DocumentId IN (%1)")
+                     .arg(marks.join(u',')),
+                 ids, searching);
+    while (rows.next()) {
+        SearchHit* hit = byId.value(rows.value(0).toLongLong());
+        if (!hit)
             continue;
-        hit.name = row.value(0).toString();
-        hit.version = row.value(1).isNull() ? QString() : QString::number(row.value(1).toLongLong());
-        const QDate date = sql::dateOf(row.value(2));
-        hit.date = date.isValid() ? date.toString(Qt::ISODate) : QString();
-        hit.folderId = row.value(3).toLongLong();
-        hit.folder = row.value(4).toString();
+        hit->name = rows.value(1).toString();
+        hit->version = rows.value(2).isNull() ? QString() : QString::number(rows.value(2).toLongLong());
+        const QDate date = sql::dateOf(rows.value(3));
+        hit->date = date.isValid() ? date.toString(Qt::ISODate) : QString();
+        hit->folderId = rows.value(4).toLongLong();
+        hit->folder = rows.value(5).toString();
     }
     std::erase_if(hits, [](const SearchHit& hit) { return hit.name.isNull(); });
     return hits;

@@ -68,9 +68,10 @@ struct SearchHit {
     QString snippet; // with MarkStart/MarkEnd around the matched words
 };
 
-// The versions whose text holds every term of the query, best first, one line per version. Throws
+// The versions whose text holds every term of the query, one line per version: best first, or newest
+// first when the words are so common that ranking every match would keep the operator waiting. Throws
 // AppError for a query without a word, or when the database cannot be searched.
-std::vector<SearchHit> findDocuments(const QString& query, int limit = 100);
+std::vector<SearchHit> findDocuments(const QString& query, int limit = 40);
 
 // "text", "no text", or empty when the version's text has not been read yet.
 QString textState(qint64 documentId);
