@@ -1,6 +1,7 @@
 // check and backup: is the database sound, and a copy of it that opens anywhere.
 #include "app/apperror.h"
 #include "cli/commands.h"
+#include "data/appendonly.h"
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/schema.h"
@@ -102,6 +103,14 @@ int checkDatabase(Arguments& args) {
     if (lostDocuments > 0)
         problems << QStringLiteral("%1 document version(s) are filed in a folder that no longer exists")
                         .arg(lostDocuments);
+    // The audit trail's records must stay as written; without its triggers anybody could rewrite them.
+    const QStringList unguarded =
+        data::appendonly::missingGuards(connection, QStringLiteral("DocumentAudit"));
+    if (!unguarded.isEmpty())
+        problems << QStringLiteral(
+                        "the audit trail DocumentAudit lacks its guards (%1); the file was changed "
+                        "outside Pellorin: restore it from a backup")
+                        .arg(unguarded.join(QStringLiteral(", ")));
     out(QStringLiteral("links: %1")
             .arg(lostLinks + lostDocuments == 0 ? QStringLiteral("ok") : QStringLiteral("broken")));
     for (const QString& problem : std::as_const(problems))
