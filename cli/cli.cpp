@@ -13,6 +13,7 @@ QStringList& Arguments::valueOptions() {
         QStringLiteral("first"),    QStringLiteral("middle"), QStringLiteral("last"),
         QStringLiteral("title"),    QStringLiteral("code"),   QStringLiteral("photo"),
         QStringLiteral("out"),      QStringLiteral("height"), QStringLiteral("pdf"),
+        QStringLiteral("sheet"),    QStringLiteral("map"),    QStringLiteral("photos"),
     };
     return names;
 }

@@ -23,5 +23,7 @@ int library(Arguments& args);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
 int importMdb(Arguments& args);
+int importEmployees(Arguments& args);
+int exportEmployees(Arguments& args);
 
 } // namespace cli

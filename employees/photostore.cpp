@@ -71,11 +71,14 @@ void writeWholeFile(const QString& filePath, const QByteArray& bytes) {
                        .arg(shown, cause));
 }
 
-void storeBytes(data::Connection& connection, const QByteArray& bytes, const QString& code) {
+void storeBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                const QString& description = {}) {
     data::Recordset recordset;
     recordset.open(StoreSource, connection);
     recordset.addNew();
     recordset.setField(CodeField, nonNull(code));
+    if (!description.isEmpty())
+        recordset.setField(QStringLiteral("AttachmentDescription"), description);
     recordset.appendChunk(PictureField, bytes);
     recordset.update();
 }
@@ -97,6 +100,27 @@ void replacePhoto(data::Connection& connection, const QString& filePath, const Q
     const QByteArray bytes = readWholeFile(filePath);
     connection.execute(DeleteOfCode, {nonNull(code)});
     storeBytes(connection, bytes, code);
+}
+
+void replacePhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                       const QString& description) {
+    connection.execute(DeleteOfCode, {nonNull(code)});
+    storeBytes(connection, bytes, code, description);
+}
+
+std::optional<StoredPhoto> readStoredPhoto(data::Connection& connection, const QString& code) {
+    if (code.isEmpty())
+        return std::nullopt;
+    data::Recordset recordset;
+    recordset.open(LoadSource, connection, {nonNull(code)});
+    if (recordset.eof())
+        return std::nullopt;
+    return StoredPhoto{recordset.getChunk(PictureField),
+                       recordset.text(QStringLiteral("AttachmentDescription"))};
+}
+
+QString autoFramedMark() {
+    return QStringLiteral("Framed automatically on import; check the frame in the editor");
 }
 
 void movePhotos(data::Connection& connection, const QString& oldCode, const QString& newCode) {

@@ -19,6 +19,9 @@ public:
         std::function<QWidget*()> newEditor;
         // The menus a child window brings with it; empty for windows without a menu bar.
         std::function<QList<QMenu*>(QWidget*)> childMenus;
+        // "Import Employees..." and "Export Employees..." in the File menu, given the main window.
+        std::function<void(QWidget*)> importEmployees;
+        std::function<void(QWidget*)> exportEmployees;
     };
 
     explicit MDIForm1(Factories factories, QWidget* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "employees/ui/employeewindows.h"
 
+#include "employees/ui/employeeimportwizard.h"
 #include "employees/ui/form1.h"
 #include "employees/ui/form2.h"
 
@@ -12,5 +13,7 @@ MDIForm1::Factories employeeWindowFactories() {
             return explorer->menus();
         return QList<QMenu*>();
     };
+    factories.importEmployees = [](QWidget* parent) { openEmployeeImport(parent); };
+    factories.exportEmployees = exportEmployeesTo;
     return factories;
 }
