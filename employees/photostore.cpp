@@ -123,6 +123,23 @@ QString autoFramedMark() {
     return QStringLiteral("Framed automatically on import; check the frame in the editor");
 }
 
+bool photoMarkedAutoFramed(const QString& code) {
+    if (code.isEmpty())
+        return false;
+    try {
+        data::Connection connection;
+        connection.open();
+        data::Recordset recordset;
+        recordset.open(QStringLiteral("SELECT AttachmentDescription FROM Attachments WHERE "
+                                      "(EmployeeIdentification=?)"),
+                       connection, {code});
+        return !recordset.eof() &&
+               recordset.text(QStringLiteral("AttachmentDescription")) == autoFramedMark();
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
 void movePhotos(data::Connection& connection, const QString& oldCode, const QString& newCode) {
     data::Recordset count;
     count.open(CountOfCode, connection, {nonNull(oldCode)});

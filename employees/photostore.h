@@ -39,6 +39,8 @@ std::optional<StoredPhoto> readStoredPhoto(data::Connection& connection, const Q
 
 // The description that marks a photograph the import framed on its own, for the operator to review.
 QString autoFramedMark();
+// True when the code's first stored photograph carries that mark. False when anything fails.
+bool photoMarkedAutoFramed(const QString& code);
 
 // Gives the photographs stored under oldCode to newCode, whose own earlier rows go first (they would be
 // found before the moved ones). Nothing happens when oldCode has none, or when both codes are the same
