@@ -87,6 +87,29 @@ PhotoFolder scanFolder(const QString& folder) {
     return found;
 }
 
+// The photograph rows of every code, read in one statement: a delete by code compares by the program's
+// collation, which no index serves, so thousands of them would each read the whole table.
+QHash<QString, QList<qint64>> photoRowsByCode(data::Connection& connection) {
+    QHash<QString, QList<qint64>> rows;
+    data::Recordset rs;
+    rs.open(QStringLiteral("SELECT AttachmentsId, EmployeeIdentification FROM Attachments"), connection);
+    for (; !rs.eof(); rs.moveNext())
+        rows[codeKey(rs.text(QStringLiteral("EmployeeIdentification")))].append(
+            rs.field(QStringLiteral("AttachmentsId")).toLongLong());
+    return rows;
+}
+
+QByteArray readWhole(const QString& path, QString* error) {
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (bytes.isEmpty() || file.error() != QFileDevice::NoError)
+        *error = QStringLiteral("could not read the photograph %1: %2.")
+                     .arg(QDir::toNativeSeparators(path), file.errorString());
+    return bytes;
+}
+
 bool sameFields(const EmployeeFields& a, const EmployeeFields& b) {
     return a.firstName == b.firstName && a.middleName == b.middleName && a.lastName == b.lastName &&
            a.title == b.title && a.identification == b.identification;
@@ -148,7 +171,7 @@ void checkPhoto(ImportRow& row, const ImportOptions& options, bool measurePrintS
     } else {
         QFile file(row.photoPath);
         const QByteArray original = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        isWholePicture(original, QFileInfo(row.photoPath).fileName(), &error);
+        isWholePicture(original, QFileInfo(row.photoPath).fileName(), &error, true);
     }
     if (!error.isEmpty()) {
         addProblem(row, column, error);
@@ -221,7 +244,7 @@ QByteArray importedPhotoBytes(const QString& path, const ImportOptions& options,
     const QByteArray original = file.readAll();
     const QString shown = QFileInfo(path).fileName();
     if (!options.printSizePhotos && !options.frameCentred)
-        return isWholePicture(original, shown, error) ? original : QByteArray();
+        return isWholePicture(original, shown, error, true) ? original : QByteArray();
     if (!isWholePicture(original, shown, error))
         return {};
     const QImage upright = loadPictureData(original, error);
@@ -349,6 +372,7 @@ ImportResult runImport(data::Connection& connection, const ImportPlan& plan, con
     connection.beginTransaction();
     try {
         const QHash<QString, QList<Existing>> stored = storedEmployees(connection);
+        const QHash<QString, QList<qint64>> photoRows = photoRowsByCode(connection);
         const QString mark = options.frameCentred ? autoFramedMark() : QString();
         const int total = int(plan.rows.size());
         for (int i = 0; i < total; ++i) {
@@ -377,12 +401,20 @@ ImportResult runImport(data::Connection& connection, const ImportPlan& plan, con
                 }
                 if (!row.photoPath.isEmpty()) {
                     QString error;
-                    const QByteArray bytes = importedPhotoBytes(row.photoPath, options, &error);
+                    // Checked whole by the plan; only a copy made from it has to be decoded again.
+                    const QByteArray bytes = options.printSizePhotos || options.frameCentred
+                                                 ? importedPhotoBytes(row.photoPath, options, &error)
+                                                 : readWhole(row.photoPath, &error);
                     if (bytes.isEmpty())
                         throw AppError(QStringLiteral("The employee list was not imported: line %1: %2")
                                            .arg(row.line)
                                            .arg(error));
-                    replacePhotoBytes(connection, bytes, row.fields.identification, mark);
+                    // The new photograph replaces the code's earlier ones (also a deleted employee's, which
+                    // would otherwise be found first).
+                    for (const qint64 id : photoRows.value(codeKey(row.fields.identification)))
+                        connection.execute(QStringLiteral("DELETE FROM Attachments WHERE AttachmentsId = ?"),
+                                           {id});
+                    addPhotoBytes(connection, bytes, row.fields.identification, mark);
                     ++result.photos;
                 }
             }

@@ -108,6 +108,11 @@ void replacePhotoBytes(data::Connection& connection, const QByteArray& bytes, co
     storeBytes(connection, bytes, code, description);
 }
 
+void addPhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                   const QString& description) {
+    storeBytes(connection, bytes, code, description);
+}
+
 std::optional<StoredPhoto> readStoredPhoto(data::Connection& connection, const QString& code) {
     if (code.isEmpty())
         return std::nullopt;

@@ -29,6 +29,10 @@ void replacePhoto(data::Connection& connection, const QString& filePath, const Q
 // row's AttachmentDescription (empty leaves it unset); it marks a photograph framed without the operator.
 void replacePhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
                        const QString& description = {});
+// Adds the bytes as a further photograph row of the code, deleting nothing; for a caller that knows the
+// code has none yet.
+void addPhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                   const QString& description = {});
 
 // The first stored photograph of the code and its description; nothing when the code is empty or has none.
 struct StoredPhoto {
