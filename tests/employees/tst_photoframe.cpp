@@ -1,6 +1,7 @@
 // The badge frame: where it sits and how far it moves and zooms, and in the editor the frame moved with
 // keys and mouse, stored as the framed copy the badge prints; a photograph framed on import is pointed out.
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 #include "../support/testpictures.h"
 
 #include "app/scriptedplatform.h"
@@ -107,6 +108,27 @@ private slots:
         QVERIFY(stored->description.isEmpty());
         QVERIFY(!editor->findChild<QLabel*>("lblFrameNote")->isVisibleTo(editor));
         ChildWindows::setArea(nullptr);
+    }
+
+    // A new employee's phone photograph stored as a print-sized copy, not framed: the whole picture.
+    void editorStoresPrintSizedCopy() {
+        TestAppDir dir;
+        ScriptedPlatform platform;
+        platform.fileAnswers.enqueue(
+            writeTestFile(dir.file("phone.jpg"), jpegOf(Qt::red, QSize(3000, 2000))));
+        Form1 editor;
+        editor.show();
+        QTest::mouseClick(editor.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        editor.findChild<QCheckBox*>("chkPrintSize")->setChecked(true);
+        editor.txtEmployeeFirstName()->setText("Ann");
+        editor.txtEmployeeMiddleName()->setText("B");
+        editor.txtEmployeeLastName()->setText("Cole");
+        editor.txtEmployeeId()->setText("A2");
+        QTest::mouseClick(editor.command2(), Qt::LeftButton);
+        QVERIFY2(platform.messages.isEmpty(), qPrintable(platform.messages.value(0).text));
+        data::Connection connection;
+        connection.open();
+        QCOMPARE(QImage::fromData(readStoredPhoto(connection, "A2")->bytes).size(), QSize(1200, 800));
     }
 };
 
