@@ -119,7 +119,8 @@ int importInChild(const QString& folder, const QString& appDir) {
         employees::planImport(table, employees::checkedMapping(table.headings), options, connection);
     const double checkMs = double(timer.nsecsElapsed()) / 1e6;
     const employees::ImportResult result = employees::runImport(connection, *plan, options);
-    std::fprintf(stderr, "check %.0f ms, store %.0f ms\n", checkMs, double(timer.nsecsElapsed()) / 1e6 - checkMs);
+    std::fprintf(stderr, "ours, by phase: check %.0f ms, store %.0f ms\n", checkMs,
+                 double(timer.nsecsElapsed()) / 1e6 - checkMs);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     std::printf("%.1f %lld %lld %d %d\n", ms, idle, statusKb("VmHWM:"), result.added, result.photos);
     return 0;

@@ -163,7 +163,8 @@ private slots:
                                                      {"Bo", "", "00007", "2.5"}}));
         QCOMPARE(table.lines, (QList<int>{2, 4}));
         QVERIFY(errorOf([&] { readSheetTable(path, QStringLiteral("Payroll")); }).contains("Notes, Staff"));
-        QCOMPARE(readSheetTable(path).headings.value(0), name.endsWith("ods") ? QStringLiteral("x") : QString());
+        QCOMPARE(readSheetTable(path).headings.value(0),
+                 name.endsWith("ods") ? QStringLiteral("x") : QString());
     }
 
     void headingsAndMap_data() {
@@ -272,6 +273,44 @@ private slots:
         const std::optional<StoredPhoto> stored = readStoredPhoto(m_connection, "P1");
         QCOMPARE(QImage::fromData(stored->bytes).size(), QSize(1200, 1200));
         QCOMPARE(stored->description, autoFramedMark());
+    }
+
+    // A column naming the file wins over the code; a named file that is missing is a bad row. An update
+    // from a list without a middle-name or title column keeps what is stored there.
+    void photoColumnAndColumnsTheListLacks() {
+        m_app->addEmployee("Ann", "Beth", "Cole", "Clerk", "A1");
+        QVERIFY(!file("portrait.jpg", jpegOf(Qt::green)).isEmpty());
+        QVERIFY(!file("A1.jpg", jpegOf(Qt::red)).isEmpty());
+        ImportOptions options;
+        options.photoFolder = m_files->path();
+        options.update = true;
+        const auto checked =
+            plan("Last,First,Code,Picture\nCole,Anne,A1,portrait.jpg\nDunn,Bo,B1,gone.jpg\n", options);
+        QCOMPARE(checked->rows.at(0).match, PhotoMatch::ByColumn);
+        QCOMPARE(checked->rows.at(0).action, RowAction::Update);
+        QCOMPARE(
+            checked->problemLines(),
+            QStringList{QStringLiteral("line 3, column \"Picture\": the photograph file \"gone.jpg\" does "
+                                       "not exist in %1.")
+                            .arg(QDir::toNativeSeparators(m_files->path()))});
+        QCOMPARE(checked->unmatchedPhotos, QStringList{"A1.jpg"});
+        options.skipBad = true;
+        QCOMPARE(runImport(m_connection, *checked, options).summary(),
+                 QStringLiteral("added 0, updated 1, unchanged 0, skipped 1, photos 1"));
+        data::Recordset rs;
+        rs.open("SELECT * FROM EmployeeTable", m_connection);
+        QCOMPARE((QStringList{rs.text("EmployeeFirstName"), rs.text("EmployeeMiddleName"), rs.text("Title")}),
+                 (QStringList{"Anne", "Beth", "Clerk"}));
+        QCOMPARE(readStoredPhoto(m_connection, "A1")->bytes, jpegOf(Qt::green));
+    }
+
+    // A file that claims to be a workbook but is a damaged container is refused with its name.
+    void damagedWorkbookIsRefused() {
+        QByteArray zip = readFile(writeXlsx(m_files->filePath("good.xlsx")));
+        const QString path = file(QStringLiteral("cut.xlsx"), zip.left(zip.size() / 2));
+        const QString message = errorOf([&] { readSheetTable(path); });
+        QVERIFY2(message.startsWith("Could not read the employee list " + QDir::toNativeSeparators(path)),
+                 qPrintable(message));
     }
 
     void cancelHalfwayLeavesNothing() {
