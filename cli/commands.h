@@ -36,5 +36,7 @@ int documentHistory(qint64 documentId);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
 int importMdb(Arguments& args);
+int importEmployees(Arguments& args);
+int exportEmployees(Arguments& args);
 
 } // namespace cli

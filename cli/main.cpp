@@ -65,6 +65,14 @@ const char* usage =
     "                                   files in the data folder's layouts/)\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
     "                                   database; --replace replaces one that holds data (kept as a backup)\n"
+    "  import-employees FILE [--sheet NAME] [--map first=H,middle=H,last=H,title=H,code=H,photo=H]\n"
+    "         [--photos DIR] [--print-size-photos] [--frame-centred] [--update] [--skip-bad] [--dry-run]\n"
+    "                                   employees from a CSV, .xlsx or .ods list, columns found by their\n"
+    "                                   headings, photographs from DIR by file-name column, code or name;\n"
+    "                                   all or nothing unless --skip-bad (exit status 3 when rows were\n"
+    "                                   left out); --update changes employees whose code is in the list\n"
+    "  export-employees FILE.csv [--photos DIR]\n"
+    "                                   the employee list as CSV, photographs into DIR\n"
     "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
     "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
@@ -174,13 +182,15 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("check"), cli::checkDatabase},
         {QStringLiteral("backup"), cli::backupDatabase},
         {QStringLiteral("import-mdb"), cli::importMdb},
+        {QStringLiteral("import-employees"), cli::importEmployees},
+        {QStringLiteral("export-employees"), cli::exportEmployees},
     };
 
     // These never store anything, so they never create a data folder either.
-    const QStringList readingCommands = {QStringLiteral("list"),    QStringLiteral("photo"),
-                                         QStringLiteral("check"),   QStringLiteral("backup"),
-                                         QStringLiteral("badge"),   QStringLiteral("print"),
-                                         QStringLiteral("barcode"), QStringLiteral("layouts")};
+    const QStringList readingCommands = {
+        QStringLiteral("list"),    QStringLiteral("photo"),   QStringLiteral("check"),
+        QStringLiteral("backup"),  QStringLiteral("badge"),   QStringLiteral("print"),
+        QStringLiteral("barcode"), QStringLiteral("layouts"), QStringLiteral("export-employees")};
 
     try {
         // Options before the command belong to the companion; what follows the command belongs to it.
