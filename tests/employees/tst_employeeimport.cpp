@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(checked->count(RowAction::Add), 3);
         const ImportResult result = runImport(m_connection, *checked, options);
         QCOMPARE(result.summary(), QStringLiteral("added 3, updated 0, unchanged 0, skipped 0, photos 2"));
-        QCOMPARE(readStoredPhoto(m_connection, "Z1")->bytes, readFile(folder.filePath("ZOE_ADAMS.png")));
+        QCOMPARE(readStoredPhoto(m_connection, "Z1")->bytes, readTestFile(folder.filePath("ZOE_ADAMS.png")));
     }
 
     // Every bad row is named with its line, column and reason; nothing is stored unless --skip-bad.
@@ -306,7 +306,7 @@ private slots:
 
     // A file that claims to be a workbook but is a damaged container is refused with its name.
     void damagedWorkbookIsRefused() {
-        QByteArray zip = readFile(writeXlsx(m_files->filePath("good.xlsx")));
+        QByteArray zip = readTestFile(writeXlsx(m_files->filePath("good.xlsx")));
         const QString path = file(QStringLiteral("cut.xlsx"), zip.left(zip.size() / 2));
         const QString message = errorOf([&] { readSheetTable(path); });
         QVERIFY2(message.startsWith("Could not read the employee list " + QDir::toNativeSeparators(path)),
