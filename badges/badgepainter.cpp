@@ -4,6 +4,7 @@
 #include "badges/barcode39.h"
 #include "employees/employeecode.h"
 #include "employees/photofile.h"
+#include "employees/photoframe.h"
 
 #include <QFontMetricsF>
 #include <QLocale>
@@ -43,6 +44,11 @@ void drawText(QPainter& painter, const DeviceScale& scale, const TextBlock& bloc
         top += metrics.height();
     }
 }
+
+// The editor frames photographs at these proportions, so that the print shows exactly the framed part.
+static_assert(layout::PhotoBox.width() * employees::BadgePhotoHeight ==
+                  layout::PhotoBox.height() * employees::BadgePhotoWidth,
+              "the photograph frame must have the badge photograph box's proportions");
 
 void drawPhoto(QPainter& painter, const DeviceScale& scale, const QRect& box, const Badge& badge) {
     const double limit = std::min(1.0, PhotoDotsPerInch / scale.dpiX());

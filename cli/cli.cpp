@@ -17,7 +17,8 @@ QStringList& Arguments::valueOptions() {
         QStringLiteral("title"),    QStringLiteral("code"),   QStringLiteral("photo"),
         QStringLiteral("out"),      QStringLiteral("height"), QStringLiteral("pdf"),
         QStringLiteral("layout"),   QStringLiteral("start"),  QStringLiteral("offset-x"),
-        QStringLiteral("offset-y"), QStringLiteral("scale"),
+        QStringLiteral("offset-y"), QStringLiteral("scale"),  QStringLiteral("sheet"),
+        QStringLiteral("map"),      QStringLiteral("photos"),
     };
     return names;
 }

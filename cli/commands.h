@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "cli/output.h"
 #include "transfer/clsbinaryfunctions.h"
 
 namespace cli {
@@ -26,10 +27,18 @@ int attachments(Arguments& args);
 int searchStoredFiles(const QString& text, bool exactCase, const QString& statement,
                       const StoredFileColumns& columns = StoredFileColumns());
 int library(Arguments& args);
+// The library's text index, review dates and audit trail.
+int findDocuments(const QString& query, Format format);
+int reindexDocuments();
+int reviewDocument(qint64 documentId, const QString& date);
+int dueDocuments(int withinDays);
+int documentHistory(qint64 documentId);
 int checkDatabase(Arguments& args);
 int backupDatabase(Arguments& args);
 int importMdb(Arguments& args);
 int history(Arguments& args);
 int expiring(Arguments& args);
+int importEmployees(Arguments& args);
+int exportEmployees(Arguments& args);
 
 } // namespace cli

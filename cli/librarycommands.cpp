@@ -29,13 +29,17 @@ struct LibraryArguments {
     std::optional<QString> type;
     std::optional<QString> out;
     bool allVersions = false;
+    std::optional<QString> within;
+    std::optional<Format> format;
 };
 
 QStringList exactly(const LibraryArguments& args, int count, const QString& usage,
                     const QStringList& options = {}) {
     const bool stray = (args.type && !options.contains(QLatin1String("type"))) ||
                        (args.out && !options.contains(QLatin1String("out"))) ||
-                       (args.allVersions && !options.contains(QLatin1String("all-versions")));
+                       (args.allVersions && !options.contains(QLatin1String("all-versions"))) ||
+                       (args.within && !options.contains(QLatin1String("within"))) ||
+                       (args.format && !options.contains(QLatin1String("format")));
     if (args.rest.size() != count || stray)
         throw UsageError{QStringLiteral("usage: library %1").arg(usage)};
     return args.rest;
@@ -148,6 +152,42 @@ int search(const LibraryArguments& args) {
                               QStringLiteral("DocuemntVersion"), QStringLiteral("Document")});
 }
 
+int find(const LibraryArguments& args) {
+    const QString query =
+        exactly(args, 1, QStringLiteral("find QUERY [--format tsv|csv|json]"), {"format"}).first();
+    return findDocuments(query, args.format.value_or(Format::Text));
+}
+
+int reindex(const LibraryArguments& args) {
+    exactly(args, 0, QStringLiteral("reindex"));
+    return reindexDocuments();
+}
+
+int review(const LibraryArguments& args) {
+    const QStringList rest = exactly(args, 2, QStringLiteral("review DOCUMENT_ID DATE|none"));
+    return reviewDocument(keyArgument(rest.at(0), QStringLiteral("document number")), rest.at(1));
+}
+
+int due(const LibraryArguments& args) {
+    exactly(args, 0, QStringLiteral("due --within DAYS"), {"within"});
+    bool ok = false;
+    const int days = args.within.value_or(QStringLiteral("30")).toInt(&ok);
+    if (!ok || days < 0)
+        throw UsageError{QStringLiteral("--within takes a number of days, not \"%1\"").arg(*args.within)};
+    return dueDocuments(days);
+}
+
+int history(const LibraryArguments& args) {
+    return documentHistory(keyArgument(exactly(args, 1, QStringLiteral("history DOCUMENT_ID")).first(),
+                                       QStringLiteral("document number")));
+}
+
+// Options of the library's commands that take a value.
+[[maybe_unused]] const bool ValueOptionsKnown = [] {
+    Arguments::valueOptions() << QStringLiteral("within");
+    return true;
+}();
+
 } // namespace
 
 int library(Arguments& args) {
@@ -163,11 +203,19 @@ int library(Arguments& args) {
         {QStringLiteral("assign"), assign},
         {QStringLiteral("assigned"), assigned},
         {QStringLiteral("search"), search},
+        {QStringLiteral("find"), find},
+        {QStringLiteral("reindex"), reindex},
+        {QStringLiteral("review"), review},
+        {QStringLiteral("due"), due},
+        {QStringLiteral("history"), history},
     };
     LibraryArguments parsed;
     parsed.type = args.option(QStringLiteral("type"));
     parsed.out = args.option(QStringLiteral("out"));
     parsed.allVersions = args.flag(QStringLiteral("all-versions"));
+    parsed.within = args.option(QStringLiteral("within"));
+    if (const Format format = takeFormat(args); format != Format::Text)
+        parsed.format = format;
     parsed.rest = args.positional();
     if (parsed.rest.isEmpty())
         throw UsageError{QStringLiteral("library needs a command; see --help")};

@@ -74,6 +74,14 @@ const char* usage =
     "                                   badges whose validity ends within DAYS (newest of each code)\n"
     "  import-mdb FILE [--replace]      copy an existing installation's Pellorin.mdb (Access) into the\n"
     "                                   database; --replace replaces one that holds data (kept as a backup)\n"
+    "  import-employees FILE [--sheet NAME] [--map first=H,middle=H,last=H,title=H,code=H,photo=H]\n"
+    "         [--photos DIR] [--print-size-photos] [--frame-centred] [--update] [--skip-bad] [--dry-run]\n"
+    "                                   employees from a CSV, .xlsx or .ods list, columns found by their\n"
+    "                                   headings, photographs from DIR by file-name column, code or name;\n"
+    "                                   all or nothing unless --skip-bad (exit status 3 when rows were\n"
+    "                                   left out); --update changes employees whose code is in the list\n"
+    "  export-employees FILE.csv [--photos DIR]\n"
+    "                                   the employee list as CSV, photographs into DIR\n"
     "  copy-database --to CONNECTION    copy every table, keys kept, into an empty database (all or\n"
     "                                   nothing), e.g. \"Provider=PostgreSQL;Host=H;Database=D;User ID=U;\"\n"
     "  attachments upload FILE --name NAME --person ID [--description TEXT] [--versioned]\n"
@@ -90,6 +98,17 @@ const char* usage =
     "                                   the document library: folders (key, name, type, documents),\n"
     "                                   versions (number, date, name, version) and employee links\n"
     "  library search TEXT              stored documents holding TEXT, as attachments search\n"
+    "  library find QUERY [--format tsv|csv|json]\n"
+    "                                   versions whose text holds every word of QUERY (case and\n"
+    "                                   accents ignored; \"a phrase\", prefix*): number, folder, name,\n"
+    "                                   version, snippet with the words in [brackets]\n"
+    "  library reindex                  read the text of every stored version again\n"
+    "  library review DOCUMENT_ID DATE|none   set (YYYY-MM-DD) or clear a version's review date\n"
+    "  library due [--within DAYS]      versions to review within DAYS (30) or overdue: number, date,\n"
+    "                                   due/overdue, folder, name, version\n"
+    "  library history DOCUMENT_ID      who uploaded, opened, wrote out, deleted, linked or dated the\n"
+    "                                   document's versions: time, operator, action, number, name,\n"
+    "                                   version, detail\n"
     "  check                            check the database file and its links; exit status 1 on problems\n"
     "  backup FILE                      write a consistent copy of the database, also while it is in use\n"
     "\n"
@@ -174,14 +193,16 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("import-mdb"), cli::importMdb},
         {QStringLiteral("history"), cli::history},
         {QStringLiteral("expiring"), cli::expiring},
+        {QStringLiteral("import-employees"), cli::importEmployees},
+        {QStringLiteral("export-employees"), cli::exportEmployees},
     };
 
     // These store nothing but ledger records of what they print, so they never create a data folder.
-    const QStringList readingCommands = {QStringLiteral("list"),    QStringLiteral("photo"),
-                                         QStringLiteral("check"),   QStringLiteral("backup"),
-                                         QStringLiteral("badge"),   QStringLiteral("print"),
-                                         QStringLiteral("barcode"), QStringLiteral("layouts"),
-                                         QStringLiteral("history"), QStringLiteral("expiring")};
+    const QStringList readingCommands = {
+        QStringLiteral("list"),    QStringLiteral("photo"),   QStringLiteral("check"),
+        QStringLiteral("backup"),  QStringLiteral("badge"),   QStringLiteral("print"),
+        QStringLiteral("barcode"), QStringLiteral("layouts"), QStringLiteral("export-employees"),
+        QStringLiteral("history"), QStringLiteral("expiring")};
 
     try {
         // Options before the command belong to the companion; what follows the command belongs to it.

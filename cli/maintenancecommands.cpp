@@ -113,6 +113,14 @@ int checkDatabase(Arguments& args) {
         problems << QStringLiteral("the badge ledger lacks its guard(s) %1, so its records may have been "
                                    "changed or deleted; compare it with a backup")
                         .arg(missingGuards.join(QStringLiteral(", ")));
+    // The audit trail's records must stay as written; without its triggers anybody could rewrite them.
+    const QStringList unguarded =
+        data::appendonly::missingGuards(connection, QStringLiteral("DocumentAudit"));
+    if (!unguarded.isEmpty())
+        problems << QStringLiteral(
+                        "the audit trail DocumentAudit lacks its guards (%1); the file was changed "
+                        "outside Pellorin: restore it from a backup")
+                        .arg(unguarded.join(QStringLiteral(", ")));
     out(QStringLiteral("links: %1")
             .arg(lostLinks + lostDocuments == 0 ? QStringLiteral("ok") : QStringLiteral("broken")));
     for (const QString& problem : std::as_const(problems))

@@ -14,6 +14,16 @@ namespace data {
 
 namespace {
 
+// Every table whose rows an office would miss: the five of the design, the ledger, and the library's
+// review dates and audit trail. The full-text index is not copied: the target builds it again.
+QStringList copiedTables() {
+    return tableNames() + QStringList{QStringLiteral("DocumentReview"), QStringLiteral("DocumentAudit")};
+}
+
+QString counterColumn(const QString& table) {
+    return table == u"DocumentAudit" ? QStringLiteral("AuditId") : keyColumn(table);
+}
+
 qint64 rowCount(Connection& connection, const QString& statement) {
     Recordset rows;
     rows.open(statement, connection);
@@ -22,7 +32,7 @@ qint64 rowCount(Connection& connection, const QString& statement) {
 
 // A new database holds nothing but the library's hidden root folder.
 void checkEmpty(Connection& target) {
-    for (const QString& table : tableNames()) {
+    for (const QString& table : copiedTables()) {
         const qint64 rows =
             table == u"ObjectTbl"
                 ? rowCount(target, QStringLiteral("SELECT * FROM ObjectTbl WHERE ObjectType <> 'Root'"))
@@ -74,8 +84,8 @@ qint64 copyTable(Connection& source, Connection& target, const QString& table) {
 void advanceCounters(Connection& target) {
     if (target.backend() != Backend::PostgreSQL)
         return; // SQLite's AUTOINCREMENT counter follows the keys written
-    for (const QString& table : tableNames()) {
-        const QString key = keyColumn(table);
+    for (const QString& table : copiedTables()) {
+        const QString key = counterColumn(table);
         if (key.isEmpty())
             continue;
         QSqlQuery query(target.database());
@@ -114,7 +124,7 @@ void copyDatabase(Connection& source, Connection& target,
     target.beginTransaction();
     try {
         target.execute(QStringLiteral("DELETE FROM ObjectTbl"));
-        for (const QString& table : tableNames()) {
+        for (const QString& table : copiedTables()) {
             const qint64 copied = copyTable(source, target, table);
             if (progress)
                 progress(table, copied);

@@ -50,6 +50,26 @@ QStringList sqliteSchema() {
         // The library's folders hang under one "Root" row that the folder tree never shows.
         QStringLiteral("INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) "
                        "SELECT 0, 0, 'Root', 'Root' WHERE NOT EXISTS (SELECT 1 FROM ObjectTbl)"),
+        // Whether a version's text was read ("text") or could not be ("no text"); a version without a
+        // row has not been read yet.
+        QStringLiteral("CREATE TABLE IF NOT EXISTS DocumentText (DocumentId INTEGER PRIMARY KEY, "
+                       "TextState %1, TextLength INTEGER)")
+            .arg(text),
+        // The text in pieces; a piece's rowid is its version's DocumentId times 2^20 plus its number, so
+        // the pieces of one version are one range of rowids. Letters match without regard to case and
+        // accents; the plain sqlite3 shell reads the table as well.
+        // Prefix indexes keep a search for a short beginning (con*) from merging thousands of words.
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS DocumentWords USING fts5(Words, "
+                       "tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3 4')"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS DocumentReview (DocumentId INTEGER PRIMARY KEY, "
+                       "ReviewDate DATE)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS DocumentReviewDateIndex ON DocumentReview (ReviewDate)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS DocumentAudit (AuditId INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "AuditTime DATETIME, Operator %1, Action %1, DocumentId INTEGER, DocumentName %1, "
+                       "DocumentVersion INTEGER, FolderId INTEGER, Detail %1)")
+            .arg(text),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS DocumentAuditDocumentIndex ON DocumentAudit (DocumentId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS DocumentAuditNameIndex ON DocumentAudit (DocumentName)"),
         // Every badge printed; rows are only ever added (see appendonly.h).
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS BadgeLedger ("
@@ -61,6 +81,7 @@ QStringList sqliteSchema() {
             "CREATE INDEX IF NOT EXISTS BadgeLedgerCodeIndex ON BadgeLedger (EmployeeIdentification)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS BadgeLedgerEmployeeIndex ON BadgeLedger (EmployeeId)"),
     };
+    statements += appendonly::sqliteGuards(QStringLiteral("DocumentAudit"));
     statements += appendonly::sqliteGuards(QStringLiteral("BadgeLedger"));
     return statements;
 }
@@ -68,6 +89,11 @@ QStringList sqliteSchema() {
 QStringList tableNames() {
     return {QStringLiteral("EmployeeTable"), QStringLiteral("Attachments"),   QStringLiteral("ObjectTbl"),
             QStringLiteral("Resources"),     QStringLiteral("ReferenceInfo"), QStringLiteral("BadgeLedger")};
+}
+
+QStringList libraryTableNames() {
+    return {QStringLiteral("DocumentText"), QStringLiteral("DocumentWords"), QStringLiteral("DocumentReview"),
+            QStringLiteral("DocumentAudit")};
 }
 
 void ensureSchema(Connection& connection) {

@@ -38,7 +38,7 @@ QVariant scalar(Connection& connection, const QString& sql, const QVariantList& 
 int pellorinTables(Connection& connection) {
     QStringList marks;
     QVariantList names;
-    for (const QString& table : tableNames()) {
+    for (const QString& table : tableNames() + libraryTableNames()) {
         marks << QStringLiteral("?");
         names << table;
     }
@@ -130,7 +130,7 @@ SchemaState schemaState(Connection& connection) {
     const int tables = pellorinTables(connection);
     if (version > SchemaVersion)
         return SchemaState::Newer;
-    if (version == SchemaVersion && tables == int(tableNames().size()))
+    if (version == SchemaVersion && tables == int(tableNames().size() + libraryTableNames().size()))
         return SchemaState::Current;
     return tables == 0 && version == 0 ? SchemaState::Empty : SchemaState::Old;
 }

@@ -134,6 +134,17 @@ std::optional<QString> invalidNameMessage(const EmployeeFields& fields) {
     return std::nullopt;
 }
 
+qint64 insertEmployeeRow(data::Connection& connection, const EmployeeFields& fields) {
+    connection.execute(InsertStatement, values(fields));
+    return connection.lastInsertId().toLongLong();
+}
+
+void updateEmployeeRow(data::Connection& connection, qint64 key, const EmployeeFields& fields) {
+    QVariantList bound = values(fields);
+    bound.append(key);
+    connection.execute(UpdateStatement, bound);
+}
+
 qint64 addEmployee(data::Command& command, const EmployeeFields& fields, const QString& photoPath) {
     data::Connection& connection = openConnection(command);
     refusePhotoWithoutCode(fields.identification, photoPath);

@@ -45,6 +45,11 @@ QString codeInUseMessage(const QString& code, const EmployeeRef& other);
 // Why a photograph is not stored for an employee without a code; callers add what to do.
 QString photoNeedsCodeMessage();
 
+// The INSERT and the UPDATE of one row alone, for callers that hold a transaction of their own (an import
+// of many employees): no checks, no photograph. insertEmployeeRow returns the new key.
+qint64 insertEmployeeRow(data::Connection& connection, const EmployeeFields& fields);
+void updateEmployeeRow(data::Connection& connection, qint64 key, const EmployeeFields& fields);
+
 // Inserts the employee and, when photoPath names a file, the photograph as the code's only one, in one
 // transaction on the command's open connection: both rows are stored or neither. Returns the new row's
 // key. Throws AppError, storing nothing, when another employee already has the code, when a photograph

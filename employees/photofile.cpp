@@ -25,11 +25,17 @@ void setError(QString* error, const QString& message) {
         *error = message;
 }
 
-QImage readPicture(QIODevice* device, const QString& what, QString* error, QSize bound = QSize()) {
+// bound: decoded no larger than this (the size a badge prints it at). reduced: decode at an eighth of the
+// size where the decoder can (JPEG): every byte of the picture's data is still read, but most of the
+// arithmetic is skipped, when only whether it decodes matters.
+QImage readPicture(QIODevice* device, const QString& what, QString* error, QSize bound = QSize(),
+                   bool reduced = false) {
     QImageReader reader(device);
     // Temporary copies are always called .jpg, whatever the stored picture is.
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
+    if (reduced && reader.size().isValid())
+        reader.setScaledSize((reader.size() / 8).expandedTo(QSize(1, 1)));
     // Qt also reads text-based formats (XPM, PBM) that an ordinary text file can pass for; only the
     // formats a badge photograph comes in are taken.
     if (!isShownFormat(reader.format())) {
@@ -146,10 +152,14 @@ QImage loadPictureData(const QByteArray& bytes, QString* error) {
 }
 
 bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error) {
+    return isWholePicture(bytes, what, error, false);
+}
+
+bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error, bool reduced) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    if (readPicture(&buffer, what, error).isNull())
+    if (readPicture(&buffer, what, error, QSize(), reduced).isNull())
         return false;
     QBuffer again;
     again.setData(bytes);

@@ -37,6 +37,9 @@ bool isPictureFile(const QString& path, QString* error);
 
 // The same for a picture in memory; `what` names it in the message.
 bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error);
+// The same check, decoding a JPEG at an eighth of its size: all of its data is still read, at a fraction
+// of the time, for checking thousands of photographs at once.
+bool isWholePicture(const QByteArray& bytes, const QString& what, QString* error, bool reduced);
 
 // The picture scaled to fill the box as far as its proportions allow, centred in it. Small pictures are
 // scaled up too, so that every badge shows its photograph at the same size. Returns a null rect when the

@@ -105,11 +105,14 @@ std::optional<std::optional<qint64>> indexedPhotoRow(data::Connection& connectio
     return query.next() ? std::optional<qint64>(query.value(0).toLongLong()) : std::optional<qint64>();
 }
 
-void storeBytes(data::Connection& connection, const QByteArray& bytes, const QString& code) {
+void storeBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                const QString& description = {}) {
     data::Recordset recordset;
     recordset.open(StoreSource, connection);
     recordset.addNew();
     recordset.setField(CodeField, nonNull(code));
+    if (!description.isEmpty())
+        recordset.setField(QStringLiteral("AttachmentDescription"), description);
     recordset.appendChunk(PictureField, bytes);
     recordset.update();
 }
@@ -131,6 +134,49 @@ void replacePhoto(data::Connection& connection, const QString& filePath, const Q
     const QByteArray bytes = readWholeFile(filePath);
     connection.execute(DeleteOfCode, {nonNull(code)});
     storeBytes(connection, bytes, code);
+}
+
+void replacePhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                       const QString& description) {
+    connection.execute(DeleteOfCode, {nonNull(code)});
+    storeBytes(connection, bytes, code, description);
+}
+
+void addPhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                   const QString& description) {
+    storeBytes(connection, bytes, code, description);
+}
+
+std::optional<StoredPhoto> readStoredPhoto(data::Connection& connection, const QString& code) {
+    if (code.isEmpty())
+        return std::nullopt;
+    data::Recordset recordset;
+    recordset.open(LoadSource, connection, {nonNull(code)});
+    if (recordset.eof())
+        return std::nullopt;
+    return StoredPhoto{recordset.getChunk(PictureField),
+                       recordset.text(QStringLiteral("AttachmentDescription"))};
+}
+
+QString autoFramedMark() {
+    return QStringLiteral("Framed automatically on import; check the frame in the editor");
+}
+
+bool photoMarkedAutoFramed(const QString& code) {
+    if (code.isEmpty())
+        return false;
+    try {
+        data::Connection connection;
+        connection.open();
+        data::Recordset recordset;
+        recordset.open(QStringLiteral("SELECT AttachmentDescription FROM Attachments WHERE "
+                                      "(EmployeeIdentification=?)"),
+                       connection, {code});
+        return !recordset.eof() &&
+               recordset.text(QStringLiteral("AttachmentDescription")) == autoFramedMark();
+    } catch (const AppError&) {
+        return false;
+    }
 }
 
 void movePhotos(data::Connection& connection, const QString& oldCode, const QString& newCode) {

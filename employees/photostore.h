@@ -25,6 +25,27 @@ void savePhoto(const QString& filePath, const QString& code); // on a connection
 // new one is the one fetched. Use inside a transaction; throws AppError as savePhoto does.
 void replacePhoto(data::Connection& connection, const QString& filePath, const QString& code);
 
+// The same for a photograph already in memory (a framed or print-sized copy). description goes into the
+// row's AttachmentDescription (empty leaves it unset); it marks a photograph framed without the operator.
+void replacePhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                       const QString& description = {});
+// Adds the bytes as a further photograph row of the code, deleting nothing; for a caller that knows the
+// code has none yet.
+void addPhotoBytes(data::Connection& connection, const QByteArray& bytes, const QString& code,
+                   const QString& description = {});
+
+// The first stored photograph of the code and its description; nothing when the code is empty or has none.
+struct StoredPhoto {
+    QByteArray bytes;
+    QString description;
+};
+std::optional<StoredPhoto> readStoredPhoto(data::Connection& connection, const QString& code);
+
+// The description that marks a photograph the import framed on its own, for the operator to review.
+QString autoFramedMark();
+// True when the code's first stored photograph carries that mark. False when anything fails.
+bool photoMarkedAutoFramed(const QString& code);
+
 // Gives the photographs stored under oldCode to newCode, whose own earlier rows go first (they would be
 // found before the moved ones). Nothing happens when oldCode has none, or when both codes are the same
 // for the lookup (they differ only in letter case): the rows then just take the new spelling.

@@ -3,6 +3,8 @@
 #include "data/clsdatabaseconnection.h"
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "library/audit.h"
+#include "library/fulltext.h"
 
 #include <QDateTime>
 
@@ -95,9 +97,12 @@ QString documentName(qint64 documentId) {
 int deleteDocument(qint64 documentId) {
     data::Connection connection;
     connection.open();
-    // The links never outlive their document: both statements or neither.
+    // The links, the text, the review date and the version go together, and the audit trail says who.
     connection.beginTransaction();
     try {
+        audit::recordVersion(connection, audit::Delete, documentId);
+        removeText(connection, documentId);
+        connection.execute(QStringLiteral("DELETE FROM DocumentReview WHERE DocumentId = ?"), {documentId});
         connection.execute(QStringLiteral("DELETE ReferenceInfo.DocumentId FROM ReferenceInfo WHERE "
                                           "(ReferenceInfo.DocumentId=?)"),
                            {documentId});
@@ -113,15 +118,23 @@ int deleteDocument(qint64 documentId) {
 }
 
 void assignDocument(qint64 documentId, const QString& personalInformationId) {
-    CLsDataBaseConnection db;
-    {
-        const auto rs = db.CreateRecordset(QStringLiteral("Select * from ReferenceInfo"));
-        rs->addNew();
-        rs->setField(QStringLiteral("DocumentId"), documentId);
-        rs->setField(QStringLiteral("PersonalInformationId"), nonNull(personalInformationId));
-        rs->update();
+    data::Connection connection;
+    connection.open();
+    connection.beginTransaction();
+    try {
+        data::Recordset rs;
+        rs.open(QStringLiteral("Select * from ReferenceInfo"), connection);
+        rs.addNew();
+        rs.setField(QStringLiteral("DocumentId"), documentId);
+        rs.setField(QStringLiteral("PersonalInformationId"), nonNull(personalInformationId));
+        rs.update();
+        audit::recordVersion(connection, audit::Link, documentId,
+                             QStringLiteral("employee %1").arg(personalInformationId));
+        connection.commit();
+    } catch (...) {
+        connection.rollback();
+        throw;
     }
-    db.DbClose();
 }
 
 std::vector<AssignedDocument> assignedDocuments(const QString& personalInformationId) {

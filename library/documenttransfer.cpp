@@ -5,7 +5,9 @@
 #include "app/safefilename.h"
 #include "data/connection.h"
 #include "data/longvalue.h"
+#include "library/audit.h"
 #include "library/documents.h"
+#include "library/fulltext.h"
 
 #include <QDate>
 #include <QDir>
@@ -48,33 +50,63 @@ StoredVersion uploadDocument(qint64 folderId, const QString& filePath, const Pro
     probe.close();
     // The file title: what the file dialog calls the file, without its folder.
     const QString title = filePath.mid(filePath.lastIndexOf(u'/') + 1);
+    // Read before the transaction, so that other writers never wait for a long document's text.
+    const ExtractedText text = ExtractedText::fromFile(filePath, title);
     data::Connection connection;
     connection.open();
-    qint64 version = 0;
-    const std::optional<qint64> id = data::insertRowWithFile(
-        connection, DocumentTable,
-        {{QStringLiteral("ObjectIndex"), folderId},
-         {QStringLiteral("DocumentName"), title},
-         // The day of the upload, without a time of day: versions of one day share a line.
-         {QStringLiteral("DocumentDate"), QDate::currentDate().toString(Qt::ISODate)}},
-        DocumentColumn, filePath, progress, [&](data::Connection& inside) {
-            // Two uploads of one title at once must not both take the same number.
-            inside.lockName(data::Connection::NameLock::DocumentName, title);
-            version = nextVersion(inside, title);
-            return data::ColumnValues{{QStringLiteral("DocuemntVersion"), version}};
-        });
-    if (!id)
-        throw cancelled(QStringLiteral("The upload of %1 was cancelled; nothing was stored.").arg(shown));
-    return {*id, version};
+    // The version, its text in the index and the audit record are stored together or not at all.
+    connection.beginTransaction();
+    try {
+        qint64 version = 0;
+        const std::optional<qint64> id = data::insertRowWithFile(
+            connection, DocumentTable,
+            {{QStringLiteral("ObjectIndex"), folderId},
+             {QStringLiteral("DocumentName"), title},
+             // The day of the upload, without a time of day: versions of one day share a line.
+             {QStringLiteral("DocumentDate"), QDate::currentDate().toString(Qt::ISODate)}},
+            DocumentColumn, filePath, progress, [&](data::Connection& inside) {
+                // Two uploads of one title at once must not both take the same number.
+                inside.lockName(data::Connection::NameLock::DocumentName, title);
+                version = nextVersion(inside, title);
+                return data::ColumnValues{{QStringLiteral("DocuemntVersion"), version}};
+            });
+        if (!id)
+            throw cancelled(QStringLiteral("The upload of %1 was cancelled; nothing was stored.").arg(shown));
+        storeText(connection, *id, text);
+        audit::recordVersion(connection, audit::Upload, *id);
+        connection.commit();
+        return {*id, version};
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
 }
 
-void writeDocument(qint64 documentId, const QString& targetPath, const Progress& progress) {
+namespace {
+
+// Writes the version to the file and records who did; without its record the file is not left behind.
+void writeRecorded(qint64 documentId, const QString& targetPath, const Progress& progress,
+                   const QString& action) {
     documentName(documentId); // a version deleted meanwhile is named as such
     data::Connection connection;
     connection.open();
     if (!data::readValueToFile(connection, documentCell(documentId), targetPath, progress))
         throw cancelled(
             QStringLiteral("Writing %1 was cancelled.").arg(QDir::toNativeSeparators(targetPath)));
+    try {
+        audit::recordVersion(connection, action, documentId, QDir::toNativeSeparators(targetPath));
+    } catch (const AppError& error) {
+        QFile::remove(targetPath);
+        throw AppError(QStringLiteral("%1 The document was not written, because the audit trail must name "
+                                      "everyone who reads it.")
+                           .arg(error.description()));
+    }
+}
+
+} // namespace
+
+void writeDocument(qint64 documentId, const QString& targetPath, const Progress& progress) {
+    writeRecorded(documentId, targetPath, progress, audit::Download);
 }
 
 QString copyDocumentToTemp(qint64 documentId, const Progress& progress) {
@@ -85,7 +117,7 @@ QString copyDocumentToTemp(qint64 documentId, const Progress& progress) {
                                       "the application folder %2 is writable.")
                            .arg(QDir::toNativeSeparators(folder),
                                 QDir::toNativeSeparators(AppFacts::applicationDirectory())));
-    writeDocument(documentId, path, progress);
+    writeRecorded(documentId, path, progress, audit::Open);
     return path;
 }
 

@@ -4,6 +4,7 @@
 #include "data/clsdatabaseconnection.h"
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "library/audit.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -103,6 +104,25 @@ void checkShownFolder(const Folder& folder) {
                            .arg(folder.text.isEmpty() ? QStringLiteral("name") : QStringLiteral("type")));
 }
 
+namespace {
+
+QString folderText(data::Connection& connection, qint64 objectId) {
+    data::Recordset rs;
+    rs.open(QStringLiteral("SELECT ObjectText FROM ObjectTbl WHERE ObjectId = ?"), connection, {objectId});
+    return rs.eof() ? QString() : rs.text(QStringLiteral("ObjectText"));
+}
+
+void recordFolder(data::Connection& connection, const QString& action, qint64 objectId,
+                  const QString& detail) {
+    audit::Record entry;
+    entry.action = action;
+    entry.folderId = objectId;
+    entry.detail = detail;
+    audit::record(connection, entry);
+}
+
+} // namespace
+
 qint64 addFolder(const QString& text, const QString& type, std::optional<qint64> objectIndex) {
     if (text.isEmpty() || type.isEmpty())
         throw AppError(QStringLiteral("A folder needs a name and a type; nothing was added."));
@@ -162,14 +182,24 @@ void renameFolder(qint64 objectId, const QString& text) {
         throw AppError(QStringLiteral("A folder needs a name; the name was not changed."));
     data::Connection connection;
     connection.open();
-    const int changed = connection.execute(
-        QStringLiteral("UPDATE ObjectTbl SET ObjectTbl.ObjectText = ? WHERE (((ObjectTbl.ObjectId)=?) AND "
-                       "((ObjectTbl.ObjectType) <> \"Root\"))"),
-        {nonNull(text), objectId});
-    if (changed == 0)
-        throw AppError(QStringLiteral("There is no folder with the key %1; it may have been deleted in "
-                                      "another window. Refresh the folder tree.")
-                           .arg(objectId));
+    connection.beginTransaction();
+    try {
+        const QString before = folderText(connection, objectId);
+        const int changed = connection.execute(
+            QStringLiteral(
+                "UPDATE ObjectTbl SET ObjectTbl.ObjectText = ? WHERE (((ObjectTbl.ObjectId)=?) AND "
+                "((ObjectTbl.ObjectType) <> \"Root\"))"),
+            {nonNull(text), objectId});
+        if (changed == 0)
+            throw AppError(QStringLiteral("There is no folder with the key %1; it may have been deleted in "
+                                          "another window. Refresh the folder tree.")
+                               .arg(objectId));
+        recordFolder(connection, audit::FolderRename, objectId, QStringLiteral("%1 -> %2").arg(before, text));
+        connection.commit();
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
 }
 
 DeletedFolder deleteFolder(qint64 objectId, bool withListedFolders) {
@@ -190,6 +220,7 @@ DeletedFolder deleteFolder(qint64 objectId, bool withListedFolders) {
                 connection, withListedFolders ? QVariantList{objectId, objectId} : QVariantList{objectId});
             deleted.documentsLeft = left.field(QStringLiteral("LeftOver")).toLongLong();
         }
+        recordFolder(connection, audit::FolderDelete, objectId, folderText(connection, objectId));
         if (withListedFolders)
             deleted.rows +=
                 connection.execute(QStringLiteral("DELETE ObjectTbl.ObjectParentIndex FROM ObjectTbl "

@@ -16,6 +16,7 @@
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/firststarthints.h"
 #include "employees/ui/form2.h"
+#include "library/ui/backgroundindexer.h"
 
 #include <QIcon>
 
@@ -83,5 +84,7 @@ int main(int argc, char* argv[]) {
     MDIForm1 mainWindow(employeeWindowFactories());
     installFirstStartHints(mainWindow);
     mainWindow.show();
+    // Versions stored before the library kept their text are read while the operator works.
+    library::ui::BackgroundIndexer::start();
     return QApplication::exec();
 }

@@ -54,6 +54,17 @@ void MDIForm1::buildMenus() {
     };
 
     QMenu* file = addMenu("MnuFile", QStringLiteral("&File"));
+    connect(addItem(file, "MnuImportEmployees", QStringLiteral("&Import Employees...")), &QAction::triggered,
+            this, [this] {
+                if (m_factories.importEmployees)
+                    m_factories.importEmployees(this);
+            });
+    connect(addItem(file, "MnuExportEmployees", QStringLiteral("E&xport Employees...")), &QAction::triggered,
+            this, [this] {
+                if (m_factories.exportEmployees)
+                    m_factories.exportEmployees(this);
+            });
+    file->addSeparator();
     connect(addItem(file, "MnuExit", QStringLiteral("E&xit")), &QAction::triggered, this,
             [] { ChildWindows::exitApplication(); });
 

@@ -25,6 +25,9 @@ public:
         // "Windows") and commands to a small toolbar, both shown while it is the active window.
         std::function<QList<QMenu*>(QWidget*)> childCommandMenus;
         std::function<QList<QAction*>(QWidget*)> childToolbarCommands;
+        // "Import Employees..." and "Export Employees..." in the File menu, given the main window.
+        std::function<void(QWidget*)> importEmployees;
+        std::function<void(QWidget*)> exportEmployees;
     };
 
     explicit MDIForm1(Factories factories, QWidget* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "employees/ui/employeewindows.h"
 
+#include "employees/ui/employeeimportwizard.h"
 #include "employees/ui/form1.h"
 #include "employees/ui/form2.h"
 #include "library/ui/frmdocexplorer.h"
@@ -23,5 +24,7 @@ MDIForm1::Factories employeeWindowFactories() {
             return library->toolbarCommands();
         return QList<QAction*>();
     };
+    factories.importEmployees = [](QWidget* parent) { openEmployeeImport(parent); };
+    factories.exportEmployees = exportEmployeesTo;
     return factories;
 }

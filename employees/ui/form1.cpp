@@ -4,6 +4,7 @@
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "app/platform.h"
+#include "app/safefilename.h"
 #include "app/ui/activationwatcher.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/statusnotice.h"
@@ -13,10 +14,13 @@
 #include "employees/employeecode.h"
 #include "employees/employeestore.h"
 #include "employees/photofile.h"
+#include "employees/photoframe.h"
 #include "employees/photostore.h"
 #include "employees/ui/form2.h"
 #include "employees/ui/photobox.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -25,6 +29,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QShortcut>
 
 namespace {
@@ -54,6 +59,10 @@ struct Form1::Private {
     data::Connection connection;
     data::Command command;
 
+    // Imported employees may have no middle name; updating one must not demand one.
+    bool firstActivation = true;
+    bool openedWithoutMiddleName = false;
+
     QString photoPath;  // stored with the next new employee
     QString dialogPath; // where the file dialog starts
 
@@ -67,6 +76,9 @@ struct Form1::Private {
     QPushButton* command2 = nullptr;
     QPushButton* command3 = nullptr;
     PhotoBox* image1 = nullptr;
+    QCheckBox* printSize = nullptr;
+    QPushButton* resetFrame = nullptr;
+    QLabel* frameNote = nullptr;
 };
 
 Form1::Form1(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
@@ -131,6 +143,25 @@ void Form1::buildControls() {
     d->image1 = new PhotoBox(frame);
     d->image1->setObjectName(QStringLiteral("Image1"));
     d->image1->setGeometry(ui::twipsRect(5580, 180, 2595, 2775));
+    d->image1->setFraming(true);
+    d->image1->setToolTip(
+        tr("The employee's photograph and, framed, what the badge shows of it: drag the "
+           "frame or move it with the arrow keys, zoom with the wheel or + and -, Home puts "
+           "it back. Drop a picture file here to choose it."));
+
+    // Framing and the print-sized copy are stored with the next Save or Update.
+    d->printSize = new QCheckBox(tr("Print-sized copy"), frame);
+    d->printSize->setObjectName(QStringLiteral("chkPrintSize"));
+    d->printSize->setGeometry(ui::twipsRect(3480, 2080, 1995, 290));
+    d->printSize->setToolTip(tr("Store a copy of at most %1 pixels (JPEG) instead of the original file: "
+                                "enough for the printed badge, a fraction of a phone photograph's size")
+                                 .arg(employees::PrintSizeLongSide));
+    d->resetFrame = button("cmdResetFrame", tr("Reset Frame"), ui::twipsRect(180, 2820, 1300, 375));
+    d->resetFrame->setToolTip(tr("Put the badge frame back in the middle of the photograph (Home)"));
+    d->frameNote = label("lblFrameNote", tr("Framed automatically on import: check the frame, then Update."),
+                         ui::twipsRect(180, 2420, 5295, 330));
+    d->frameNote->hide();
+    connect(d->resetFrame, &QPushButton::clicked, d->image1, &PhotoBox::resetFrame);
 
     // Screen readers announce each box by its label.
     label1->setBuddy(d->firstName);
@@ -210,6 +241,10 @@ QString Form1::photoPath() const {
 }
 
 void Form1::formActivate() {
+    if (d->firstActivation) {
+        d->firstActivation = false;
+        d->openedWithoutMiddleName = !isAddMode() && d->middleName->text().isEmpty();
+    }
     if (d->employeeId.isEmpty())
         return;
     d->code->setText(d->employeeId);
@@ -221,6 +256,25 @@ void Form1::loadPhoto() {
     const QImage picture = employees::loadPhoto(d->employeeId);
     if (!picture.isNull())
         d->image1->setPicture(picture);
+    d->frameNote->setVisible(employees::photoMarkedAutoFramed(d->employeeId));
+}
+
+QString Form1::photoToStore(const QString& chosen, const QString& code) {
+    const bool framed = d->image1->frameMoved();
+    const bool printSized = d->printSize->isChecked();
+    // In add mode only a chosen photograph is stored; in update mode the shown one may be framed anew.
+    if (!d->image1->hasPicture() || code.isEmpty() || (!framed && !printSized) ||
+        (chosen.isEmpty() && isAddMode()))
+        return chosen;
+    const QByteArray bytes = employees::photoCopy(d->image1->picture(), framed ? d->image1->frame() : QRect(),
+                                                  printSized ? employees::PrintSizeLongSide : 0);
+    const QString path = app::ensureTempFolder() + QStringLiteral("/framed-") + photoTempFileName(code);
+    QSaveFile file(path);
+    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+        !file.commit())
+        throw AppError(tr("Could not write the framed photograph %1: %2. Check that the disk is not full.")
+                           .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return path;
 }
 
 bool Form1::choosePhoto(const QString& path) {
@@ -248,7 +302,10 @@ void Form1::command1Click() {
 void Form1::command2Click() {
     const employees::EmployeeFields fields{d->firstName->text(), d->middleName->text(), d->lastName->text(),
                                            d->title->text(), d->code->text()};
-    if (const std::optional<QString> message = employees::invalidNameMessage(fields)) {
+    employees::EmployeeFields named = fields;
+    if (!isAddMode() && d->openedWithoutMiddleName && named.middleName.isEmpty())
+        named.middleName = QStringLiteral(" ");
+    if (const std::optional<QString> message = employees::invalidNameMessage(named)) {
         Platform::instance().messageBox(this, *message, AppFacts::productName(), Platform::Icon::Critical,
                                         Platform::Ok, Platform::Ok);
         return;
@@ -258,6 +315,7 @@ void Form1::command2Click() {
     if (!confirmCode(fields.identification, adding, photo))
         return;
     try {
+        photo = photoToStore(photo, fields.identification);
         d->connection.open();
         d->command.setActiveConnection(&d->connection);
         if (adding)
@@ -289,6 +347,14 @@ void Form1::command2Click() {
     // into the box, where the next Update would store it again.
     d->employeeId = fields.identification;
     d->photoPath.clear();
+    if (!photo.isEmpty()) {
+        // What is stored now is what the box shows, framed by the operator.
+        d->frameNote->hide();
+        d->image1->resetFrame();
+        const QImage stored = loadPicture(photo, nullptr);
+        if (!stored.isNull())
+            d->image1->setPicture(stored);
+    }
 }
 
 // The code is checked before anything is stored, so that a badge never meets it first at the printer. A

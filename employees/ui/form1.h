@@ -53,6 +53,8 @@ private:
     bool confirmCode(const QString& code, bool adding, QString& photo);
     void loadPhoto();
     void clearForNextEmployee();
+    // The file the save stores: the chosen one, or a framed or print-sized copy of what the box shows.
+    QString photoToStore(const QString& chosen, const QString& code);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -9,6 +9,7 @@
 #include "employees/badgevalidity.h"
 #include "employees/employeelist.h"
 #include "employees/ui/companyprompt.h"
+#include "employees/ui/employeeimportwizard.h"
 #include "employees/ui/form1.h"
 #include "library/ui/frmdocexplorer.h"
 
@@ -186,6 +187,14 @@ void Form2::buildMenus() {
 
     QMenu* file = addMenu("MnuFile", QStringLiteral("&File"));
     addItem(file, "mnuAddEditCompany", QStringLiteral("Add/Edit &Company"), &Form2::addEditCompany);
+    addItem(file, "MnuImportEmployees", QStringLiteral("&Import Employees..."), [this] {
+        connect(openEmployeeImport(window()), &EmployeeImportWizard::imported, this, [this] {
+            clearList();
+            populateTree();
+        });
+    });
+    addItem(file, "MnuExportEmployees", QStringLiteral("E&xport Employees..."),
+            [this] { exportEmployeesTo(window()); });
     file->addSeparator()->setObjectName(QStringLiteral("MnuSp1"));
     addItem(file, "MnuExit", QStringLiteral("E&xit"), [] { ChildWindows::exitApplication(); });
 

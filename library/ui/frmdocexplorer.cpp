@@ -75,6 +75,7 @@ FrmDocExplorer::FrmDocExplorer(QWidget* parent) : QWidget(parent) {
     m_folderIcon.addPixmap(library::ui::openFolderPicture(), QIcon::Selected);
     buildControls();
     buildCommands();
+    buildSidePane();
     resize(ui::twips(9270), ui::twips(8430));
 }
 
@@ -217,6 +218,7 @@ void FrmDocExplorer::showEvent(QShowEvent* event) {
         m_loaded = true;
         buildWindowCommands();
         FillFolderTree();
+        startBackgroundIndexing();
     }
 }
 
@@ -239,6 +241,7 @@ void FrmDocExplorer::applyLayout() {
     m_statusBar->setGeometry(0, height() - barHeight, width(), barHeight);
     for (QLabel* panel : std::as_const(m_panels))
         panel->setFixedWidth(ui::twips(m_layout.panelWidth));
+    placeSidePane();
 }
 
 void FrmDocExplorer::updateStatusPanels() {

@@ -22,6 +22,10 @@ class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace library::ui {
+class LibrarySidePane;
+}
+
 class FrmDocExplorer : public QWidget {
     Q_OBJECT
 public:
@@ -84,6 +88,12 @@ public:
     void OpenSelectedDocument();
     void DeleteDocument();
     void AssignDocument();
+    // Side pane (search, preview, history, due for review) and review dates.
+    library::ui::LibrarySidePane* sidePane() const;
+    // Selects the folder and the version's line (switching to all versions when needed); false, after
+    // saying why, when either is gone.
+    bool showDocument(qint64 folderId, qint64 documentId);
+    void setReviewDate();
 
     // Tree events as the tree control reports them; public so that they can be driven directly.
     void treeMousePress(Qt::MouseButton button, const QPoint& position);
@@ -107,6 +117,9 @@ private:
     void buildControls();
     void buildCommands();
     void applyLayout();
+    void buildSidePane();
+    void placeSidePane();
+    void startBackgroundIndexing();
     void updateStatusPanels();
     QTreeWidgetItem* selectedNode() const;
     QTreeWidgetItem* selectedLine() const;
@@ -137,6 +150,7 @@ private:
     QHash<QString, QAction*> m_commands;
     QHash<QString, QIcon> m_images; // ImageList1: "OpenFolder", "ClosedFolder"
     QIcon m_folderIcon;
+    library::ui::LibrarySidePane* m_sidePane = nullptr;
 
     QTreeWidgetItem* m_root = nullptr;
     bool m_loaded = false;

@@ -22,6 +22,7 @@ private slots:
     void foldersAddedAtOnceGetTheirOwnPlace();
     void failuresAreOneLine_data();
     void failuresAreOneLine();
+    void findReviewDueHistoryAndCheck();
 };
 
 void TestCliLibrary::foldersDocumentsAndLinks() {
@@ -99,6 +100,43 @@ void TestCliLibrary::failuresAreOneLine() {
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     QVERIFY(run.lines().isEmpty());
+}
+
+void TestCliLibrary::findReviewDueHistoryAndCheck() {
+    TestAppDir dir;
+    const auto library = [&](const QStringList& args) {
+        return runCompanion(dir.path(), QStringList{"library"} + args);
+    };
+    QCOMPARE(library({"add-folder", "Permits"}).status, 0);
+    QCOMPARE(library({"upload", "2", writeTestFile(dir.file("permit.txt"), "Work permit of Zoë, line\tone")})
+                 .status,
+             0);
+    QCOMPARE(library({"find", "ZOE"}).lines(),
+             QStringList({"1\tPermits\tpermit.txt\t1\tWork permit of [Zoë], line one"}));
+    QCOMPARE(library({"find", "\"permit of\"", "--format", "csv"}).lines().at(1),
+             QString("1,Permits,permit.txt,1,\"Work [permit of] Zoë, line one\""));
+    QCOMPARE(library({"reindex"}).lines(), QStringList({"1 versions read: 1 with text, 0 with no text"}));
+    QCOMPARE(library({"review", "1", "2020-02-29"}).status, 0);
+    QCOMPARE(library({"due", "--within", "0"}).lines(),
+             QStringList({"1\t2020-02-29\toverdue\tPermits\tpermit.txt\t1"}));
+    QCOMPARE(library({"review", "1", "none"}).status, 0);
+    QCOMPARE(library({"due"}).lines(), QStringList());
+    const QStringList history = library({"history", "1"}).lines();
+    QCOMPARE(history.size(), 3);
+    QVERIFY2(history.at(1).contains("\treview date\t1\tpermit.txt\t1\t2020-02-29"),
+             qPrintable(history.at(1)));
+    QCOMPARE(library({"review", "1", "soon"}).status, 1);
+    QCOMPARE(library({"due", "--within", "x"}).status, 2);
+    QCOMPARE(library({"find", "x", "--within", "3"}).status, 2);
+    if (TestAppDir::onPostgres())
+        return;
+    // check names an audit trail whose guards were removed behind the program's back.
+    QCOMPARE(runCompanion(dir.path(), {"check"}).status, 0);
+    dir.exec("DROP TRIGGER documentaudit_no_delete");
+    const CompanionRun check = runCompanion(dir.path(), {"check"});
+    QCOMPARE(check.status, 1);
+    QVERIFY2(check.out.contains("DocumentAudit lacks its guards (documentaudit_no_delete)"),
+             qPrintable(check.out));
 }
 
 QTEST_GUILESS_MAIN(TestCliLibrary)
