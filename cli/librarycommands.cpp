@@ -177,7 +177,7 @@ int due(const LibraryArguments& args) {
     return dueDocuments(days);
 }
 
-int history(const LibraryArguments& args) {
+int versionHistory(const LibraryArguments& args) {
     return documentHistory(keyArgument(exactly(args, 1, QStringLiteral("history DOCUMENT_ID")).first(),
                                        QStringLiteral("document number")));
 }
@@ -207,7 +207,7 @@ int library(Arguments& args) {
         {QStringLiteral("reindex"), reindex},
         {QStringLiteral("review"), review},
         {QStringLiteral("due"), due},
-        {QStringLiteral("history"), history},
+        {QStringLiteral("history"), versionHistory},
     };
     LibraryArguments parsed;
     parsed.type = args.option(QStringLiteral("type"));
