@@ -56,7 +56,8 @@ QList<badges::Badge> badgeBatch() {
                                   QStringLiteral("EMP-%1").arg(i),
                                   QImage(),
                                   {},
-                                  QDate(2027, 12, 31)});
+                                  QDate(2027, 12, 31),
+                                  {}});
     return list;
 }
 
