@@ -20,8 +20,11 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "bench/benchsupport.h"
 #include <cstdio>
 #include <functional>
+
+using namespace bench;
 
 namespace {
 
@@ -96,23 +99,6 @@ double run(const char* what, const QList<badges::Badge>& list, const QString& pa
                 ms / double(list.size()), megabytes);
     std::fflush(stdout);
     return megabytes;
-}
-
-// Resident size now (VmRSS) or at its highest since the last reset (VmHWM), in MB (Linux; 0 elsewhere).
-double statusMegabytes(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
-}
-
-void resetPeakMemory() {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
 }
 
 // A phone's photograph: 4000x3000, smooth shading with a little grain, as JPEG of quality 90.

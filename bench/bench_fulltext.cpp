@@ -26,11 +26,14 @@
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 
@@ -38,46 +41,6 @@ constexpr double IndexTarget = 1.5;
 constexpr double QueryTargetMs = 20.0;
 constexpr double MemoryTargetMb = 256.0;
 constexpr double PreviewTargetMs = 200.0;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-double timed(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double cpuMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-double loadAverage() {
-    QFile load(QStringLiteral("/proc/loadavg"));
-    return load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').first().toDouble() : 0;
-}
-
-double statusMegabytes(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
-}
-
-void resetPeakMemory() {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
 
 int environmentNumber(const char* name, int fallback) {
     bool ok = false;

@@ -18,7 +18,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "bench/benchsupport.h"
 #include <cstdio>
+
+using namespace bench;
 
 namespace {
 
@@ -93,15 +96,6 @@ double shellImport(const QString& folder, const QString& database) {
     if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
         throw AppError(QStringLiteral("the sqlite3 shell failed; is it installed?"));
     return ms;
-}
-
-qint64 statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    return -1;
 }
 
 // Child process: prints the time of the import, the memory at rest and the peak.

@@ -18,42 +18,17 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+
+using namespace bench;
 
 namespace {
 
 constexpr double MemoryTargetMb = 64.0;
 constexpr double LogTargetMb = 64.0;
-
-double timed(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double statusMegabytes(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
-}
-
-// The peak resident size of `work` above the size before it, in MB.
-double peakAbove(const std::function<void()>& work) {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-    refs.close();
-    const double idle = statusMegabytes("VmRSS:");
-    work();
-    return statusMegabytes("VmHWM:") - idle;
-}
 
 // Random bytes with a word near the end, so a search has to read all of it.
 bool writeDocument(const QString& path, qint64 megabytes) {

@@ -17,22 +17,18 @@
 
 #include <sys/resource.h>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+
+using namespace bench;
 
 namespace {
 
 constexpr int BadgeCount = 500;
 constexpr int Records = 100000;
 constexpr int Rounds = 3;
-
-double timed(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 
 double best(const std::function<double()>& round) {
     double fastest = 1e300;

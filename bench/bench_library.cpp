@@ -20,10 +20,13 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 
@@ -35,36 +38,6 @@ constexpr double Target = 3.0;
 constexpr double MemoryTargetMb = 64.0;
 constexpr double DurableTarget = 2.0;
 constexpr double LogTargetMb = 64.0;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-double timed(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Resident size now and at its highest since the last reset, in MB (Linux; 0 elsewhere).
-double statusMegabytes(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
-}
-
-void resetPeakMemory() {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
 
 void fill(data::Connection& connection) {
     connection.beginTransaction();

@@ -15,21 +15,18 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 
 constexpr qsizetype PhotoSize = 5 * 1024 * 1024;
 constexpr int Rounds = 15;
 constexpr double Target = 3.0;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 bool writeRandomFile(const QString& path, qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);

@@ -19,9 +19,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "bench/benchsupport.h"
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 
@@ -31,12 +34,6 @@ constexpr double Target = 2.0;
 constexpr double MemoryTargetMb = 64.0;
 const QString Word = QStringLiteral("Kilimanjaro");
 const QString Statement = QStringLiteral("SELECT * FROM Attachments");
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 double millisecondsSince(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
@@ -153,15 +150,6 @@ int searchOldWay() {
         holding += found;
     }
     return holding;
-}
-
-qint64 statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    return -1;
 }
 
 // Child process: memory at rest with the database open, then the peak during one search.
