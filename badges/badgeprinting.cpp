@@ -324,16 +324,26 @@ void writeCalibrationPdf(const QString& path, const PrintOptions& options) {
              [&](QPdfWriter& writer) { paintCalibration(writer, options); });
 }
 
+namespace {
+
+// A white image of the given size that says its resolution, for a badge to be painted on.
+QImage blankImage(QSize size, int dotsPerInch) {
+    QImage image(size, QImage::Format_RGB32);
+    const int dotsPerMeter = qRound(dotsPerInch / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    return image;
+}
+
+} // namespace
+
 QImage renderBadge(const Badge& badge, int dotsPerInch) {
     checkCodes({badge});
     const auto pixels = [dotsPerInch](int twips) {
         return qRound(twips * dotsPerInch / double(layout::TwipsPerInch));
     };
-    QImage image(pixels(layout::Area.width()), pixels(layout::Area.height()), QImage::Format_RGB32);
-    const int dotsPerMeter = qRound(dotsPerInch / 0.0254);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    image.fill(Qt::white);
+    QImage image = blankImage({pixels(layout::Area.width()), pixels(layout::Area.height())}, dotsPerInch);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate(-pixels(layout::Area.left()), -pixels(layout::Area.top()));
@@ -346,12 +356,8 @@ QImage renderBadge(const Badge& badge, const PrintOptions& options, int dotsPerI
         return renderBadge(badge, dotsPerInch);
     checkCodes({badge});
     const QSizeF mm = options.layout.cardSize();
-    QImage image(qRound(dots(mm.width(), dotsPerInch)), qRound(dots(mm.height(), dotsPerInch)),
-                 QImage::Format_RGB32);
-    const int dotsPerMeter = qRound(dotsPerInch / 0.0254);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    image.fill(Qt::white);
+    QImage image = blankImage({qRound(dots(mm.width(), dotsPerInch)), qRound(dots(mm.height(), dotsPerInch))},
+                              dotsPerInch);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const Side side = options.back ? Side::Back : Side::Front;
