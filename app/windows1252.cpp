@@ -1,5 +1,7 @@
 #include "app/windows1252.h"
 
+#include <QStringDecoder>
+
 namespace app {
 
 namespace {
@@ -41,6 +43,18 @@ std::optional<QByteArray> toWindows1252(const QString& text) {
         bytes.append(char(byte));
     }
     return bytes;
+}
+
+QString decodeText(QByteArrayView bytes) {
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.sliced(2));
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.sliced(3));
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    return fromWindows1252(bytes);
 }
 
 } // namespace app

@@ -19,4 +19,9 @@ QString fromWindows1252(QByteArrayView bytes);
 // The bytes of the text, or nothing when a character has no byte in the code page.
 std::optional<QByteArray> toWindows1252(const QString& text);
 
+// Text as offices' files hold it: UTF-16 or UTF-8 by their byte order mark, otherwise UTF-8 when the
+// bytes are valid UTF-8 (text from an older Windows program is not, as soon as it holds one accented
+// letter), otherwise Windows-1252.
+QString decodeText(QByteArrayView bytes);
+
 } // namespace app

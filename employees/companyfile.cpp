@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -22,27 +21,14 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-// New files are UTF-8; files from older installations are ANSI. A line of ANSI text with letters
-// above 0x7F is almost never valid UTF-8, so validity decides.
-QString decodeLine(QByteArrayView bytes) {
-    static constexpr QByteArrayView Bom("\xEF\xBB\xBF");
-    if (bytes.startsWith(Bom))
-        return QString::fromUtf8(bytes.sliced(Bom.size()));
-    if (bytes.isValidUtf8())
-        return QString::fromUtf8(bytes);
-    return app::fromWindows1252(bytes);
-}
-
 // The whole text read, decoded: UTF-16 when it starts with its byte order mark, otherwise the first line
-// by its bytes.
+// by its bytes (new files are UTF-8, files from older installations ANSI).
 QString decodeText(const QByteArray& bytes) {
-    if (bytes.startsWith("\xFF\xFE"))
-        return QStringDecoder(QStringDecoder::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
-    if (bytes.startsWith("\xFE\xFF"))
-        return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return app::decodeText(bytes);
     const qsizetype lineEnd = std::min(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n'),
                                        bytes.indexOf('\r') < 0 ? bytes.size() : bytes.indexOf('\r'));
-    return decodeLine(QByteArrayView(bytes).first(lineEnd));
+    return app::decodeText(QByteArrayView(bytes).first(lineEnd));
 }
 
 // Text files hold no control characters besides tabs, line and page ends; a picture or a document saved

@@ -5,22 +5,9 @@
 
 #include "app/windows1252.h"
 
-#include <QStringDecoder>
-
 namespace employees {
 
 namespace {
-
-QString decodeWith(QStringDecoder::Encoding encoding, QByteArrayView bytes) {
-    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
-    return decoder.decode(bytes);
-}
-
-bool isValidUtf8(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
-}
 
 // The separator that occurs most often outside quotes in the first line; a comma when none does.
 QChar guessSeparator(const QString& text) {
@@ -44,19 +31,6 @@ QChar guessSeparator(const QString& text) {
 }
 
 } // namespace
-
-QString decodeTextFile(const QByteArray& bytes) {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return decodeWith(QStringDecoder::Utf8, QByteArrayView(bytes).sliced(3));
-    if (bytes.startsWith("\xFF\xFE"))
-        return decodeWith(QStringDecoder::Utf16LE, QByteArrayView(bytes).sliced(2));
-    if (bytes.startsWith("\xFE\xFF"))
-        return decodeWith(QStringDecoder::Utf16BE, QByteArrayView(bytes).sliced(2));
-    // Text from an older Windows program is not valid UTF-8 as soon as it holds one accented letter.
-    if (isValidUtf8(bytes))
-        return decodeWith(QStringDecoder::Utf8, bytes);
-    return app::fromWindows1252(bytes);
-}
 
 SheetTable parseCsv(const QString& input) {
     QString text = input;

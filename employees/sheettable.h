@@ -26,8 +26,6 @@ QStringList sheetNames(const QString& path);
 // no such sheet, damaged).
 SheetTable readSheetTable(const QString& path, const QString& sheet = {});
 
-// The parts of reading that work on text already in memory.
-QString decodeTextFile(const QByteArray& bytes);
 SheetTable parseCsv(const QString& text);
 
 // Turns the rows of a sheet (cells by position, row numbers beside them) into a SheetTable.

@@ -2,6 +2,7 @@
 // container through QuaZip, the XML with Qt's stream reader, one part at a time. Cells come out as the
 // spreadsheet shows them: a whole number without ".0", a number format of zeros ("00000") padding it, a
 // date as a date.
+#include "app/windows1252.h"
 #include "employees/sheettable.h"
 
 #include "app/apperror.h"
@@ -487,7 +488,7 @@ SheetTable readSheetTable(const QString& path, const QString& sheet) {
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         fail(path, file.errorString());
-    return parseCsv(decodeTextFile(bytes));
+    return parseCsv(app::decodeText(bytes));
 }
 
 } // namespace employees
