@@ -3,14 +3,12 @@
 #include "app/apperror.h"
 #include "badges/badgepainter.h"
 #include "badges/ledgerquery.h"
+#include "data/appendonly.h"
 #include "data/connection.h"
 
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace badges::ledger {
 
@@ -25,22 +23,11 @@ QVariant textOrNull(const QString& text) {
     return text.isEmpty() ? QVariant() : QVariant(text);
 }
 
-// The server's name for the operator, who may log in under another name than the system's.
-QString databaseUser(data::Connection& connection) {
-    if (connection.backend() != data::Backend::PostgreSQL)
-        return QString();
-    QSqlQuery query(connection.database());
-    if (!query.exec(QStringLiteral("SELECT session_user")) || !query.next())
-        throw AppError(connection.failure(QStringLiteral("Asking for the database user"),
-                                          data::errorText(query.lastError())));
-    return query.value(0).toString();
-}
-
 void insertRecords(data::Connection& connection, const QList<Issue>& issues, const QString& destination,
                    const QString& layout) {
     const QVariant printedAt = storedTime(connection, QDateTime::currentDateTime());
     const QString user = operatorName();
-    const QVariant dbUser = textOrNull(databaseUser(connection));
+    const QVariant dbUser = textOrNull(data::appendonly::databaseUser(connection));
     QSqlQuery insert(connection.database());
     // Prepared once: a run of a thousand badges binds and runs the same statement.
     if (!insert.prepare(InsertStatement))
@@ -86,13 +73,7 @@ Issue issueOf(const Badge& badge, qint64 employeeKey, const QString& reason, con
 }
 
 QString operatorName() {
-    // The account's own name: USER can be set to anything by whoever starts the program.
-    if (const passwd* account = getpwuid(geteuid()); account && account->pw_name && *account->pw_name)
-        return QString::fromLocal8Bit(account->pw_name);
-    for (const char* variable : {"USER", "LOGNAME", "USERNAME"})
-        if (const QString name = qEnvironmentVariable(variable); !name.isEmpty())
-            return name;
-    return QStringLiteral("unknown");
+    return data::appendonly::systemUserName();
 }
 
 void recordIssues(data::Connection& connection, const QList<Issue>& issues, const QString& destination,

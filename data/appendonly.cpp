@@ -6,6 +6,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace data::appendonly {
 
 namespace {
@@ -64,6 +67,25 @@ QStringList missingGuards(Connection& connection, const QString& table) {
     while (query.next())
         missing.removeAll(query.value(0).toString().toLower());
     return missing;
+}
+
+QString systemUserName() {
+    if (const passwd* account = getpwuid(geteuid()); account && account->pw_name && *account->pw_name)
+        return QString::fromLocal8Bit(account->pw_name);
+    for (const char* variable : {"USER", "LOGNAME", "USERNAME"})
+        if (const QString name = qEnvironmentVariable(variable); !name.isEmpty())
+            return name;
+    return QStringLiteral("unknown");
+}
+
+QString databaseUser(Connection& connection) {
+    if (connection.backend() != Backend::PostgreSQL)
+        return QString();
+    QSqlQuery query(connection.database());
+    if (!query.exec(QStringLiteral("SELECT session_user")) || !query.next())
+        throw AppError(
+            connection.failure(QStringLiteral("Asking for the database user"), errorText(query.lastError())));
+    return query.value(0).toString();
 }
 
 } // namespace data::appendonly

@@ -27,5 +27,13 @@ QStringList missingGuards(Connection& connection, const QString& table);
 // The words with which the database refuses a change, for tests and messages.
 QString refusal(const QString& table);
 
+// Who a record names: the system account that runs the program (not USER, which whoever starts the
+// program can set to anything).
+QString systemUserName();
+
+// The server's name for the operator, who may log in under another name than the system's (PostgreSQL's
+// session_user); empty on SQLite. Throws AppError when the server cannot say.
+QString databaseUser(Connection& connection);
+
 } // namespace appendonly
 } // namespace data

@@ -1,27 +1,16 @@
 #include "library/audit.h"
 
 #include "app/apperror.h"
+#include "data/appendonly.h"
 #include "data/connection.h"
 #include "library/librarysql.h"
-
-#include <QDir>
 
 namespace library::audit {
 
 QString operatorName(data::Connection& connection) {
-    if (sql::postgres(connection)) {
-        QSqlQuery query = sql::run(connection, QStringLiteral("SELECT session_user"), {},
-                                   QStringLiteral("Reading the operator's name"));
-        if (query.next())
-            return query.value(0).toString();
-    }
-    for (const char* variable : {"USER", "USERNAME", "LOGNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
-        if (!name.isEmpty())
-            return name;
-    }
-    const QString home = QDir::home().dirName();
-    return home.isEmpty() ? QStringLiteral("unknown") : home;
+    // On a server the operator is whom the server knows; on a shared file, the system's account.
+    const QString server = data::appendonly::databaseUser(connection);
+    return server.isEmpty() ? data::appendonly::systemUserName() : server;
 }
 
 void record(data::Connection& connection, Record entry) {
