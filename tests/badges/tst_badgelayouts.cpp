@@ -1,10 +1,9 @@
 // Badges on cards and sheets, measured where they end up: page sizes and card positions read from the
-// written PDF, barcodes decoded by an independent reader from 300 dpi renderings, texts that never lie
-// on anything else, a partly used sheet and the order of the backs.
-#define ZX_USE_UTF8
-#include <ZXing/ReadBarcode.h>
-
+// written PDF, barcodes decoded from 300 dpi renderings, texts that never lie on anything else, a partly
+// used sheet and the order of the backs.
+#include "../support/printedbadges.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "badges/badgelayout.h"
@@ -15,89 +14,11 @@
 #include "badges/sheetformat.h"
 #include "employees/photofile.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <optional>
 
 namespace {
-
-constexpr double MmPerPoint = 25.4 / 72;
-constexpr double MmPerTwip = 25.4 / 1440;
-
-bool havePoppler() {
-    return !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty() &&
-           !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty();
-}
-
-QString run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    process.waitForFinished();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// Page `page` of the PDF in mm, as pdfinfo reads its media box.
-QSizeF pageSizeMm(const QString& pdf, int page = 1) {
-    const QString info =
-        run(QStringLiteral("pdfinfo"), {"-f", QString::number(page), "-l", QString::number(page), pdf});
-    const auto m =
-        QRegularExpression(QStringLiteral(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)")).match(info);
-    return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) * MmPerPoint : QSizeF();
-}
-
-int pageCount(const QString& pdf) {
-    const auto m =
-        QRegularExpression(QStringLiteral(R"(Pages:\s+(\d+))")).match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// The part of a page given in mm, rendered by poppler at the resolution.
-QImage rasterise(const QString& pdf, int page, const QRectF& mm, int dpi) {
-    QTemporaryDir dir;
-    const auto px = [dpi](double v) { return QString::number(qRound(v / 25.4 * dpi)); };
-    const QString prefix = dir.filePath(QStringLiteral("page"));
-    QProcess::execute(QStringLiteral("pdftoppm"),
-                      {"-r", QString::number(dpi), "-png", "-singlefile", "-f", QString::number(page), "-l",
-                       QString::number(page), "-x", px(mm.left()), "-y", px(mm.top()), "-W", px(mm.width()),
-                       "-H", px(mm.height()), pdf, prefix});
-    return QImage(prefix + QStringLiteral(".png"));
-}
-
-QString decode(const QImage& image) {
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
-    const ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
-                                int(gray.bytesPerLine()));
-    const auto result =
-        ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code39));
-    return result.isValid() ? QString::fromStdString(result.text()) : QStringLiteral("<no barcode>");
-}
-
-// The smallest rectangle of clearly red pixels.
-QRect redExtent(const QImage& picture) {
-    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
-    QRect extent;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (qRed(line[x]) > 180 && qGreen(line[x]) < 80 && qBlue(line[x]) < 80)
-                extent |= QRect(x, y, 1, 1);
-    }
-    return extent;
-}
-
-QImage redPhoto() {
-    QImage photo(300, 400, QImage::Format_RGB32); // 3:4, as the cards' photo box
-    photo.fill(QColor(230, 0, 0));
-    return photo;
-}
-
-badges::Badge badge(const QString& code, const QString& name = QStringLiteral("Jane Q Doe"),
-                    const QString& title = QStringLiteral("Engineer")) {
-    return badges::Badge{QStringLiteral("Acme Security"), name, title, code, QImage(), {}, QDate(), {}};
-}
 
 badges::PrintOptions optionsFor(const QString& layout, int start = 1, bool back = false) {
     badges::PrintOptions options;
@@ -117,11 +38,6 @@ QRectF cardOnPage(const badges::LayoutInfo& layout, int place) {
     return QRectF(0, 0, 200, 250);
 }
 
-QRectF mm(const QRect& twips) {
-    return QRectF(twips.left() * MmPerTwip, twips.top() * MmPerTwip, twips.width() * MmPerTwip,
-                  twips.height() * MmPerTwip);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(badges::Calibration)
@@ -136,33 +52,6 @@ private slots:
     }
     void init() { m_dir.emplace(); }
     void cleanup() { m_dir.reset(); }
-
-    void pageSizeOfEveryLayout_data() {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<QSizeF>("expected");
-        QTest::newRow("card-landscape") << "card-landscape" << QSizeF(85.60, 53.98);
-        QTest::newRow("card-portrait") << "card-portrait" << QSizeF(53.98, 85.60);
-        QTest::newRow("a4-10") << "a4-10" << QSizeF(210, 297);
-        QTest::newRow("letter-10") << "letter-10" << QSizeF(215.9, 279.4);
-        QTest::newRow("design")
-            << "design"
-            << badges::pageLayoutFor(badges::findLayout("design")).fullRect(QPageLayout::Millimeter).size();
-    }
-    void pageSizeOfEveryLayout() {
-        QFETCH(QString, layout);
-        QFETCH(QSizeF, expected);
-        if (!havePoppler())
-            QSKIP("pdfinfo (poppler-utils) is needed to read page sizes");
-        const QString pdf = m_dir->file("badges.pdf");
-        badges::writeBadgesPdf(pdf, {badge("C1"), badge("C2")},
-                               optionsFor(layout, 1, layout.startsWith("card")));
-        for (int page = 1; page <= pageCount(pdf); ++page) {
-            const QSizeF size = pageSizeMm(pdf, page);
-            QVERIFY2(std::abs(size.width() - expected.width()) < 0.2 &&
-                         std::abs(size.height() - expected.height()) < 0.2,
-                     qPrintable(QStringLiteral("%1 x %2 mm").arg(size.width()).arg(size.height())));
-        }
-    }
 
     // A red 3:4 photograph fills its box exactly, so its corner on the page tells where the card lies.
     void everyCardWhereTheSheetSays_data() {
@@ -180,89 +69,91 @@ private slots:
         if (!havePoppler())
             QSKIP("pdftoppm (poppler-utils) is needed to look at printed pages");
         QDir().mkpath(badges::sheetsDirectory());
-        QFile sheet(badges::sheetsDirectory() + "/three-up.sheet");
-        QVERIFY(sheet.open(QIODevice::WriteOnly));
-        sheet.write("name = three-up\npage = 100 x 200\ncard = 85.6 x 53.98\ncolumns = 1\nrows = 3\n"
-                    "first-card = 7.2 x 12.35\npitch = 0 x 60.5  # a gap of 6.52 mm\n");
-        sheet.close();
+        QVERIFY(
+            !writeTestFile(badges::sheetsDirectory() + "/three-up.sheet",
+                           "name = three-up\npage = 100 x 200\ncard = 85.6 x 53.98\ncolumns = 1\nrows = 3\n"
+                           "first-card = 7.2 x 12.35\npitch = 0 x 60.5  # a gap of 6.52 mm\n")
+                 .isEmpty());
         badges::PrintOptions options = optionsFor(layout);
         options.calibration = correction;
         QList<badges::Badge> list;
-        for (int i = 0; i < options.layout.cardsPerPage(); ++i) {
-            list.append(badge(QStringLiteral("C%1").arg(i)));
-            list.last().photo = redPhoto();
-        }
+        QImage redPicture(300, 400, QImage::Format_RGB32); // 3:4, as the cards' photo box
+        redPicture.fill(QColor(230, 0, 0));
+        for (int i = 0; i < options.layout.cardsPerPage(); ++i)
+            list.append(
+                badges::Badge{"Acme", "Jane Q Doe", "Engineer", QString::number(i), redPicture, {}, {}, {}});
         const QString pdf = m_dir->file("sheet.pdf");
         badges::writeBadgesPdf(pdf, list, options);
-        const QRectF photo = mm(badges::planBadge(list.first(), options.layout).photoBox);
+        const QRectF photo = mmOf(badges::planBadge(list.first(), options.layout).photoBox);
         constexpr int Dpi = 600;
         for (int i = 0; i < list.size(); ++i) {
             const QRectF card =
                 cardOnPage(options.layout, i).translated(correction.offsetX, correction.offsetY);
             // The card with 2 mm of page around it (inside the page).
-            const QRectF area = card.adjusted(-2, -2, 2, 2) & QRectF(QPointF(0, 0), pageSizeMm(pdf));
-            const QRect red = redExtent(rasterise(pdf, 1, area, Dpi));
+            const QRectF area = card.adjusted(-2, -2, 2, 2) & QRectF(QPointF(0, 0), pdfPageSizeMm(pdf));
+            const QRect red = extentOf(rasterise(pdf, 1, area, Dpi), QColor(230, 0, 0));
             QVERIFY2(!red.isNull(), qPrintable(QString::number(i)));
             const QPointF found = area.topLeft() + QPointF(red.left(), red.top()) * 25.4 / Dpi;
             const QPointF expected = card.topLeft() + photo.topLeft();
             QVERIFY2(std::abs(found.x() - expected.x()) <= 0.1 && std::abs(found.y() - expected.y()) <= 0.1,
-                     qPrintable(QStringLiteral("card %1 at %2, %3 mm instead of %4, %5")
-                                    .arg(i + 1)
-                                    .arg(found.x())
-                                    .arg(found.y())
-                                    .arg(expected.x())
-                                    .arg(expected.y())));
+                     qPrintable(QString::asprintf("card %d at %.2f, %.2f mm instead of %.2f, %.2f", i + 1,
+                                                  found.x(), found.y(), expected.x(), expected.y())));
         }
     }
 
-    void everyBarcodeDecodes_data() {
+    void everyBarcodeDecodesOnPagesOfTheirSize_data() {
         QTest::addColumn<QString>("layout");
         QTest::addColumn<QString>("code");
         QTest::addColumn<bool>("back");
+        QTest::addColumn<QSizeF>("paper"); // mm; empty: the design's page
+        const QSizeF landscape(85.60, 53.98), a4(210, 297), letter(215.9, 279.4);
         // Landscape cards carry codes of 12 characters at 300 dpi; the portrait card, narrower, 7.
-        QTest::newRow("design") << "design"
-                                << "EMP-0042" << false;
-        QTest::newRow("card-landscape, 12") << "card-landscape"
-                                            << "ACME-0000042" << false;
-        QTest::newRow("card-landscape back") << "card-landscape"
-                                             << "ACME-0000042" << true;
-        QTest::newRow("card-portrait") << "card-portrait"
-                                       << "EMP-042" << false;
-        QTest::newRow("card-portrait back") << "card-portrait"
-                                            << "EMP-042" << true;
-        QTest::newRow("a4-10") << "a4-10"
-                               << "ACME-0000042" << false;
-        QTest::newRow("letter-10 backs") << "letter-10"
-                                         << "ACME-0000042" << true;
+        for (const auto& [layout, code, back, paper] :
+             {std::tuple{"design", "EMP-0042", false, QSizeF()},
+              {"card-landscape", "ACME-0000042", false, landscape},
+              {"card-landscape", "ACME-0000042", true, landscape},
+              {"card-portrait", "EMP-042", false, landscape.transposed()},
+              {"card-portrait", "EMP-042", true, landscape.transposed()},
+              {"a4-10", "ACME-0000042", false, a4},
+              {"letter-10", "ACME-0000042", true, letter}})
+            QTest::addRow("%s%s", layout, back ? " backs" : "")
+                << QString(layout) << QString(code) << back << paper;
     }
-    void everyBarcodeDecodes() {
+    void everyBarcodeDecodesOnPagesOfTheirSize() {
         QFETCH(QString, layout);
         QFETCH(QString, code);
         QFETCH(bool, back);
+        QFETCH(QSizeF, paper);
         if (!havePoppler())
             QSKIP("pdftoppm (poppler-utils) is needed to look at printed pages");
         const badges::PrintOptions options = optionsFor(layout, 1, back);
         const int cards = std::min(options.layout.cardsPerPage(), 3);
         QList<badges::Badge> list;
         for (int i = 0; i < cards; ++i)
-            list.append(badge(code.chopped(1) + QString::number(i),
-                              "Maximilian Alexander Bartholomew-Featherstonehaugh",
-                              "Chief Executive Officer of Operations"));
+            list.append(sampleBadge(code.chopped(1) + QString::number(i),
+                                    "Maximilian Alexander Bartholomew-Featherstonehaugh",
+                                    "Chief Executive Officer of Operations"));
         // Straight onto a 300 dpi device, bars in whole dots as a card printer gets them ...
-        QImage printer(1, 1, QImage::Format_RGB32);
-        printer.setDotsPerMeterX(qRound(300 / 0.0254));
-        printer.setDotsPerMeterY(qRound(300 / 0.0254));
+        const QImage printer = printerAt300Dpi();
         QVERIFY(badges::badgeProblems(list.first(), options.layout, &printer).unreadable.isEmpty());
-        QCOMPARE(decode(badges::renderBadge(list.first(), options, 300)), list.first().code);
+        QCOMPARE(decodeCode39(badges::renderBadge(list.first(), options, 300)), list.first().code);
         // ... and from the PDF rendered at 300 dpi, every card of the page.
         const QString pdf = m_dir->file("badges.pdf");
         badges::writeBadgesPdf(pdf, list, options);
         const QList<badges::PagePlan> pages = badges::planPages(list.size(), options);
-        for (int p = 0; p < pages.size(); ++p)
+        QCOMPARE(pdfPageCount(pdf), pages.size());
+        if (paper.isEmpty())
+            paper = badges::pageLayoutFor(options.layout).fullRect(QPageLayout::Millimeter).size();
+        for (int p = 0; p < pages.size(); ++p) {
+            const QSizeF size = pdfPageSizeMm(pdf, p + 1);
+            QVERIFY2(std::abs(size.width() - paper.width()) < 0.2 &&
+                         std::abs(size.height() - paper.height()) < 0.2,
+                     qPrintable(QStringLiteral("%1 x %2 mm").arg(size.width()).arg(size.height())));
             for (const badges::Placement& place : pages.at(p).places) {
                 const QRectF area = place.card.isEmpty() ? QRectF(5, 75, 70, 30) : place.card;
-                QCOMPARE(decode(rasterise(pdf, p + 1, area, 300)), list.at(place.badge).code);
+                QCOMPARE(decodeCode39(rasterise(pdf, p + 1, area)), list.at(place.badge).code);
             }
+        }
     }
 
     void textsNeverLieOnAnythingElse_data() {
@@ -273,8 +164,7 @@ private slots:
         const QString longName = "Maximilian Alexander Bartholomew-Featherstonehaugh de la Cruz";
         const QString longTitle = "Chief Executive Officer of Operations and Facility Security Services";
         for (const char* layout : {"design", "card-landscape", "card-portrait", "a4-10"}) {
-            QTest::addRow("%s short", layout) << layout << "Ann Lee"
-                                              << "Clerk" << false;
+            QTest::addRow("%s short", layout) << layout << QString("Ann Lee") << "Clerk" << false;
             QTest::addRow("%s long, valid", layout) << layout << longName << longTitle << true;
             QTest::addRow("%s name breaks", layout)
                 << layout << longName << "Chief Executive Officer of Operations" << true;
@@ -285,14 +175,12 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, title);
         QFETCH(bool, valid);
-        badges::Badge b = badge("ACME-0042", name, title);
+        badges::Badge b = sampleBadge("ACME-0042", name, title);
         b.company = "Consolidated Security & Façade Services Worldwide";
         if (valid)
             b.validUntil = QDate(2027, 6, 30);
         const badges::LayoutInfo info = badges::findLayout(layout);
-        QImage printer(1, 1, QImage::Format_RGB32);
-        printer.setDotsPerMeterX(qRound(300 / 0.0254));
-        printer.setDotsPerMeterY(qRound(300 / 0.0254));
+        const QImage printer = printerAt300Dpi();
         for (const QPaintDevice* device :
              {static_cast<const QPaintDevice*>(nullptr), static_cast<const QPaintDevice*>(&printer)})
             for (const badges::Side side : {badges::Side::Front, badges::Side::Back}) {
@@ -354,15 +242,15 @@ private slots:
             QSKIP("pdfinfo (poppler-utils) is needed to count pages");
         const QString pdf = m_dir->file("sheet.pdf");
         QList<qsizetype> printed;
-        badges::writeBadgesPdf(pdf, {badge("A1"), badge("A2"), badge("A3")}, options,
+        badges::writeBadgesPdf(pdf, {sampleBadge("A1"), sampleBadge("A2"), sampleBadge("A3")}, options,
                                [&](const badges::PrintedBadge& p) {
                                    QCOMPARE(p.layout, QStringLiteral("a4-10"));
                                    QCOMPARE(p.destination, pdf);
                                    printed.append(p.index);
                                });
-        QCOMPARE(pageCount(pdf), 4);
+        QCOMPARE(pdfPageCount(pdf), 4);
         QCOMPARE(printed, QList<qsizetype>({0, 1, 2}));
-        QCOMPARE(decode(rasterise(pdf, 3, sheet.cardRect(0), 300)), QStringLiteral("A3"));
+        QCOMPARE(decodeCode39(rasterise(pdf, 3, sheet.cardRect(0))), QStringLiteral("A3"));
     }
 
     void sheetFiles_data() {
@@ -371,19 +259,16 @@ private slots:
         const QString good =
             "name = x\npage = 100 x 100\ncolumns = 1\nrows = 1\nfirst-card = 5 x 5\npitch = 0 x 0\n";
         QTest::newRow("good") << good << "";
-        QTest::newRow("no equals") << good + "oops\n"
-                                   << "line 7: expected";
+        QTest::newRow("no equals") << good + "oops\n" << QString("line 7: expected");
         QTest::newRow("bad pair") << QString(good).replace("100 x 100", "100")
                                   << "line 2: page needs two numbers";
-        QTest::newRow("unknown key") << good + "colour = red\n"
-                                     << "line 7: unknown key \"colour\"";
+        QTest::newRow("unknown key") << good + "colour = red\n" << QString("line 7: unknown key \"colour\"");
         QTest::newRow("missing") << QString(good).replace("rows = 1\n", "") << "lacks \"rows";
         QTest::newRow("off the page") << QString(good).replace("5 x 5", "20 x 5") << "do not fit on the page";
-        QTest::newRow("overlapping") << QString(good)
-                                            .replace("columns = 1", "columns = 2")
-                                            .replace("pitch = 0 x 0", "pitch = 50 x 0")
-                                            .replace("page = 100 x 100", "page = 300 x 100")
-                                     << "overlap";
+        QTest::newRow("overlapping")
+            << "name = x\npage = 300 x 100\ncolumns = 2\nrows = 1\nfirst-card = 5 x 5\n"
+               "pitch = 50 x 0\n"
+            << QString("overlap");
         QTest::newRow("name") << QString(good).replace("name = x", "name = ../x") << "must be made of";
     }
     void sheetFiles() {
@@ -409,10 +294,7 @@ private slots:
         sheet.rows = 4;
         badges::saveSheet(sheet);
         QCOMPARE(badges::findLayout("maker-8").sheet.cards(), 8);
-        QFile broken(badges::sheetsDirectory() + "/broken.sheet");
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("name = broken\n");
-        broken.close();
+        QVERIFY(!writeTestFile(badges::sheetsDirectory() + "/broken.sheet", "name = broken\n").isEmpty());
         QStringList problems;
         QStringList names;
         for (const badges::LayoutInfo& l : badges::availableLayouts(&problems))
@@ -439,7 +321,7 @@ private slots:
         QVERIFY(big.save(file, "JPEG", 80));
         QCOMPARE(loadPicture(file, QSize(300, 400), nullptr).size(), QSize(300, 225));
         QSize asked;
-        badges::Badge b = badge("C1");
+        badges::Badge b = sampleBadge("C1");
         b.photoSource = [&](const QSize& bound) {
             asked = bound;
             return loadPicture(file, bound, nullptr);

@@ -1,8 +1,10 @@
 // The badge ledger: a record for every badge that goes out from the badge window or a print run and none
 // for one that does not, reprint reasons, validity dates, the expiring list, and a table that nobody can
 // rewrite.
+#include "../support/errorof.h"
 #include "../support/explorerselection.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "app/scriptedplatform.h"
@@ -43,14 +45,7 @@ QList<Entry> allEntries() {
 }
 
 Issue issue(const QString& code, const QDate& validUntil = {}) {
-    return Issue{0,
-                 QStringLiteral("Ann B Cole"),
-                 QStringLiteral("Guard"),
-                 QStringLiteral("Acme"),
-                 code,
-                 validUntil,
-                 {},
-                 {}};
+    return Issue{0, "Ann B Cole", "Guard", "Acme", code, validUntil, {}, {}};
 }
 
 void record(
@@ -58,15 +53,6 @@ void record(
     data::Connection connection;
     connection.open();
     recordIssues(connection, issues, QStringLiteral("test printer"), DesignLayout, deliver);
-}
-
-QString failure(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const AppError& error) {
-        return error.description();
-    }
-    return QString();
 }
 
 // The test's own database on the suite's server.
@@ -145,7 +131,7 @@ private slots:
         QVERIFY(data::appendonly::missingGuards(connection, TableName).isEmpty());
         for (const QString& statement : {QStringLiteral("UPDATE BadgeLedger SET Reason = 'x'"),
                                          QStringLiteral("DELETE FROM BadgeLedger")}) {
-            const QString said = failure([&] { connection.execute(statement); });
+            const QString said = errorOf([&] { connection.execute(statement); });
             QVERIFY2(said.contains(data::appendonly::refusal(TableName), Qt::CaseInsensitive),
                      qPrintable(said));
         }
@@ -160,7 +146,7 @@ private slots:
     // A delivery that fails leaves no record; a record that cannot be written stops the delivery.
     void recordAndPrintAreOneStep() {
         QString said =
-            failure([] { record({issue("A")}, [] { throw AppError(QStringLiteral("jammed")); }); });
+            errorOf([] { record({issue("A")}, [] { throw AppError(QStringLiteral("jammed")); }); });
         QCOMPARE(said, QStringLiteral("jammed"));
         QVERIFY(allEntries().isEmpty());
 
@@ -169,7 +155,7 @@ private slots:
         else
             m_dir->exec(QStringLiteral("DROP TABLE BadgeLedger"));
         bool delivered = false;
-        said = failure([&] { record({issue("A")}, [&] { delivered = true; }); });
+        said = errorOf([&] { record({issue("A")}, [&] { delivered = true; }); });
         QVERIFY(!delivered);
         QVERIFY2(said.contains("was not printed") && said.contains("BadgeLedger", Qt::CaseInsensitive),
                  qPrintable(said));
@@ -293,9 +279,7 @@ private slots:
         const QString path = m_dir->file("history.csv");
         m_platform->fileAnswers.enqueue(path);
         window.exportCsv();
-        QFile csv(path);
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = csv.readAll().split('\n');
+        const QList<QByteArray> lines = readTestFile(path).split('\n');
         QVERIFY(lines.first().startsWith("Entry,Printed,Employee,Name"));
         QVERIFY(lines.at(1).contains(",A-1,"));
 
@@ -332,8 +316,7 @@ private slots:
     void operatorRoleMayOnlyAddAndRead() {
         if (!TestAppDir::onPostgres())
             QSKIP("PostgreSQL only");
-        const QString database =
-            qEnvironmentVariable("PELLORIN_DATABASE").section(u';', 3, 3).section(u'=', 1);
+        const QString database = scratchDatabase();
         record({issue("EMP-1")}); // makes the tables as their owner
         TestAppDir::serverExec(QStringLiteral("DROP ROLE IF EXISTS ledger_op; CREATE ROLE ledger_op LOGIN "
                                               "PASSWORD 'op'"));
@@ -350,7 +333,7 @@ private slots:
         QCOMPARE(entries.last().databaseUser, QStringLiteral("ledger_op"));
         for (const QString& statement : {QStringLiteral("UPDATE BadgeLedger SET Reason = 'x'"),
                                          QStringLiteral("DELETE FROM BadgeLedger")}) {
-            const QString said = failure([&] { op.execute(statement); });
+            const QString said = errorOf([&] { op.execute(statement); });
             QVERIFY2(said.contains("permission denied"), qPrintable(said));
         }
         op.close();

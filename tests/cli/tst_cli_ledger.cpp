@@ -4,6 +4,7 @@
 #include "../support/companion.h"
 #include "../support/rawdatabase.h"
 #include "../support/testappdir.h"
+#include "../support/testfiles.h"
 
 #include <QLocale>
 #include <QtTest>
@@ -90,9 +91,7 @@ private slots:
         QCOMPARE(runCompanion(m_dir->path(), {"company", "validity"}).out.trimmed(), QStringLiteral("24"));
         QCOMPARE(runCompanion(m_dir->path(), {"company", "validity", "-1"}).status, 2);
         QCOMPARE(runCompanion(m_dir->path(), {"company", "get"}).out.trimmed(), QStringLiteral("Acme"));
-        QFile company(m_dir->file("Company.txt"));
-        QVERIFY(company.open(QIODevice::ReadOnly));
-        QCOMPARE(company.readAll(), QByteArray("Acme\r\n"));
+        QCOMPARE(readTestFile(m_dir->file("Company.txt")), QByteArray("Acme\r\n"));
         QCOMPARE(runCompanion(m_dir->path(), {"company", "validity", "0"}).status, 0);
         QVERIFY(!QFile::exists(m_dir->file("BadgeValidity.txt")));
     }
