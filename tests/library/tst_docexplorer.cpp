@@ -36,18 +36,19 @@ QStringList nodes(FrmDocExplorer& window, int role = Qt::DisplayRole) {
     return texts;
 }
 
-QStringList lines(FrmDocExplorer& window, int place) {
-    return columnTexts(window.LstStudenInformation(), place);
+// The tree's open label editor, if any.
+QLineEdit* labelEditor(FrmDocExplorer& window) {
+    for (QLineEdit* line : window.TreClassView()->findChildren<QLineEdit*>())
+        if (line->isVisible())
+            return line;
+    return nullptr;
 }
 
 // Ends an open label edit as the operator's Enter would.
 void typeLabel(FrmDocExplorer& window, const QString& text) {
     QApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QLineEdit* editor = nullptr;
-    for (QLineEdit* line : window.TreClassView()->findChildren<QLineEdit*>())
-        if (line->isVisible())
-            editor = line;
+    QLineEdit* editor = labelEditor(window);
     QVERIFY(editor);
     editor->setText(text);
     QTest::keyClick(editor, Qt::Key_Return);
@@ -92,14 +93,14 @@ private slots:
 
         // A click on the root leaves the list; a click on a folder fills it.
         selectFolder(*m_window, 0);
-        QCOMPARE(lines(*m_window, 3), QStringList({"3"}));
+        QCOMPARE(lines(3), QStringList({"3"}));
         selectFolder(*m_window, -1);
-        QCOMPARE(lines(*m_window, 3), QStringList({"3"}));
+        QCOMPARE(lines(3), QStringList({"3"}));
         selectFolder(*m_window, 1);
-        QCOMPARE(lines(*m_window, 3), QStringList());
+        QCOMPARE(lines(3), QStringList());
         m_window->showAllVersions();
         selectFolder(*m_window, 0);
-        QCOMPARE(lines(*m_window, 3), QStringList({"3", "2", "1"}));
+        QCOMPARE(lines(3), QStringList({"3", "2", "1"}));
         QVERIFY(m_window->command("mnuAllVersions")->isChecked());
         QVERIFY(!m_window->command("mnuNewestVersions")->isChecked());
     }
@@ -164,16 +165,11 @@ private slots:
                               tree->visualItemRect(window.RootNode()->child(0)).center());
             QTest::qWait(QApplication::doubleClickInterval() + 200);
         };
-        const auto editing = [tree] {
-            const QList<QLineEdit*> editors = tree->findChildren<QLineEdit*>();
-            return std::any_of(editors.begin(), editors.end(),
-                               [](QLineEdit* line) { return line->isVisible(); });
-        };
         clickAlpha();
-        QVERIFY(!editing()); // a first click only selects
+        QVERIFY(!labelEditor(window)); // a first click only selects
         library::renameFolder(alpha, "Renamed elsewhere");
         clickAlpha();
-        QVERIFY(editing());
+        QVERIFY(labelEditor(window));
         typeLabel(window, "Alpha"); // left as this window knew it: nothing is written over the other rename
         QCOMPARE(library::readFolders().front().text, QString("Renamed elsewhere"));
     }
@@ -248,8 +244,8 @@ private slots:
         QCOMPARE(m_platform->messages.size(), 2);
         QCOMPARE(m_platform->messages.first().text, QString("Upload complete"));
         QCOMPARE(m_platform->messages.first().title, QString("Orvessa"));
-        QCOMPARE(lines(window, 2), QStringList({"O'Brien's CV.pdf"}));
-        QCOMPARE(lines(window, 3), QStringList({"2"}));
+        QCOMPARE(lines(2), QStringList({"O'Brien's CV.pdf"}));
+        QCOMPARE(lines(3), QStringList({"2"}));
 
         // An unreadable file says which one; nothing is stored.
         m_platform->fileAnswers << m_dir->file("files/missing.doc");
@@ -260,7 +256,9 @@ private slots:
         window.showAllVersions();
         selectFolder(window, 0, 1);
         window.OpenSelectedDocument();
+        // The older version, under its own name.
         QCOMPARE(m_platform->openedFiles.size(), 1);
+        QCOMPARE(QFileInfo(m_platform->openedFiles.first()).fileName(), QString("O'Brien's CV.pdf"));
         QCOMPARE(readTestFile(m_platform->openedFiles.first()), QByteArray("first"));
 
         m_platform->messageAnswers << Platform::No << Platform::Yes;
@@ -271,7 +269,7 @@ private slots:
         selectFolder(window, 0, 1);
         window.DeleteDocument();
         QCOMPARE(m_platform->messages.last().text, QString("Resource deleted"));
-        QCOMPARE(lines(window, 3), QStringList({"2"}));
+        QCOMPARE(lines(3), QStringList({"2"}));
         QVERIFY(m_platform->messages.at(before).text.startsWith(
             "Warning you are about to delete the selected resource O'Brien's CV.pdf\r\n"));
     }
@@ -375,6 +373,7 @@ private:
         m_window->show();
         return *m_window;
     }
+    QStringList lines(int place) { return columnTexts(m_window->LstStudenInformation(), place); }
     QString file(const QString& name, const QByteArray& bytes) {
         return writeFileIn(m_dir->file("files/" + name), bytes);
     }
