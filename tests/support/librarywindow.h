@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 
+#include <optional>
+
 // Writes the bytes to the path, making its folder first; returns the path.
 inline QString writeFileIn(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -29,4 +31,12 @@ inline QStringList columnTexts(QTreeWidget* list, int column) {
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         texts << list->topLevelItem(i)->text(column);
     return texts;
+}
+
+// Shows a fresh window in the slot, in administration mode or not.
+inline FrmDocExplorer& showExplorer(std::optional<FrmDocExplorer>& window, bool admin) {
+    window.emplace();
+    window->adminFunction = admin;
+    window->show();
+    return *window;
 }
