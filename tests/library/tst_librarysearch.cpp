@@ -125,12 +125,7 @@ private slots:
     }
 
 private:
-    FrmDocExplorer& open() {
-        m_window.emplace();
-        m_window->adminFunction = true;
-        m_window->show();
-        return *m_window;
-    }
+    FrmDocExplorer& open() { return showExplorer(m_window, true); }
     qint64 upload(const QString& name, const QByteArray& bytes) {
         return library::uploadDocument(m_folder, writeTestFile(m_dir->file(name), bytes)).documentId;
     }
