@@ -19,7 +19,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest>
@@ -75,7 +74,6 @@ private slots:
         QCOMPARE(window.LstStudenInformation()->topLevelItemCount(), 2);
         window.command("mnuLinkedOnly")->trigger();
         QCOMPARE(window.LstStudenInformation()->topLevelItemCount(), 3);
-
         // Dates are read whole: every column is at least as wide as its widest cell.
         QTreeWidget* list = window.LstStudenInformation();
         const QFontMetrics metrics(list->font());
@@ -137,7 +135,6 @@ private slots:
         window->setSetMode(1);
         window->TreClassView()->setCurrentItem(window->RootNode());
         QVERIFY(window->command("mnuUploadDocument")->isEnabled());
-
         // Another kind of window takes them away; the employee's window offers no folder changes.
         main.openExplorer();
         QVERIFY(!main.shownMenus().contains(menu));
