@@ -280,7 +280,6 @@ private slots:
         QVERIFY(!records.front().operatorName.isEmpty());
         QCOMPARE(records.at(4).detail, QString("2027-01-31"));
         QCOMPARE(m_dir->count("DocumentAudit"), 8);
-
         // The database refuses a change even to a program that tries.
         data::Connection connection;
         connection.open();
