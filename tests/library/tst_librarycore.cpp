@@ -76,7 +76,6 @@ private slots:
         QCOMPARE(folders.back().type, QString("Library"));
         QCOMPARE(folders.back().parentIndex, 1);
         QVERIFY_THROWS_EXCEPTION(AppError, library::renameFolder(9999, "x"));
-
         // A folder listed under the first goes with it when asked; documents filed in it stay.
         m_dir->exec(
             "INSERT INTO ObjectTbl (ObjectIndex, ObjectParentIndex, ObjectType, ObjectText) VALUES (4, ?, "
