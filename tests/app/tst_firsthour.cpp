@@ -112,7 +112,7 @@ private slots:
         QVERIFY(!none->isVisible());
     }
 
-    void tileKeepsTheMainWindowsSize() {
+    void tileKeepsTheMainWindowsSizeAndHelpMenu() {
         TestAppDir dir;
         ScriptedPlatform platform;
         MDIForm1 window(employeeWindowFactories());
@@ -120,8 +120,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         for (int i = 0; i < 3; ++i)
-            window.openExplorer();              // fixed-size windows, together far larger than the workspace
-        QWidget* guide = Help::showUserGuide(); // one that can be resized
+            window.openExplorer(); // fixed-size windows, together far larger than the workspace
+        QWidget* resizable = Help::showUserGuide(); // the guide, unlike explorers
         const QSize before = window.size();
         window.findChild<QAction*>("mnuTile")->trigger();
         QApplication::processEvents();
@@ -133,19 +133,12 @@ private slots:
         QCOMPARE(subs.at(1)->pos(), QPoint(room.width() / 3, 0));
         QCOMPARE(subs.at(3)->pos(), QPoint(0, room.height() / 2));
         QCOMPARE(subs.at(0)->widget()->size(), subs.at(1)->widget()->size());
-        QCOMPARE(guide->parentWidget()->size().width(), room.width() / 3);
+        QCOMPARE(resizable->parentWidget()->size().width(), room.width() / 3);
         window.findChild<QAction*>("mnuCloseAll")->trigger();
         QTRY_COMPARE(window.area()->subWindowList().size(), 0);
         QCOMPARE(window.size(), before);
-    }
 
-    void helpMenuGuideAndAbout() {
-        TestAppDir dir;
-        ScriptedPlatform platform;
-        MDIForm1 window(employeeWindowFactories());
-        window.show();
-        window.area()->closeAllSubWindows();
-        QTRY_COMPARE(window.area()->subWindowList().size(), 0);
+        // The Help menu: the guide with its pictures, and About.
         for (QAction* action : window.findChild<QMenu*>("mnuHelp")->actions())
             if (action->objectName() == "mnuUserGuide")
                 action->trigger();
