@@ -56,7 +56,7 @@ private slots:
     }
 
     // Moved with keys and mouse; a photograph framed on import is pointed out until then.
-    void editorStoresTheFramedCopy() {
+    void editorStoresFramedAndPrintSizedCopies() {
         TestAppDir dir;
         ScriptedPlatform platform;
         QMdiArea area;
@@ -102,26 +102,20 @@ private slots:
         QVERIFY(stored->description.isEmpty());
         QVERIFY(!editor->findChild<QLabel*>("lblFrameNote")->isVisibleTo(editor));
         ChildWindows::setArea(nullptr);
-    }
 
-    // A new employee's phone photograph stored as a print-sized copy, not framed: the whole picture.
-    void editorStoresPrintSizedCopy() {
-        TestAppDir dir;
-        ScriptedPlatform platform;
+        // A new employee's phone photograph stored as a print-sized copy, not framed: the whole picture.
         platform.fileAnswers.enqueue(
             writeTestFile(dir.file("phone.jpg"), jpegOf(Qt::red, QSize(3000, 2000))));
-        Form1 editor;
-        editor.show();
-        QTest::mouseClick(editor.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        editor.findChild<QCheckBox*>("chkPrintSize")->setChecked(true);
-        editor.txtEmployeeFirstName()->setText("Ann");
-        editor.txtEmployeeMiddleName()->setText("B");
-        editor.txtEmployeeLastName()->setText("Cole");
-        editor.txtEmployeeId()->setText("A2");
-        QTest::mouseClick(editor.command2(), Qt::LeftButton);
+        Form1 added;
+        added.show();
+        QTest::mouseClick(added.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        added.findChild<QCheckBox*>("chkPrintSize")->setChecked(true);
+        added.txtEmployeeFirstName()->setText("Ann");
+        added.txtEmployeeMiddleName()->setText("B");
+        added.txtEmployeeLastName()->setText("Cole");
+        added.txtEmployeeId()->setText("A2");
+        QTest::mouseClick(added.command2(), Qt::LeftButton);
         QVERIFY2(platform.messages.isEmpty(), qPrintable(platform.messages.value(0).text));
-        data::Connection connection;
-        connection.open();
         QCOMPARE(QImage::fromData(readStoredPhoto(connection, "A2")->bytes).size(), QSize(1200, 800));
     }
 };
