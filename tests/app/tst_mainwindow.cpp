@@ -49,7 +49,9 @@ Form2* explorerOf(QMdiSubWindow* sub) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void explorerMenusReplaceOwnWhileActive() {
+    // Windows opened one after another do not hide each other; the Windows menu lists them by caption,
+    // arranges them, and its keys move between and close child windows whichever one is active.
+    void explorerMenusAndWindowCommands() {
         TestAppDir dir;
         ScriptedPlatform platform;
         int exits = 0;
@@ -57,7 +59,9 @@ private slots:
         MDIForm1 window(employeeWindowFactories());
         QCOMPARE(window.windowTitle(), QStringLiteral("Pellorin - Desktop Version"));
         QCOMPARE(window.area()->subWindowList().size(), 1);
+        window.resize(1400, 1000);
         window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         QMdiSubWindow* sub = window.area()->subWindowList().first();
         window.area()->setActiveSubWindow(sub);
         QCOMPARE(window.shownMenus(),
@@ -88,17 +92,7 @@ private slots:
         // Closing the last explorer does not end the program; another one can be opened.
         shownItem(window, "mnuEmployeeExplorer")->trigger();
         QCOMPARE(window.area()->subWindowList().size(), 1);
-    }
 
-    // Windows opened one after another do not hide each other; the Windows menu lists them by caption,
-    // arranges them, and its keys move between and close child windows whichever one is active.
-    void windowCommandsAndCascade() {
-        TestAppDir dir;
-        ScriptedPlatform platform;
-        MDIForm1 window(employeeWindowFactories());
-        window.resize(1400, 1000);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
         Form2* explorer = explorerOf(window.area()->subWindowList().first());
         explorer->addEmployee();
         explorer->addEmployee();
