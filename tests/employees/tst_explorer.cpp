@@ -2,7 +2,6 @@
 #include "../support/explorerselection.h"
 #include "../support/testappdir.h"
 
-#include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
