@@ -3,7 +3,6 @@
 #include "../support/testfiles.h"
 #include "../support/testpictures.h"
 
-#include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
 #include "data/connection.h"
