@@ -7,7 +7,6 @@
 #include "app/ui/childwindows.h"
 #include "app/ui/datafolderstart.h"
 #include "app/ui/mdiform1.h"
-#include "employees/employeelist.h"
 #include "employees/ui/employeewindows.h"
 #include "employees/ui/form1.h"
 #include "employees/ui/form2.h"
@@ -16,7 +15,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <QRegularExpression>
 #include <QtTest>
 
