@@ -2,7 +2,6 @@
 #include "../support/explorerselection.h"
 #include "../support/testappdir.h"
 
-#include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "employees/badgevalidity.h"
 #include "employees/companyfile.h"
@@ -39,11 +38,6 @@ QList<Form1*> openEditors() {
     return editors;
 }
 
-void closeEditors() {
-    for (Form1* editor : openEditors())
-        delete editor;
-}
-
 } // namespace
 
 class TestExplorer : public QObject {
@@ -57,7 +51,7 @@ private slots:
         m_platform.emplace();
     }
     void cleanup() {
-        closeEditors();
+        qDeleteAll(openEditors());
         m_platform.reset();
         m_dir.reset();
     }
@@ -84,10 +78,17 @@ private slots:
         QCOMPARE(column(explorer, 3), QStringList({"adams", "Brown", "Cole"}));
         QVERIFY(m_platform->messages.isEmpty());
     }
+    // The heading of the order column shows the direction of the last fill.
     void columnClicksAlternateDirection() {
         Form2 explorer;
+        QHeaderView* header = explorer.LstStudenInformation()->header();
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 3);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
         clickHeading(explorer, 1); // first name, descending
         QCOMPARE(column(explorer, 1), QStringList({"Carl", "Bert", "anna"}));
+        QCOMPARE(header->sortIndicatorSection(), 1);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
         clickHeading(explorer, 1); // ascending
         QCOMPARE(column(explorer, 1), QStringList({"anna", "Bert", "Carl"}));
         clickHeading(explorer, 4); // title, descending; the list is emptied before each fill
@@ -98,26 +99,24 @@ private slots:
         clickHeading(second, 1);
         QCOMPARE(column(second, 1), QStringList({"Carl", "Bert", "anna"}));
     }
-    void newOpensEditorAndReloadsOppositeDirection() {
-        Form2 explorer;
-        explorer.findChild<QAction*>("New")->trigger();
-        QCOMPARE(column(explorer, 3), QStringList({"Cole", "Brown", "adams"}));
-        const QList<Form1*> editors = openEditors();
-        QCOMPARE(editors.size(), 1);
-        QCOMPARE(editors.first()->explorer(), &explorer);
-        QCOMPARE(editors.first()->command2()->text(), QStringLiteral("Save"));
-        QCOMPARE(editors.first()->txtEmployeeFirstName()->text(), QString());
-    }
-    // Photographs stay: a code may come back.
-    void deleteSeveralSelectedRows() {
+    // No ends the command: the list keeps its rows, order, direction and selection. Yes deletes the
+    // selected rows, photographs stay (a code may come back); with nothing selected it deletes nothing.
+    void deleteAsksFirst() {
         m_dir->addEmployee("Dan", "D", "Dow", "", "D1");
         m_dir->exec("INSERT INTO Attachments (EmployeeIdentification, Attachments) VALUES (?, ?)",
                     {"A1", QByteArray("jpeg")});
         Form2 explorer;
-        selectRows(explorer, {0, 1, 3}); // adams, Brown, Dow
-        m_platform->messageAnswers.enqueue(Platform::Yes);
+        clickHeading(explorer, 1); // first name, descending: Dan, Carl, Bert, anna
+        selectRows(explorer, {0});
+        const QStringList before = column(explorer, 0);
+        m_platform->messageAnswers << Platform::No << Platform::Yes << Platform::Yes;
+        explorer.toolbarButtonClick("Delete");
+        QCOMPARE(m_dir->count("EmployeeTable"), 4);
+        QCOMPARE(column(explorer, 0), before);
+        QCOMPARE(explorer.sortDirection(), QStringLiteral(" DESC"));
+        QCOMPARE(explorer.selectedRows(), QList<int>{0});
+        selectRows(explorer, {0, 1, 3}); // Dow, Brown, adams
         explorer.findChild<QAction*>("Delete")->trigger();
-        QCOMPARE(m_platform->messages.size(), 1);
         const auto& question = m_platform->messages.first();
         QCOMPARE(question.text,
                  QStringLiteral(
@@ -125,29 +124,15 @@ private slots:
         QCOMPARE(question.buttons, Platform::Buttons(Platform::Yes | Platform::No));
         QCOMPARE(m_dir->count("EmployeeTable"), 1);
         QCOMPARE(m_dir->count("Attachments"), 1);
-        // One reload after the deletes: descending, as the fill before was ascending.
         QCOMPARE(column(explorer, 3), QStringList({"Cole"}));
-    }
-    // No ends the command: the list keeps its rows, order, direction and selection. With nothing
-    // selected the question is still asked, and Yes deletes nothing.
-    void deleteAnsweredNoChangesNothing() {
-        Form2 explorer;
-        clickHeading(explorer, 1); // first name, descending
-        selectRows(explorer, {0});
-        const QStringList before = column(explorer, 0);
-        m_platform->messageAnswers.enqueue(Platform::No);
-        explorer.toolbarButtonClick("Delete");
-        QCOMPARE(m_dir->count("EmployeeTable"), 3);
-        QCOMPARE(column(explorer, 0), before);
-        QCOMPARE(explorer.sortDirection(), QStringLiteral(" DESC"));
-        QCOMPARE(explorer.selectedRows(), QList<int>{0});
         selectRows(explorer, {});
-        m_platform->messageAnswers.enqueue(Platform::Yes);
         explorer.toolbarButtonClick("Delete");
-        QCOMPARE(m_platform->messages.size(), 2);
-        QCOMPARE(m_dir->count("EmployeeTable"), 3);
+        QCOMPARE(m_platform->messages.size(), 3);
+        QCOMPARE(m_dir->count("EmployeeTable"), 1);
     }
-    void editOpensOneEditorPerSelectedRow() {
+    // Edit opens one editor per selected row and leaves the list; New opens an empty one and reloads it
+    // in the opposite direction.
+    void editAndNewOpenEditors() {
         Form2 explorer;
         selectRows(explorer, {0, 2});
         explorer.findChild<QAction*>("MnuEditEmployee")->trigger();
@@ -164,8 +149,15 @@ private slots:
         QCOMPARE(adams->command2()->text(), QStringLiteral("Update"));
         // A Null middle name leaves two blanks between first and last name.
         QCOMPARE(editors.at(1)->windowTitle(), QStringLiteral("Pellorin - Edit: Bert  Cole"));
-        // The list is not reloaded by editing.
         QCOMPARE(explorer.sortDirection(), QStringLiteral(" ASC"));
+        qDeleteAll(editors);
+        explorer.findChild<QAction*>("New")->trigger();
+        QCOMPARE(column(explorer, 3), QStringList({"Cole", "Brown", "adams"}));
+        QCOMPARE(openEditors().size(), 1);
+        Form1* added = openEditors().first();
+        QCOMPARE(added->explorer(), &explorer);
+        QCOMPARE(added->command2()->text(), QStringLiteral("Save"));
+        QCOMPARE(added->txtEmployeeFirstName()->text(), QString());
     }
     void unreadableDatabaseIsReportedAndWindowStays() {
         const QString database = m_dir->breakDatabase();
@@ -187,7 +179,8 @@ private slots:
         Form2 explorer;
         QAction* command = explorer.findChild<QAction*>("mnuAddEditCompany");
         // The validity period is asked after the name; a wrong number is refused and asked again.
-        m_platform->inputAnswers << QStringLiteral("Acme, Inc.") << QStringLiteral("twelve") << QStringLiteral("12");
+        m_platform->inputAnswers << QStringLiteral("Acme, Inc.") << QStringLiteral("twelve")
+                                 << QStringLiteral("12");
         command->trigger();
         QCOMPARE(m_platform->inputs.size(), 3);
         QCOMPARE(m_platform->inputs.first().prompt, QStringLiteral("Enter company name"));
@@ -249,18 +242,12 @@ private slots:
         QCOMPARE(box->text(), QString());
         QCOMPARE(explorer.listModel()->rowCount(), 3);
     }
-    // The heading of the order column shows the direction of the last fill; columns start at the design's
-    // width and can be widened, and fitted to their contents from the heading's edge.
-    void headingShowsOrderAndColumnsResize() {
+    // Columns start at the design's width and can be widened, and fitted to their contents from the
+    // heading's edge.
+    void columnsResize() {
         m_dir->addEmployee("Wilhelmina-Konstantina", "X", "Y", "", "W1");
         Form2 explorer;
         QHeaderView* header = explorer.LstStudenInformation()->header();
-        QVERIFY(header->isSortIndicatorShown());
-        QCOMPARE(header->sortIndicatorSection(), 3);
-        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
-        clickHeading(explorer, 1);
-        QCOMPARE(header->sortIndicatorSection(), 1);
-        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
         QCOMPARE(header->sectionResizeMode(1), QHeaderView::Interactive);
         const int designWidth = header->sectionSize(1);
         QCOMPARE(designWidth, header->sectionSize(0));

@@ -1,5 +1,4 @@
-// The badge frame: where it sits and how far it moves and zooms, and in the editor the frame moved with
-// keys and mouse, stored as the framed copy the badge prints; a photograph framed on import is pointed out.
+// The badge frame: where it sits, how far it moves and zooms, and the framed copy the editor stores.
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 #include "../support/testpictures.h"
@@ -35,16 +34,6 @@ QByteArray halvesJpeg() {
 
 class TestPhotoFrame : public QObject {
     Q_OBJECT
-
-    // An editor opened from the explorer on the one stored employee.
-    static Form1* editorOfStoredEmployee(QMdiArea* area) {
-        auto* explorer = new Form2();
-        ChildWindows::show(explorer, true);
-        explorer->LstStudenInformation()->selectAll();
-        explorer->editSelectedEmployees();
-        return qobject_cast<Form1*>(area->subWindowList().back()->widget());
-    }
-
 private slots:
     void frameGeometry_data() {
         QTest::addColumn<QRect>("frame");
@@ -66,7 +55,8 @@ private slots:
         QCOMPARE(frame, expected);
     }
 
-    void editorStoresTheFramedCopy() {
+    // Moved with keys and mouse; a photograph framed on import is pointed out until then.
+    void editorStoresFramedAndPrintSizedCopies() {
         TestAppDir dir;
         ScriptedPlatform platform;
         QMdiArea area;
@@ -78,7 +68,11 @@ private slots:
         dir.exec("INSERT INTO Attachments (EmployeeIdentification, Attachments, AttachmentDescription) "
                  "VALUES (?, ?, ?)",
                  {"A1", halvesJpeg(), autoFramedMark()});
-        Form1* editor = editorOfStoredEmployee(&area);
+        auto* explorer = new Form2();
+        ChildWindows::show(explorer, true);
+        explorer->LstStudenInformation()->selectAll();
+        explorer->editSelectedEmployees();
+        auto* editor = qobject_cast<Form1*>(area.subWindowList().back()->widget());
         QTRY_VERIFY(editor->image1()->hasPicture());
         QVERIFY(editor->findChild<QLabel*>("lblFrameNote")->isVisibleTo(editor));
         PhotoBox* box = editor->image1();
@@ -100,7 +94,7 @@ private slots:
         QVERIFY2(platform.messages.isEmpty(), qPrintable(platform.messages.value(0).text));
         data::Connection connection;
         connection.open();
-        const std::optional<StoredPhoto> stored = readStoredPhoto(connection, "A1");
+        const auto stored = readStoredPhoto(connection, "A1");
         const QImage framed = QImage::fromData(stored->bytes);
         QCOMPARE(framed.width(), framed.height());
         QVERIFY(qBlue(framed.pixel(framed.width() / 2, framed.height() / 2)) > 200);
@@ -108,26 +102,20 @@ private slots:
         QVERIFY(stored->description.isEmpty());
         QVERIFY(!editor->findChild<QLabel*>("lblFrameNote")->isVisibleTo(editor));
         ChildWindows::setArea(nullptr);
-    }
 
-    // A new employee's phone photograph stored as a print-sized copy, not framed: the whole picture.
-    void editorStoresPrintSizedCopy() {
-        TestAppDir dir;
-        ScriptedPlatform platform;
+        // A new employee's phone photograph stored as a print-sized copy, not framed: the whole picture.
         platform.fileAnswers.enqueue(
             writeTestFile(dir.file("phone.jpg"), jpegOf(Qt::red, QSize(3000, 2000))));
-        Form1 editor;
-        editor.show();
-        QTest::mouseClick(editor.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        editor.findChild<QCheckBox*>("chkPrintSize")->setChecked(true);
-        editor.txtEmployeeFirstName()->setText("Ann");
-        editor.txtEmployeeMiddleName()->setText("B");
-        editor.txtEmployeeLastName()->setText("Cole");
-        editor.txtEmployeeId()->setText("A2");
-        QTest::mouseClick(editor.command2(), Qt::LeftButton);
+        Form1 added;
+        added.show();
+        QTest::mouseClick(added.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        added.findChild<QCheckBox*>("chkPrintSize")->setChecked(true);
+        added.txtEmployeeFirstName()->setText("Ann");
+        added.txtEmployeeMiddleName()->setText("B");
+        added.txtEmployeeLastName()->setText("Cole");
+        added.txtEmployeeId()->setText("A2");
+        QTest::mouseClick(added.command2(), Qt::LeftButton);
         QVERIFY2(platform.messages.isEmpty(), qPrintable(platform.messages.value(0).text));
-        data::Connection connection;
-        connection.open();
         QCOMPARE(QImage::fromData(readStoredPhoto(connection, "A2")->bytes).size(), QSize(1200, 800));
     }
 };
