@@ -1,5 +1,5 @@
-// The database file: readable by the plain sqlite3 shell, migrated once, readable read-only and beside a
-// writer.
+// The database file: readable by the plain sqlite3 shell, migrated once, readable read-only (beside a
+// writer in tst_cli_scripts).
 #include "../support/errorof.h"
 #include "../support/rawdatabase.h"
 #include "../support/readonlypath.h"
@@ -14,7 +14,6 @@
 #include "data/textcollation.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -95,7 +94,6 @@ private slots:
     void version0FileIsMigratedOnce();
     void readOnlyPlacesAreRead_data();
     void readOnlyPlacesAreRead();
-    void readDoesNotWaitForAWriter();
     void schemaVersionIsCheckedAtOpen();
 };
 
@@ -112,6 +110,7 @@ void TestDatabaseFile::plainShellReadsAndChecksTheFile() {
     QCOMPARE(shell(file, "PRAGMA integrity_check"), QStringLiteral("ok"));
     QCOMPARE(shell(file, "SELECT count(*) FROM EmployeeTable"), QStringLiteral("4"));
     QCOMPARE(shell(file, "PRAGMA user_version"), QString::number(data::SchemaVersion));
+    QCOMPARE(shell(file, "PRAGMA journal_mode"), QStringLiteral("wal"));
     // The shell sorts with its own NOCASE; the program keeps accents with their base letter.
     QCOMPARE(shell(file, "SELECT group_concat(EmployeeLastName) FROM (SELECT EmployeeLastName FROM "
                          "EmployeeTable ORDER BY EmployeeLastName)"),
@@ -184,28 +183,6 @@ void TestDatabaseFile::readOnlyPlacesAreRead() {
     QCOMPARE(lastNames(c), QStringList({"Lee"}));
     const QString error = errorOf([&] { c.execute("Delete * From EmployeeTable where EmployeeId = 1"); });
     QVERIFY2(error.contains("readonly"), qPrintable(error));
-}
-
-void TestDatabaseFile::readDoesNotWaitForAWriter() {
-    TestAppDir source;
-    source.addEmployee("Ann", "B", "Lee", "", "A1");
-    QTemporaryDir other;
-    const QString file = backupInto(other);
-    RawDatabase writer(file);
-    QVERIFY(writer.exec("PRAGMA journal_mode=WAL"));
-    QVERIFY(writer.exec("BEGIN IMMEDIATE"));
-    QVERIFY(writer.exec("INSERT INTO EmployeeTable (EmployeeLastName) VALUES ('Uncommitted')"));
-
-    // The first open of this file in the process checks the schema: it must only read.
-    AppFacts::setApplicationDirectory(other.path());
-    QElapsedTimer timer;
-    timer.start();
-    data::Connection c;
-    c.open();
-    QCOMPARE(lastNames(c), QStringList({"Lee"}));
-    // Writers wait up to 10 s for each other; a reader must not wait at all.
-    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(writer.exec("COMMIT"));
 }
 
 // A change to the schema reaches files made before it (here an index added in version 2); a file of a

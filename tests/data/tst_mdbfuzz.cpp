@@ -1,9 +1,7 @@
-// Damaged Access files: mutated copies of the sample database (bytes flipped, fields overwritten,
-// runs blanked, pages swapped, the file cut short) each end in a message or a whole import,
-// never in a crash or hang of the caller, nor a partial database in the folder. The CI run stops after
-// 2,000 copies or 50 seconds (at least 300 copies); PELLORIN_FUZZ_CASES, PELLORIN_FUZZ_SECONDS and
-// PELLORIN_FUZZ_SEED ask for a longer or another run (with QTEST_FUNCTION_TIMEOUT above 300000 ms for
-// one beyond five minutes).
+// Damaged copies of the sample database (bits flipped, fields overwritten, runs blanked, pages swapped, the
+// file cut short) each end in a message or a whole import, never a crash, a hang or a partial database.
+// PELLORIN_FUZZ_CASES (2,000), PELLORIN_FUZZ_SECONDS (50; at least 300 copies) and PELLORIN_FUZZ_SEED ask
+// for another run (beyond five minutes, with QTEST_FUNCTION_TIMEOUT above 300000 ms).
 #include "../support/mdbfixtures.h"
 #include "../support/rawdatabase.h"
 #include "../support/testfiles.h"

@@ -24,7 +24,6 @@
 
 namespace {
 
-// Runs one query on a database file and returns the first column of every row.
 QVariantList column(const QString& dbPath, const QString& sql) {
     return RawDatabase(dbPath).column(sql);
 }
@@ -40,11 +39,6 @@ QString writeScript(const QTemporaryDir& dir, const QString& body) {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
-
-struct ReaderOverride {
-    explicit ReaderOverride(const QString& program) { qputenv("PELLORIN_MDB_READER", program.toLocal8Bit()); }
-    ~ReaderOverride() { qunsetenv("PELLORIN_MDB_READER"); }
-};
 
 // The sample with `from` replaced by `to`, both read every `stride` bytes: a column's name in its
 // table definition, or the type bytes of a table's column entries (25 bytes apart).
@@ -199,7 +193,9 @@ void TestMdbImport::failuresLeaveTheFolderAsItWas() {
     QVERIFY(RawDatabase(emptyDb).exec(
         QStringLiteral("CREATE TABLE EmployeeTable (EmployeeId INTEGER PRIMARY KEY)")));
     qputenv("PELLORIN_TEST_EMPTY_DB", QFile::encodeName(emptyDb));
-    const ReaderOverride reader(script.isEmpty() ? legacy::readerProgram() : writeScript(scripts, script));
+    qputenv("PELLORIN_MDB_READER",
+            (script.isEmpty() ? legacy::readerProgram() : writeScript(scripts, script)).toLocal8Bit());
+    const auto restore = qScopeGuard([] { qunsetenv("PELLORIN_MDB_READER"); });
     legacy::ImportOptions options;
     options.silenceLimitMs = 500;
     options.progress = [cancel](int) { return !cancel; };
@@ -255,15 +251,10 @@ void TestMdbImport::damagedTableDefinitionsAreRefused() {
     QTemporaryDir dir;
     const QByteArray bytes = damagedSample(from, to, stride);
     QVERIFY(!bytes.isEmpty());
-    QFile mdb(dir.filePath(QStringLiteral("Pellorin.mdb")));
-    QVERIFY(mdb.open(QIODevice::WriteOnly) && mdb.write(bytes) == bytes.size());
-    mdb.close();
-    try {
-        legacy::importMdb(mdb.fileName(), dir.filePath(QStringLiteral("Pellorin.db")));
-        QFAIL("the damaged file was imported");
-    } catch (const AppError& error) {
-        QVERIFY2(error.description().contains(message), qPrintable(error.description()));
-    }
+    const QString mdb = writeTestFile(dir.filePath(QStringLiteral("Pellorin.mdb")), bytes);
+    const QString error =
+        errorOf([&] { legacy::importMdb(mdb, dir.filePath(QStringLiteral("Pellorin.db"))); });
+    QVERIFY2(error.contains(message), qPrintable(error));
     QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("Pellorin.mdb")});
 }
 

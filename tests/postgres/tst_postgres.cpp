@@ -154,8 +154,8 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
     const QString server = qEnvironmentVariable("PELLORIN_DATABASE");
     QTemporaryDir embedded;
     // An empty PELLORIN_DATABASE leaves the companion on the embedded database of its folder.
-    const auto copy = [&](const QString& to) {
-        return runCompanion(embedded.path(), {"copy-database", "--to", to}, {"PELLORIN_DATABASE="});
+    const auto onEmbedded = [&](const QStringList& args) {
+        return runCompanion(embedded.path(), args, {"PELLORIN_DATABASE="});
     };
     {
         qunsetenv("PELLORIN_DATABASE");
@@ -178,22 +178,16 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
         sqlite.execute(
             "INSERT INTO Attachments (EmployeeIdentification, AttachmentVersion) VALUES ('X', 'two')");
     }
-    CompanionRun run = copy(server);
+    CompanionRun run = onEmbedded({"copy-database", "--to", server});
     QVERIFY(run.status != 0);
     QVERIFY2(run.err.contains("Nothing was copied") && run.err.contains("Attachments"), qPrintable(run.err));
     qputenv("PELLORIN_DATABASE", server.toUtf8());
     QCOMPARE(target.count("EmployeeTable"), 0);
 
-    {
-        qunsetenv("PELLORIN_DATABASE");
-        data::Connection sqlite;
-        sqlite.open();
-        sqlite.execute("Delete * From Attachments where AttachmentVersion = 'two'");
-    }
-    run = copy(server);
+    QCOMPARE(onEmbedded({"sql", "Delete * From Attachments where AttachmentVersion = 'two'"}).status, 0);
+    run = onEmbedded({"copy-database", "--to", server});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.status, 0);
-    qputenv("PELLORIN_DATABASE", server.toUtf8());
     data::Connection copied;
     copied.open();
     data::Recordset rs;
@@ -212,7 +206,7 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
     QCOMPARE(document.actualSize("Document"), 100000);
     QCOMPARE(target.count("ObjectTbl"), 1);
 
-    run = copy(server);
+    run = onEmbedded({"copy-database", "--to", server});
     QVERIFY(run.status != 0);
     QVERIFY2(run.err.contains("already holds"), qPrintable(run.err));
 }
