@@ -196,13 +196,11 @@ void Connection::openSqlite(const QString& file) {
         failOpen(QStringLiteral("the text comparison could not be set up."));
     waitForOtherWriters(handle);
     {
-        // Fold the log back after ~40 MB rather than 4 MB, so one large photograph is not written twice.
-        // Counted in pages, whose size differs between older and newer files.
+        // The log is counted in pages, whose size differs between older and newer files.
         QSqlQuery pragma(m_database);
         const int pageSize =
             pragma.exec(QStringLiteral("PRAGMA page_size")) && pragma.next() ? pragma.value(0).toInt() : 4096;
-        pragma.exec(
-            QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(40 * 1024 * 1024 / qMax(pageSize, 512)));
+        foldLogAfterCommits(handle, pageSize);
         // A log that one large write made long is cut back when it starts over.
         pragma.exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(LogSizeLimit));
     }

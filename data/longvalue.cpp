@@ -182,9 +182,10 @@ std::optional<qint64> insertRowWithFile(Connection& connection, const QString& t
     return stored ? std::optional<qint64>(key) : std::nullopt;
 }
 
-bool writeReaderToFile(LongValueReader& reader, const QString& filePath, const TransferProgress& progress) {
+bool writeReaderToFile(LongValueReader& reader, const QString& filePath, const TransferProgress& progress,
+                       Durability durability) {
     // Unbuffered, so that a disk filling up part-way shows in the count written.
-    OutputFile file(filePath);
+    OutputFile file(filePath, durability);
     file.open(QIODevice::Unbuffered);
     const qint64 total = reader.size();
     std::vector<char> piece(size_t(std::min(total, LongValuePieceSize)) + 1);
@@ -212,13 +213,13 @@ bool writeReaderToFile(LongValueReader& reader, const QString& filePath, const T
 }
 
 bool readValueToFile(Connection& connection, const LongValueCell& cell, const QString& filePath,
-                     const TransferProgress& progress) {
+                     const TransferProgress& progress, Durability durability) {
     const auto reader = longValueProvider(connection)->openReader(cell);
     if (!reader)
         throw AppError(
             QStringLiteral("There is no stored file in %1 of the database %2, so %3 was not written.")
                 .arg(describeCell(cell), connection.location(), shown(filePath)));
-    return writeReaderToFile(*reader, filePath, progress);
+    return writeReaderToFile(*reader, filePath, progress, durability);
 }
 
 bool readValueInPieces(Connection& connection, const LongValueCell& cell, const PieceReceiver& receiver) {

@@ -4,6 +4,8 @@
 // Knows nothing of the tables' meaning or of windows.
 #pragma once
 
+#include "data/outputfile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -129,12 +131,12 @@ std::optional<qint64> insertRowWithFile(Connection& connection, const QString& t
 
 // Writes the value to the file, replacing its whole content. The bytes go to a temporary file next to
 // the target that takes the target's name only once complete, so a cancel or a failure leaves the
-// target as it was. Returns false when cancelled. Throws AppError for a Null value, a missing row, or a
-// file that cannot be written.
+// target as it was; a Scratch copy is not synced to disk first. Returns false when cancelled. Throws AppError
+// for a Null value, a missing row, or a file that cannot be written.
 bool readValueToFile(Connection& connection, const LongValueCell& cell, const QString& filePath,
-                     const TransferProgress& progress = {});
+                     const TransferProgress& progress = {}, Durability durability = Durability::Synced);
 bool writeReaderToFile(LongValueReader& reader, const QString& filePath,
-                       const TransferProgress& progress = {});
+                       const TransferProgress& progress = {}, Durability durability = Durability::Synced);
 
 // Hands the value to `receiver` piece by piece. Returns false when the receiver stopped early; a Null
 // value gives no piece. Throws AppError.

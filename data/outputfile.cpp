@@ -98,7 +98,8 @@ void refuseDatabaseFile(const QString& path) {
                                .arg(shown(path), shown(file)));
 }
 
-OutputFile::OutputFile(QString path) : m_path(std::move(path)), m_target(app::encodeNativeName(m_path)) {
+OutputFile::OutputFile(QString path, Durability durability)
+    : m_path(std::move(path)), m_target(app::encodeNativeName(m_path)), m_durability(durability) {
     // Writing through a link writes the file it leads to; the link stays.
     struct stat link {};
     if (::lstat(m_target.constData(), &link) == 0 && S_ISLNK(link.st_mode))
@@ -156,7 +157,8 @@ bool OutputFile::commit() {
         return false;
     // A full disk shows in the last flush of buffered writes, or in the sync.
     const bool written = m_file.flush() && m_file.error() == QFileDevice::NoError;
-    const bool synced = written && (m_temporary.isEmpty() || ::fsync(m_file.handle()) == 0);
+    const bool synced = written && (m_temporary.isEmpty() || m_durability == Durability::Scratch ||
+                                    ::fsync(m_file.handle()) == 0);
     const QString failure = !written ? m_file.errorString() : synced ? QString() : systemError(errno);
     m_file.close();
     m_open = false;

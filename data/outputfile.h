@@ -12,6 +12,10 @@
 
 namespace data {
 
+// Whether a committed file must survive a power cut: what the operator asked for must; a copy made only
+// for a viewer or to read its text is made anew next time, and syncing it would double the wait.
+enum class Durability { Synced, Scratch };
+
 // Throws AppError when writing path would write the database of the connection in use or the
 // application directory's database, or one of their -wal, -shm or -journal files: by name, through a
 // symbolic link, or as a hard link to the same file.
@@ -19,7 +23,7 @@ void refuseDatabaseFile(const QString& path);
 
 class OutputFile {
 public:
-    explicit OutputFile(QString path);
+    explicit OutputFile(QString path, Durability durability = Durability::Synced);
     ~OutputFile(); // an output not committed is removed; a device is left as it is
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -41,6 +45,7 @@ private:
     QByteArray m_temporary; // the unique name written before the rename; empty when writing in place
     QFile m_file;
     QString m_error;
+    Durability m_durability;
     bool m_open = false;
 };
 

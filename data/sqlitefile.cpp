@@ -15,7 +15,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -71,6 +73,28 @@ SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access) 
     }
     }
     return {file, QString()};
+}
+
+namespace {
+
+constexpr long long FoldLogAt = 40 * 1024 * 1024;
+
+int afterCommit(void* pageSize, sqlite3* handle, const char* database, int frames) {
+    const long long logBytes = static_cast<long long>(frames) * reinterpret_cast<intptr_t>(pageSize);
+    if (logBytes < FoldLogAt)
+        return SQLITE_OK;
+    // A cut that cannot be made at once still folds what it can, as a plain fold would.
+    const ShortWaits never(0);
+    sqlite3_wal_checkpoint_v2(
+        handle, database, logBytes > LogSizeLimit ? SQLITE_CHECKPOINT_TRUNCATE : SQLITE_CHECKPOINT_PASSIVE,
+        nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+} // namespace
+
+void foldLogAfterCommits(sqlite3* handle, int pageSize) {
+    sqlite3_wal_hook(handle, &afterCommit, reinterpret_cast<void*>(intptr_t(std::max(pageSize, 512))));
 }
 
 void foldLog(sqlite3* handle) {

@@ -38,10 +38,16 @@ struct SqliteOpenSettings {
 };
 SqliteOpenSettings sqliteOpenSettings(const QString& file, SqliteAccess access);
 
-// The size a write-ahead log is cut back to when it starts over (PRAGMA journal_size_limit).
+// The size a write-ahead log is cut back to when it starts over (PRAGMA journal_size_limit), and the
+// most a commit leaves behind.
 inline constexpr long long LogSizeLimit = 64 * 1024 * 1024;
-// Writes of at least this size fold the log back into the file as soon as they are stored.
-inline constexpr long long LargeWrite = 16 * 1024 * 1024;
+
+// Takes over from SQLite's own folding after commits (PRAGMA wal_autocheckpoint): the log is folded
+// back into the file once it holds about 40 MB rather than 4 MB, so that one large photograph is not
+// written twice, and a commit that leaves it longer than LogSizeLimit (a large upload, the delete of a
+// large document) also cuts it to nothing. The cut is tried without waiting: while another program
+// reads from the log, a later commit tries again, and SQLite cuts it when the log starts over.
+void foldLogAfterCommits(sqlite3* handle, int pageSize);
 
 // Folds the write-ahead log back into the file and cuts it to nothing, so that a large write does not
 // leave a log of its size behind. Waits a moment at most for other programs reading from the log, and

@@ -2,7 +2,6 @@
 
 #include "app/apperror.h"
 #include "data/connection.h"
-#include "data/sqlitefile.h"
 #include "data/sqlitewait.h"
 
 #include <QSqlDriver>
@@ -231,7 +230,6 @@ void SqliteLongValues::run(const char* sql, const QString& what) {
 // chosen inside it (a version) then stay unique, and it waits for another program's write instead of
 // failing when it comes to write.
 void SqliteLongValues::begin() {
-    m_bytes = 0;
     m_ownTransaction = sqlite3_get_autocommit(m_db) != 0;
     if (m_ownTransaction)
         run("BEGIN IMMEDIATE", QStringLiteral("Starting to store a file"));
@@ -246,8 +244,6 @@ void SqliteLongValues::commit() {
     }
     m_ownTransaction = false;
     run("COMMIT", QStringLiteral("Saving a stored file"));
-    if (m_bytes >= LargeWrite)
-        foldLog(m_db);
 }
 
 void SqliteLongValues::rollback() {
@@ -275,7 +271,6 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
     for (const auto& value : values)
         bound << value.second;
     bound << length;
-    m_bytes += length;
     const Connection::Bound statement = m_connection.bindable(
         QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
             .arg(quoted(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
@@ -292,7 +287,6 @@ qint64 SqliteLongValues::insertRow(const QString& table, const ColumnValues& val
 
 void SqliteLongValues::resize(const LongValueCell& cell, qint64 length) {
     const QString what = QStringLiteral("Making room for %1").arg(describe(cell));
-    m_bytes += length;
     QSqlQuery update(m_connection.database());
     if (!update.prepare(QStringLiteral("UPDATE %1 SET %2 = zeroblob(?) WHERE rowid = ?")
                             .arg(quoted(cell.table), quoted(cell.column))))

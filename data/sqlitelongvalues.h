@@ -35,7 +35,6 @@ private:
     Connection& m_connection;
     sqlite3* m_db;
     bool m_ownTransaction = false;
-    qint64 m_bytes = 0; // made room for since begin()
 };
 
 } // namespace data

@@ -90,7 +90,9 @@ void writeRecorded(qint64 documentId, const QString& targetPath, const Progress&
     documentName(documentId); // a version deleted meanwhile is named as such
     data::Connection connection;
     connection.open();
-    if (!data::readValueToFile(connection, documentCell(documentId), targetPath, progress))
+    const data::Durability durability =
+        action == audit::Open ? data::Durability::Scratch : data::Durability::Synced;
+    if (!data::readValueToFile(connection, documentCell(documentId), targetPath, progress, durability))
         throw cancelled(
             QStringLiteral("Writing %1 was cancelled.").arg(QDir::toNativeSeparators(targetPath)));
     try {

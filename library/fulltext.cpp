@@ -303,7 +303,7 @@ std::optional<bool> indexStoredDocument(qint64 documentId) {
     const data::LongValueCell cell{QStringLiteral("Resources"), QStringLiteral("Document"), documentId};
     // A version stored without bytes has no text either.
     if (data::valueLength(connection, cell).has_value())
-        data::readValueToFile(connection, cell, copy);
+        data::readValueToFile(connection, cell, copy, {}, data::Durability::Scratch);
     const ExtractedText text = ExtractedText::fromFile(copy, name);
     QFile::remove(copy);
     connection.beginTransaction();

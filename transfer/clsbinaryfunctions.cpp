@@ -160,6 +160,7 @@ void ClsBinaryFunctions::ViewDocument(const QString& AttachmentsId, const QStrin
         name = QString::number(*key);
     const QString path = app::ensureTempFolder() + u'/' + app::safeStoredFileName(name);
     m_viewedFilePath = path;
-    if (!data::readValueToFile(connection, {StoredTable, ValueColumn, *key}, path, m_progress))
+    if (!data::readValueToFile(connection, {StoredTable, ValueColumn, *key}, path, m_progress,
+                               data::Durability::Scratch))
         throw AppError(QStringLiteral("Writing %1 was cancelled.").arg(QDir::toNativeSeparators(path)));
 }

@@ -197,6 +197,18 @@ private slots:
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
                  QStringList({"Pellorin.db", "Pellorin.db-shm", "Pellorin.db-wal"}));
     }
+    // The window stays open between commands: a large version stored or deleted there must not leave a
+    // log of its size beside the file until the program ends.
+    void largeVersionsLeaveNoLongLog() {
+        const qint64 size = 72 * 1024 * 1024;
+        const qint64 id =
+            library::uploadDocument(folder("A"), file("scan.bin", QByteArray(size, '\0'))).documentId;
+        const QFileInfo log(m_dir->file("Pellorin.db-wal"));
+        QVERIFY2(log.size() <= 64 * 1024 * 1024, qPrintable(QString::number(log.size())));
+        library::deleteDocument(id);
+        QVERIFY2(QFileInfo(log.filePath()).size() <= 64 * 1024 * 1024,
+                 qPrintable(QString::number(log.size())));
+    }
     void tempCopyStaysInsideTemp_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("fileName");
