@@ -1,8 +1,9 @@
 // What only a shared server shows: operators who may not create tables, passwords from libpq's file, two
-// programs on one database, a server that drops the connection, several companions adding at once, and
-// an embedded database copied onto the server.
+// programs on one database, a server that drops the connection, several companions adding at once, an
+// embedded database copied onto the server and an Access file imported onto it.
 #include "../support/companion.h"
 #include "../support/errorof.h"
+#include "../support/mdbfixtures.h"
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
@@ -47,6 +48,7 @@ private slots:
     void lostConnectionIsReportedAndNextOperationReconnects();
     void fourCompanionsAddAtOnce();
     void embeddedDatabaseIsCopiedWhole();
+    void accessFileIsImportedOntoTheServer();
 };
 
 // The tables exist (made by the office's administrator on first start); a clerk may read and write rows
@@ -209,6 +211,24 @@ void TestPostgres::embeddedDatabaseIsCopiedWhole() {
     run = onEmbedded({"copy-database", "--to", server});
     QVERIFY(run.status != 0);
     QVERIFY2(run.err.contains("already holds"), qPrintable(run.err));
+}
+
+// The server the program is set to use receives the Access file's rows, and no file is made beside the
+// program; a server database that holds rows already is never imported over.
+void TestPostgres::accessFileIsImportedOntoTheServer() {
+    REQUIRE_FIXTURES();
+    TestAppDir dir;
+    CompanionRun run = runCompanion(dir.path(), {"import-mdb", mdbfixtures::sample()});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(dir.count("EmployeeTable"), 6);
+    QCOMPARE(dir.count("Attachments"), 5);
+    QVERIFY(!QFileInfo::exists(dir.file("Pellorin.db")));
+
+    dir.exec("DELETE FROM Attachments");
+    run = runCompanion(dir.path(), {"import-mdb", mdbfixtures::sample()});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("already holds data"), qPrintable(run.err));
+    QCOMPARE(dir.count("Attachments"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPostgres)
