@@ -1,8 +1,7 @@
 // Large stored files as offices have them: three versioned uploads of one file of 300 MB under one
-// name, a library upload and open of a file as large that holds no text (a scan, a recording), and a search
-// of the document library that holds one such document. Peak memory above idle next to the time, against cp
-// followed by sync (uploads) and grep -c (search) in the same run, and the log each step leaves beside the
-// database. Usage: bench_largefiles [--megabytes N] (default 300).
+// name, and a search of the document library that holds one such document. Peak memory above idle
+// next to the time, against cp followed by sync (uploads) and grep -c (search) in the same run, and the
+// log each step leaves beside the database. Usage: bench_largefiles [--megabytes N] (default 300).
 #include "app/apperror.h"
 #include "app/appfacts.h"
 #include "data/connection.h"
@@ -46,33 +45,6 @@ bool writeDocument(const QString& path, qint64 megabytes) {
             return false;
     }
     return file.write(" quarterly ") == 11;
-}
-
-// Bytes with no text in them, so the library's text index takes nothing from the file.
-bool writeRecording(const QString& path, qint64 megabytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray piece(1024 * 1024, Qt::Uninitialized);
-    QRandomGenerator random(500);
-    for (qint64 i = 0; i < megabytes; ++i) {
-        random.fillRange(reinterpret_cast<quint32*>(piece.data()), piece.size() / qsizetype(sizeof(quint32)));
-        piece[0] = 0; // a NUL near the start: not text
-        if (file.write(piece) != piece.size())
-            return false;
-    }
-    return true;
-}
-
-// cp of the file followed by sync of the copy: what a durable copy costs on this disk.
-double copyAndSync(const QString& source, const QString& copy) {
-    QFile::remove(copy);
-    const double took = timed([&] {
-        QProcess::execute(QStringLiteral("cp"), {source, copy});
-        QProcess::execute(QStringLiteral("sync"), {copy});
-    });
-    QFile::remove(copy);
-    return took;
 }
 
 double logMegabytes(const QString& appDir) {
@@ -126,7 +98,11 @@ int main(int argc, char* argv[]) {
                         throw AppError(transfer.lastError());
                 });
             });
-            const double baseline = copyAndSync(source, copy);
+            QFile::remove(copy);
+            const double baseline = timed([&] {
+                QProcess::execute(QStringLiteral("cp"), {source, copy});
+                QProcess::execute(QStringLiteral("sync"), {copy});
+            });
             std::printf(
                 "  versioned upload %d: %8.0f ms, cp and sync %8.0f ms, ratio %.2f; peak memory %.1f MB "
                 "(target < %.0f) %s; log left %.1f MB %s\n",
@@ -135,36 +111,6 @@ int main(int argc, char* argv[]) {
         }
 
         const qint64 folder = 1;
-        {
-            // What the explorer does for Upload and then Open: store the version, then write it to the
-            // file the viewer is given. Against two durable copies: the upload's and the open's.
-            const QString recording = QDir(sourceDir.path()).filePath(QStringLiteral("recording.bin"));
-            if (!writeRecording(recording, megabytes))
-                throw AppError(QStringLiteral("Could not write %1.").arg(recording));
-            // Medians of three rounds: one slow flush of the disk must not decide the ratio.
-            std::vector<double> uploads, opens, baselines;
-            const double peak = peakAbove([&] {
-                for (int round = 0; round < 3; ++round) {
-                    library::StoredVersion stored;
-                    uploads.push_back(timed([&] { stored = library::uploadDocument(folder, recording); }));
-                    opens.push_back(
-                        timed([&] { QFile::remove(library::copyDocumentToTemp(stored.documentId)); }));
-                    library::deleteDocument(stored.documentId);
-                    baselines.push_back(copyAndSync(recording, copy) + copyAndSync(recording, copy));
-                }
-            });
-            const double upload = median(uploads);
-            const double open = median(opens);
-            const double baseline = median(baselines);
-            QFile::remove(recording);
-            std::printf(
-                "  library upload %.0f ms and open %.0f ms: %8.0f ms, cp and sync twice %8.0f ms, ratio "
-                "%.2f (target <= 2) %s; peak memory %.1f MB (target < %.0f) %s; log left %.1f MB %s\n",
-                upload, open, upload + open, baseline, (upload + open) / baseline,
-                verdict((upload + open) / baseline <= 2.0), peak, MemoryTargetMb,
-                verdict(peak < MemoryTargetMb), logMegabytes(appDir.path()),
-                verdict(logMegabytes(appDir.path()) <= LogTargetMb));
-        }
         library::uploadDocument(folder, source);
         // The statement and columns of "library search".
         ClsBinaryFunctions search;
