@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
@@ -80,23 +81,35 @@ void markSchemaChecked(const QString& file) {
     schemaChecked.insert(file);
 }
 
-// The names of this thread's idle connections that keep each file's log open (see keepLogOpen).
-QStringList& keptLogs() {
-    thread_local auto* kept = new QStringList(); // lives as long as the thread's connections
+void forgetSchemaCheck(const QString& file) {
+    QMutexLocker lock(&schemaMutex);
+    schemaChecked.remove(file);
+}
+
+// This thread's idle connections that keep each file's log open (see keepLogOpen), by file; an empty
+// name for a file whose keeper could not be opened.
+QHash<QString, QString>& keptLogs() {
+    thread_local auto* kept = new QHash<QString, QString>(); // lives as long as the thread's connections
     return *kept;
+}
+
+void closeKeeper(const QString& name, bool foldFirst) {
+    if (name.isEmpty())
+        return;
+    {
+        QSqlDatabase keeper = QSqlDatabase::database(name, false);
+        if (foldFirst)
+            foldLog(sqliteHandle(keeper));
+        keeper.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 // At the end of the program the log is folded back into the file and cut to nothing, and the file
 // closed, so the program leaves no log of its work behind (the last one to close deletes it).
 void closeKeptLogs() {
-    for (const QString& name : std::as_const(keptLogs())) {
-        {
-            QSqlDatabase keeper = QSqlDatabase::database(name, false);
-            foldLog(sqliteHandle(keeper));
-            keeper.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
+    for (const QString& name : std::as_const(keptLogs()))
+        closeKeeper(name, true);
     keptLogs().clear();
 }
 
@@ -104,10 +117,9 @@ void closeKeptLogs() {
 // the write-ahead log back into the file: each photograph would be written twice. One idle connection
 // per file and thread keeps the log open between operations; SQLite still checkpoints as the log grows.
 void keepLogOpen(const QString& file) {
-    thread_local auto* kept = new QSet<QString>(); // lives as long as the thread's connections
-    if (kept->contains(file))
+    if (keptLogs().contains(file))
         return;
-    kept->insert(file);
+    QString& name = keptLogs()[file];
     QSqlDatabase keeper = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
     keeper.setDatabaseName(file);
     if (keeper.open()) {
@@ -115,10 +127,13 @@ void keepLogOpen(const QString& file) {
         QSqlQuery touch(keeper);
         touch.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         touch.finish();
-        if (keptLogs().isEmpty() && QCoreApplication::instance() &&
-            QThread::currentThread() == QCoreApplication::instance()->thread())
+        thread_local bool closedAtExit = false;
+        if (!closedAtExit && QCoreApplication::instance() &&
+            QThread::currentThread() == QCoreApplication::instance()->thread()) {
             qAddPostRoutine(closeKeptLogs);
-        keptLogs().append(keeper.connectionName());
+            closedAtExit = true;
+        }
+        name = keeper.connectionName();
     }
 }
 
@@ -166,6 +181,7 @@ void Connection::failOpen(const QString& cause) {
 }
 
 void Connection::openSqlite(const QString& file) {
+    m_file = file;
     m_location = QDir::toNativeSeparators(file);
     const QFileInfo info(file);
     if (!info.absoluteDir().exists())
@@ -220,6 +236,8 @@ bool Connection::checkSqliteSchema() {
     try {
         switch (sqlite::schemaState(*this)) {
         case sqlite::SchemaState::Current:
+            if (!m_readOnly)
+                ensureWriteAheadLog();
             return true;
         case sqlite::SchemaState::Newer:
             sqlite::refuseNewerSchema(*this);
@@ -249,13 +267,25 @@ bool Connection::checkSqliteSchema() {
     return true;
 }
 
-// A file restored from a copy is in rollback mode, where a reader waits for a writer's commit; the
-// write-ahead log lets readers read beside a writer.
+// A file restored from a copy, or left by a program stopped while it wrote a large value straight into
+// the file (data/directwrite.h), is in rollback mode, where a reader waits for a writer's commit; the
+// write-ahead log lets readers read beside a writer. Not worth a long wait: the file works either way.
 void Connection::ensureWriteAheadLog() {
+    const ShortWaits briefly(2000);
     QSqlQuery query(m_database);
     if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() &&
         query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
         query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+}
+
+void Connection::closeKeptLog() {
+    if (m_backend == Backend::SQLite && !m_file.isEmpty())
+        closeKeeper(keptLogs().take(m_file), false);
+}
+
+void Connection::checkAgainOnNextOpen() {
+    if (m_backend == Backend::SQLite && !m_file.isEmpty())
+        forgetSchemaCheck(QFileInfo(m_file).absoluteFilePath());
 }
 
 void Connection::close() {

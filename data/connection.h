@@ -74,6 +74,12 @@ public:
     // Message text for a failed statement: what failed, where, and the database's own words.
     QString failure(const QString& what, const QString& cause) const;
 
+    // SQLite: closes the idle connection by which this thread keeps the file's log open (made again by
+    // the next open), so that this connection can be the only one on the file.
+    void closeKeptLog();
+    // SQLite: the next open in this process checks the file again, its log included, as on first use.
+    void checkAgainOnNextOpen();
+
 private:
     void openSqlite(const QString& file);
     bool checkSqliteSchema(); // true when the schema is current
@@ -81,6 +87,7 @@ private:
     [[noreturn]] void failOpen(const QString& cause);
 
     QString m_name;
+    QString m_file; // SQLite: the file as given to open
     QString m_location;
     QSqlDatabase m_database;
     Backend m_backend = Backend::SQLite;

@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "app/nativename.h"
 #include "data/connection.h"
+#include "data/directwrite.h"
 #include "data/outputfile.h"
 #include "data/postgreslongvalues.h"
 #include "data/recordset.h"
@@ -155,6 +156,7 @@ bool writeFileToValue(Connection& connection, const LongValueCell& cell, const Q
     openForReading(file, filePath);
     const qint64 total = file.size();
     checkFitsInDatabase(connection, total, filePath);
+    const DirectWrite direct(connection, total);
     const auto provider = longValueProvider(connection);
     return allOrNothing(*provider, [&] {
         provider->resize(cell, total);
@@ -171,6 +173,7 @@ std::optional<qint64> insertRowWithFile(Connection& connection, const QString& t
     openForReading(file, filePath);
     const qint64 total = file.size();
     checkFitsInDatabase(connection, total, filePath);
+    const DirectWrite direct(connection, total);
     const auto provider = longValueProvider(connection);
     qint64 key = 0;
     const bool stored = allOrNothing(*provider, [&] {

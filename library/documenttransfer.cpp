@@ -4,6 +4,7 @@
 #include "app/nativename.h"
 #include "app/safefilename.h"
 #include "data/connection.h"
+#include "data/directwrite.h"
 #include "data/longvalue.h"
 #include "library/audit.h"
 #include "library/documents.h"
@@ -54,6 +55,7 @@ StoredVersion uploadDocument(qint64 folderId, const QString& filePath, const Pro
     const ExtractedText text = ExtractedText::fromFile(filePath, title);
     data::Connection connection;
     connection.open();
+    const data::DirectWrite direct(connection, QFileInfo(filePath).size());
     // The version, its text in the index and the audit record are stored together or not at all.
     connection.beginTransaction();
     try {

@@ -1,16 +1,22 @@
 // Long values moved in pieces: byte-exact round trips at the sizes where piecing goes wrong, all or
-// nothing on cancel and failure, Null and missing rows told apart, and rows whose values stay unread.
+// nothing on cancel and failure, Null and missing rows told apart, rows whose values stay unread, and
+// large values written straight into an embedded file nobody else has open.
+#include "../support/companion.h"
 #include "../support/errorof.h"
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
 #include "app/apperror.h"
 #include "data/connection.h"
+#include "data/directwrite.h"
 #include "data/longvalue.h"
+#include "data/recordset.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -21,6 +27,27 @@ QByteArray randomBytes(qint64 size, quint32 seed) {
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = char(random.generate() & 0xFF);
     return bytes;
+}
+
+// Just above the size that is written straight into the file, with no two neighbouring pieces alike.
+QByteArray directWriteBytes() {
+    QByteArray bytes(data::DirectWriteAt + 4097, Qt::Uninitialized);
+    for (qint64 i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7 + i / 65521) % 251);
+    return bytes;
+}
+
+QString journalMode(const QString& file) {
+    QString mode;
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mode"));
+        raw.setDatabaseName(file);
+        QSqlQuery query(raw);
+        if (raw.open() && query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next())
+            mode = query.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("mode"));
+    return mode;
 }
 
 const data::ColumnValues NameOnly = {{QStringLiteral("AttachmentsName"), QStringLiteral("a.bin")}};
@@ -36,6 +63,9 @@ private slots:
     void nullMissingAndTooLargeAreToldApart();
     void rowsGiveValuesInPieces_data();
     void rowsGiveValuesInPieces();
+    void largeValueGoesStraightIntoAFileNobodyElseHasOpen_data();
+    void largeValueGoesStraightIntoAFileNobodyElseHasOpen();
+    void killedDirectWriteLeavesTheFileAsItWas();
 };
 
 void TestLongValue::roundTripsByteForByte_data() {
@@ -197,6 +227,88 @@ void TestLongValue::rowsGiveValuesInPieces() {
     QVERIFY_THROWS_EXCEPTION(AppError,
                              data::longValueProvider(connection)
                                  ->selectRows("SELECT AttachmentsId FROM Attachments", "Attachments", {}));
+}
+
+void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen_data() {
+    QTest::addColumn<bool>("besideAnotherProgram");
+    QTest::newRow("alone") << false;
+    QTest::newRow("beside another program") << true;
+}
+
+// Alone on the file the value bypasses the log (the rollback journal shows while it is written), a
+// read on the same thread meanwhile fails at once and says why instead of waiting for itself, and the
+// file is back on its log afterwards. Beside another program the log is kept and reads go on.
+void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen() {
+    if (TestAppDir::onPostgres())
+        QSKIP("only an embedded file is written to directly");
+    QFETCH(bool, besideAnotherProgram);
+    TestAppDir dir;
+    const QString file = dir.file("Pellorin.db");
+    const QByteArray bytes = directWriteBytes();
+    const QString source = writeTestFile(dir.file("in.bin"), bytes);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        data::Connection connection;
+        connection.open();
+        if (besideAnotherProgram) {
+            other.setDatabaseName(file);
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec(QStringLiteral("SELECT count(*) FROM Attachments")));
+        }
+        bool journalShown = false;
+        QString readFailure = QStringLiteral("(no read)");
+        const auto key = data::insertRowWithFile(
+            connection, "Attachments", NameOnly, "Attachments", source, [&](qint64 done, qint64 total) {
+                if (done == total) {
+                    journalShown = QFile::exists(file + "-journal");
+                    readFailure = errorOf([] {
+                        data::Connection reader;
+                        reader.open();
+                        data::Recordset rows;
+                        rows.open("SELECT count(*) FROM EmployeeTable", reader);
+                    });
+                }
+                return true;
+            });
+        QVERIFY(key);
+        QCOMPARE(journalShown, !besideAnotherProgram);
+        QVERIFY2(besideAnotherProgram ? readFailure == "(nothing was refused)"
+                                      : readFailure.contains("storing a large file"),
+                 qPrintable(readFailure));
+        const QString out = dir.file("out.bin");
+        QVERIFY(data::readValueToFile(connection, {"Attachments", "Attachments", *key}, out));
+        QVERIFY(readTestFile(out) == bytes);
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QCOMPARE(journalMode(file), QStringLiteral("wal"));
+    QVERIFY(!QFile::exists(file + "-journal"));
+}
+
+// A companion killed while it writes straight into the file: the next program finds the file as it was
+// before the upload, on its log again, and checks it ok.
+void TestLongValue::killedDirectWriteLeavesTheFileAsItWas() {
+    if (TestAppDir::onPostgres())
+        QSKIP("only an embedded file is written to directly");
+    TestAppDir dir;
+    const QString file = dir.file("Pellorin.db");
+    const QString source = writeTestFile(dir.file("in.bin"), directWriteBytes());
+    QCOMPARE(runCompanion(dir.path(), {"attachments", "upload", source, "--name", "first", "--person", "P"})
+                 .status,
+             0);
+    QProcess upload;
+    startCompanion(upload, dir.path(),
+                   {"attachments", "upload", source, "--name", "second", "--person", "P"});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file + "-journal") || upload.state() == QProcess::NotRunning,
+                             20000);
+    upload.kill();
+    upload.waitForFinished();
+    if (upload.exitStatus() == QProcess::NormalExit)
+        QSKIP("the upload ended before it could be stopped");
+    const CompanionRun check = runCompanion(dir.path(), {"check"});
+    QVERIFY2(check.status == 0, qPrintable(check.err));
+    QCOMPARE(dir.count("Attachments"), 1);
+    QCOMPARE(journalMode(file), QStringLiteral("wal"));
 }
 
 QTEST_GUILESS_MAIN(TestLongValue)
