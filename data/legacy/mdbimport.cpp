@@ -56,23 +56,31 @@ void removeLeftovers(const QString& target) {
         QFile::remove(folder.filePath(name));
 }
 
-// Every connection to a database in write-ahead-log mode holds a shared lock on one byte of its -shm
-// file for as long as it is open; a lock there held by another process means a program has the
-// database open. (Locks of this process are not reported, which is as wanted.)
-bool openElsewhere(const QString& dbPath) {
-    constexpr off_t OpenConnectionsByte = 128;
-    const QByteArray shm = QFile::encodeName(dbPath + SideFiles[1]);
-    const int fd = ::open(shm.constData(), O_RDONLY | O_CLOEXEC);
+// True when another process holds a lock on part of the file. (Locks of this process are not
+// reported, which is as wanted.)
+bool lockedElsewhere(const QByteArray& file, off_t start, off_t length) {
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct flock probe {};
     probe.l_type = F_WRLCK;
     probe.l_whence = SEEK_SET;
-    probe.l_start = OpenConnectionsByte;
-    probe.l_len = 1;
+    probe.l_start = start;
+    probe.l_len = length;
     const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
     ::close(fd);
     return held;
+}
+
+// Every connection to a database in write-ahead-log mode holds a shared lock on one byte of its -shm
+// file for as long as it is open. A program writing a large value straight into the file has left the
+// log for the rollback journal meanwhile, and holds SQLite's lock bytes of the file itself instead.
+bool openElsewhere(const QString& dbPath) {
+    constexpr off_t OpenConnectionsByte = 128;
+    constexpr off_t LockBytes = 0x40000000; // SQLite's pending, reserved and shared lock bytes
+    constexpr off_t LockByteCount = 512;
+    return lockedElsewhere(QFile::encodeName(dbPath + SideFiles[1]), OpenConnectionsByte, 1) ||
+           lockedElsewhere(QFile::encodeName(dbPath), LockBytes, LockByteCount);
 }
 
 void refuseWhileOpen(const QString& dbPath) {
