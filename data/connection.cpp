@@ -86,8 +86,8 @@ void forgetSchemaCheck(const QString& file) {
     schemaChecked.remove(file);
 }
 
-// This thread's idle connections that keep each file's log open (see keepLogOpen), by file; an empty
-// name for a file whose keeper could not be opened.
+// The main thread's idle connections that keep each file's log open (see keepLogOpen), by file; an
+// empty name for a file whose keeper could not be opened.
 QHash<QString, QString>& keptLogs() {
     thread_local auto* kept = new QHash<QString, QString>(); // lives as long as the thread's connections
     return *kept;
@@ -113,11 +113,18 @@ void closeKeptLogs() {
     keptLogs().clear();
 }
 
+bool onMainThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
 // With one connection per operation every close would be the database's last, and SQLite then folds
 // the write-ahead log back into the file: each photograph would be written twice. One idle connection
-// per file and thread keeps the log open between operations; SQLite still checkpoints as the log grows.
+// per file, on the main thread, keeps the log open between operations; SQLite still checkpoints as the
+// log grows. It serves the worker threads too: one of theirs (a preview, the background index) would
+// hold the file for as long as the thread lives, and keep large files off their direct path.
 void keepLogOpen(const QString& file) {
-    if (keptLogs().contains(file))
+    if (!onMainThread() || keptLogs().contains(file))
         return;
     QString& name = keptLogs()[file];
     QSqlDatabase keeper = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), uniqueConnectionName());
@@ -128,8 +135,7 @@ void keepLogOpen(const QString& file) {
         touch.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         touch.finish();
         thread_local bool closedAtExit = false;
-        if (!closedAtExit && QCoreApplication::instance() &&
-            QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        if (!closedAtExit && QCoreApplication::instance()) {
             qAddPostRoutine(closeKeptLogs);
             closedAtExit = true;
         }

@@ -17,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -231,8 +232,10 @@ void TestLongValue::rowsGiveValuesInPieces() {
 
 void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen_data() {
     QTest::addColumn<bool>("besideAnotherProgram");
-    QTest::newRow("alone") << false;
-    QTest::newRow("beside another program") << true;
+    QTest::addColumn<bool>("afterWorkerRead");
+    QTest::newRow("alone") << false << false;
+    QTest::newRow("beside another program") << true << false;
+    QTest::newRow("after a read on a worker thread") << false << true;
 }
 
 // Alone on the file the value bypasses the log (the rollback journal shows while it is written), a
@@ -242,6 +245,7 @@ void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen() {
     if (TestAppDir::onPostgres())
         QSKIP("only an embedded file is written to directly");
     QFETCH(bool, besideAnotherProgram);
+    QFETCH(bool, afterWorkerRead);
     TestAppDir dir;
     const QString file = dir.file("Pellorin.db");
     const QByteArray bytes = directWriteBytes();
@@ -250,6 +254,17 @@ void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen() {
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
         data::Connection connection;
         connection.open();
+        // What a preview or the background index does; its thread leaves nothing open on the file.
+        if (afterWorkerRead) {
+            QScopedPointer<QThread> worker(QThread::create([] {
+                data::Connection reader;
+                reader.open();
+                data::Recordset rows;
+                rows.open("SELECT count(*) FROM EmployeeTable", reader);
+            }));
+            worker->start();
+            QVERIFY(worker->wait(20000));
+        }
         if (besideAnotherProgram) {
             other.setDatabaseName(file);
             QVERIFY(other.open());
