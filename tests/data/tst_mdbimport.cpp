@@ -15,8 +15,11 @@
 #include "data/legacy/ui/legacystart.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -289,6 +292,20 @@ void TestMdbImport::secondImportAndOpenDatabaseAreRefused() {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("open"));
     QCOMPARE(folderEntries(app.path()), before);
+
+    // A program writing a large value straight into the file has left the log meanwhile.
+    QProcess holder;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PELLORIN_HOLD_WRITE_LOCK"), app.file(QStringLiteral("Pellorin.db")));
+    holder.setProcessEnvironment(env);
+    holder.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(holder.waitForReadyRead(20000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+    const CompanionRun writing = runCompanion(app.path(), {"import-mdb", "--replace", mdbfixtures::sample()});
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(20000));
+    QCOMPARE(writing.status, 1);
+    QVERIFY2(writing.err.contains("open in another program"), qPrintable(writing.err));
 }
 
 void TestMdbImport::importGoesIntoTheNamedDatabase() {
@@ -356,5 +373,25 @@ void TestMdbImport::firstStart() {
     QCOMPARE(legacy::ui::takeOverExistingInstallation(nullptr), legacy::ui::StartOutcome::NothingToDo);
 }
 
-QTEST_GUILESS_MAIN(TestMdbImport)
+// Started with PELLORIN_HOLD_WRITE_LOCK=FILE, this program is the other program: it holds a write of FILE
+// in rollback mode, as one storing a large value straight into the file does, until its input closes.
+int holdWriteLock(const QString& file) {
+    RawDatabase raw(file);
+    const bool held = raw.column(QStringLiteral("PRAGMA journal_mode=DELETE")) == QVariantList{"delete"} &&
+                      raw.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    QTextStream(stdout) << (held ? "held" : "refused") << Qt::endl;
+    QFile input;
+    if (input.open(stdin, QIODevice::ReadOnly))
+        input.readAll();
+    return held ? 0 : 1;
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (const QString file = qEnvironmentVariable("PELLORIN_HOLD_WRITE_LOCK"); !file.isEmpty())
+        return holdWriteLock(file);
+    TestMdbImport test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mdbimport.moc"
