@@ -61,10 +61,7 @@ const char* verdict(bool ok) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    qint64 megabytes = 300;
-    const QStringList args = QCoreApplication::arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--megabytes")); at >= 0 && at + 1 < args.size())
-        megabytes = std::max<qint64>(1, args.at(at + 1).toLongLong());
+    const qint64 megabytes = megabytesArgument(QCoreApplication::arguments(), 300);
     QTemporaryDir appDir;
     QTemporaryDir sourceDir;
     if (!appDir.isValid() || !sourceDir.isValid())

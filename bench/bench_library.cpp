@@ -95,10 +95,7 @@ double microsecondsEach(std::vector<double> milliseconds) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    qint64 megabytes = 500;
-    const QStringList args = QApplication::arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--megabytes")); at >= 0 && at + 1 < args.size())
-        megabytes = std::max<qint64>(1, args.at(at + 1).toLongLong());
+    const qint64 megabytes = megabytesArgument(QApplication::arguments(), 500);
     QTemporaryDir appDir;
     QTemporaryDir sourceDir;
     if (!appDir.isValid() || !sourceDir.isValid()) {

@@ -40,18 +40,6 @@ double millisecondsSince(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// A figure of this process from /proc (Linux; 0 elsewhere): bytes read so far ("rchar:" in io), or the
-// peak resident size in kB ("VmHWM:" in status).
-double procFigure(const char* file, const char* field) {
-    QFile status(QStringLiteral("/proc/self/") + QLatin1String(file));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble();
-    return 0;
-}
-
 constexpr int StoredPhotos = 5000;
 constexpr qsizetype StoredPhotoSize = 90 * 1024;
 constexpr int Lookups = 40;
@@ -83,7 +71,7 @@ int benchLookup() {
     double lookupRead = 0;
     for (int i = 0; i < Lookups; ++i) {
         const int photo = (i * 997) % StoredPhotos;
-        const double before = procFigure("io", "rchar:");
+        const double before = double(procField("io", "rchar:"));
         QElapsedTimer timer;
         timer.start();
         if (!employees::fetchPhoto(QStringLiteral("b%1").arg(photo, 4, 10, QChar(u'0')))) {
@@ -91,7 +79,7 @@ int benchLookup() {
             return 1;
         }
         lookups.push_back(millisecondsSince(timer));
-        lookupRead += procFigure("io", "rchar:") - before;
+        lookupRead += double(procField("io", "rchar:")) - before;
         timer.restart();
         data::Connection connection;
         connection.open();
@@ -110,7 +98,7 @@ int benchLookup() {
     std::printf("  ratio: %.2f\n", median(lookups) / median(byKey));
     std::printf("  read per lookup: %.2f MB (target < %.0f MB) %s\n", readMb, LookupTargetMb,
                 readMb < LookupTargetMb ? "ok" : "ABOVE TARGET");
-    std::printf("  peak memory: %.1f MB\n", procFigure("status", "VmHWM:") / 1024);
+    std::printf("  peak memory: %.1f MB\n", statusMegabytes("VmHWM:"));
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <ctime>
@@ -40,15 +41,26 @@ inline double loadAverage() {
     return load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').first().toDouble() : 0;
 }
 
-// A field of /proc/self/status in kB: "VmRSS:" now, "VmHWM:" at its highest since the last reset.
-inline qint64 statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
+// A field of a file of /proc/self: "rchar:" of "io" (bytes read so far), "VmRSS:" of "status" (kB now).
+inline qint64 procField(const char* file, const char* field) {
+    QFile figures(QStringLiteral("/proc/self/") + QLatin1String(file));
+    if (!figures.open(QIODevice::ReadOnly))
         return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
+    for (const QByteArray& line : figures.readAll().split('\n'))
         if (line.startsWith(field))
             return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     return 0;
+}
+
+// A field of /proc/self/status in kB: "VmRSS:" now, "VmHWM:" at its highest since the last reset.
+inline qint64 statusKb(const char* field) {
+    return procField("status", field);
+}
+
+// The value of --megabytes N among the program's arguments, or the default.
+inline qint64 megabytesArgument(const QStringList& args, qint64 byDefault) {
+    const qsizetype at = args.indexOf(QStringLiteral("--megabytes"));
+    return at >= 0 && at + 1 < args.size() ? std::max<qint64>(1, args.at(at + 1).toLongLong()) : byDefault;
 }
 
 inline double statusMegabytes(const char* field) {
