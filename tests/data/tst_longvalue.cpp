@@ -3,6 +3,7 @@
 // large values written straight into an embedded file nobody else has open.
 #include "../support/companion.h"
 #include "../support/errorof.h"
+#include "../support/rawdatabase.h"
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
@@ -15,10 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -38,17 +39,16 @@ QByteArray directWriteBytes() {
     return bytes;
 }
 
+// A read on a connection of its own, as a window or a preview makes it.
+void readEmployees() {
+    data::Connection reader;
+    reader.open();
+    data::Recordset rows;
+    rows.open("SELECT count(*) FROM EmployeeTable", reader);
+}
+
 QString journalMode(const QString& file) {
-    QString mode;
-    {
-        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mode"));
-        raw.setDatabaseName(file);
-        QSqlQuery query(raw);
-        if (raw.open() && query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next())
-            mode = query.value(0).toString();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("mode"));
-    return mode;
+    return RawDatabase(file).column(QStringLiteral("PRAGMA journal_mode")).value(0).toString();
 }
 
 const data::ColumnValues NameOnly = {{QStringLiteral("AttachmentsName"), QStringLiteral("a.bin")}};
@@ -251,40 +251,29 @@ void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen() {
     const QByteArray bytes = directWriteBytes();
     const QString source = writeTestFile(dir.file("in.bin"), bytes);
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
         data::Connection connection;
         connection.open();
         // What a preview or the background index does; its thread leaves nothing open on the file.
         if (afterWorkerRead) {
-            QScopedPointer<QThread> worker(QThread::create([] {
-                data::Connection reader;
-                reader.open();
-                data::Recordset rows;
-                rows.open("SELECT count(*) FROM EmployeeTable", reader);
-            }));
+            QScopedPointer<QThread> worker(QThread::create(readEmployees));
             worker->start();
             QVERIFY(worker->wait(20000));
         }
+        std::optional<RawDatabase> other;
         if (besideAnotherProgram) {
-            other.setDatabaseName(file);
-            QVERIFY(other.open());
-            QVERIFY(QSqlQuery(other).exec(QStringLiteral("SELECT count(*) FROM Attachments")));
+            other.emplace(file);
+            QVERIFY(other->exec(QStringLiteral("SELECT count(*) FROM Attachments")));
         }
         bool journalShown = false;
         QString readFailure = QStringLiteral("(no read)");
-        const auto key = data::insertRowWithFile(
-            connection, "Attachments", NameOnly, "Attachments", source, [&](qint64 done, qint64 total) {
-                if (done == total) {
-                    journalShown = QFile::exists(file + "-journal");
-                    readFailure = errorOf([] {
-                        data::Connection reader;
-                        reader.open();
-                        data::Recordset rows;
-                        rows.open("SELECT count(*) FROM EmployeeTable", reader);
-                    });
-                }
-                return true;
-            });
+        const auto key = data::insertRowWithFile(connection, "Attachments", NameOnly, "Attachments", source,
+                                                 [&](qint64 done, qint64 total) {
+                                                     if (done == total) {
+                                                         journalShown = QFile::exists(file + "-journal");
+                                                         readFailure = errorOf(readEmployees);
+                                                     }
+                                                     return true;
+                                                 });
         QVERIFY(key);
         QCOMPARE(journalShown, !besideAnotherProgram);
         QVERIFY2(besideAnotherProgram ? readFailure == "(nothing was refused)"
@@ -293,9 +282,7 @@ void TestLongValue::largeValueGoesStraightIntoAFileNobodyElseHasOpen() {
         const QString out = dir.file("out.bin");
         QVERIFY(data::readValueToFile(connection, {"Attachments", "Attachments", *key}, out));
         QVERIFY(readTestFile(out) == bytes);
-        other.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("other"));
     QCOMPARE(journalMode(file), QStringLiteral("wal"));
     QVERIFY(!QFile::exists(file + "-journal"));
 }
