@@ -92,8 +92,7 @@ private slots:
         QVERIFY(QFile::exists(m_dir->file("temp/C300.jpg")));
 
         // A photograph replaced while another window was active shows when this one is active again.
-        Form3* other = showBadge("B200");
-        QVERIFY(QTest::qWaitForWindowActive(other));
+        QVERIFY(QTest::qWaitForWindowActive(showBadge("B200")));
         storePhoto("C300", Qt::blue);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
@@ -142,8 +141,7 @@ private slots:
         QVERIFY(!hasInk(window->barcodeImage()));
 
         // Coming back to the window does not repeat the message.
-        Form3* other = showBadge("C300");
-        QVERIFY(QTest::qWaitForWindowActive(other));
+        QVERIFY(QTest::qWaitForWindowActive(showBadge("C300")));
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::qWait(20);
