@@ -58,10 +58,8 @@ private slots:
 
     void listsByLastNameAscendingWithFixedPlaces() {
         Form2 explorer;
-        QCOMPARE(explorer.windowTitle(), QStringLiteral("Pellorin - Employee Explorer"));
         QCOMPARE(column(explorer, 3), QStringList({"adams", "Brown", "Cole"}));
         QCOMPARE(column(explorer, 0), QStringList({"2", "1", "3"}));
-        QCOMPARE(explorer.listModel()->row(0).tag.toInt(), 2);
         // Null cells stay empty.
         QCOMPARE(explorer.listModel()->cell(2, 2), QString());
         QCOMPARE(explorer.listModel()->cell(2, 4), QString());
