@@ -145,7 +145,6 @@ private slots:
         auto* guide = window.area()->activeSubWindow()->widget()->findChild<QTextBrowser*>("txtGuide");
         QVERIFY(guide);
         QVERIFY(guide->toPlainText().contains("Pellorin User Guide"));
-        // Its pictures come with it.
         const QVariant picture =
             guide->document()->resource(QTextDocument::ImageResource, QUrl("qrc:/guide/guide/employee.png"));
         QVERIFY(!picture.value<QImage>().isNull() || !picture.value<QPixmap>().isNull() ||
