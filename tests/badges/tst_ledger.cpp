@@ -60,14 +60,6 @@ QString scratchDatabase() {
     return qEnvironmentVariable("PELLORIN_DATABASE").section(u';', 3, 3).section(u'=', 1);
 }
 
-// What an UPDATE and a DELETE of the ledger were told.
-QStringList rewriteErrors(data::Connection& connection) {
-    QStringList said;
-    for (const char* statement : {"UPDATE BadgeLedger SET Reason = 'x'", "DELETE FROM BadgeLedger"})
-        said << errorOf([&] { connection.execute(QString::fromLatin1(statement)); });
-    return said;
-}
-
 QList<Form3*> badgeWindows(QMdiArea& area) {
     QList<Form3*> windows;
     for (QMdiSubWindow* sub : area.subWindowList(QMdiArea::CreationOrder))
@@ -137,9 +129,12 @@ private slots:
         data::Connection connection;
         connection.open();
         QVERIFY(data::appendonly::missingGuards(connection, TableName).isEmpty());
-        for (const QString& said : rewriteErrors(connection))
+        for (const QString& statement : {QStringLiteral("UPDATE BadgeLedger SET Reason = 'x'"),
+                                         QStringLiteral("DELETE FROM BadgeLedger")}) {
+            const QString said = errorOf([&] { connection.execute(statement); });
             QVERIFY2(said.contains(data::appendonly::refusal(TableName), Qt::CaseInsensitive),
                      qPrintable(said));
+        }
         data::Command command;
         command.setActiveConnection(&connection);
         employees::deleteEmployee(command, QString::number(m_key));
@@ -336,8 +331,11 @@ private slots:
         const QList<Entry> entries = readEntries(op, Filter{});
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries.last().databaseUser, QStringLiteral("ledger_op"));
-        for (const QString& said : rewriteErrors(op))
+        for (const QString& statement : {QStringLiteral("UPDATE BadgeLedger SET Reason = 'x'"),
+                                         QStringLiteral("DELETE FROM BadgeLedger")}) {
+            const QString said = errorOf([&] { op.execute(statement); });
             QVERIFY2(said.contains("permission denied"), qPrintable(said));
+        }
         op.close();
         TestAppDir::serverExec(QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM ledger_op; "
                                               "REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM ledger_op"),
