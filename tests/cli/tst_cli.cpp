@@ -7,36 +7,34 @@
 #include <QImage>
 #include <QtTest>
 
-namespace {
-
-using Run = CompanionRun;
-Run cli(const QString& dataDir, const QStringList& args) {
-    return runCompanion(dataDir, args);
-}
-
-} // namespace
+#include <optional>
 
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    void init() { m_dir.emplace(); }
+    void cleanup() { m_dir.reset(); }
     void listFollowsTheExplorersOrder();
     void refusals_data();
     void refusals();
     void deleteChecksKeysAndSqlRunsJetStatements();
     void addUpdateAndPhotoRoundTrip();
     void companyHelpAndVersion();
+
+private:
+    CompanionRun cli(const QStringList& args) { return runCompanion(m_dir->path(), args); }
+    std::optional<TestAppDir> m_dir;
 };
 
 void TestCli::listFollowsTheExplorersOrder() {
-    TestAppDir dir;
-    dir.addEmployee("Carl", "M", "brown", "Clerk", "C1");
-    dir.addEmployee({"Ann", QVariant(), "Adams", QVariant(), "A1"});
-    dir.addEmployee("Tab\there", "x", "Cole", "", "T1");
-    Run run = cli(dir.path(), {"list"});
+    m_dir->addEmployee("Carl", "M", "brown", "Clerk", "C1");
+    m_dir->addEmployee({"Ann", QVariant(), "Adams", QVariant(), "A1"});
+    m_dir->addEmployee("Tab\there", "x", "Cole", "", "T1");
+    CompanionRun run = cli({"list"});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.lines(), QStringList({"2\tAnn\t\tAdams\t\tA1", "1\tCarl\tM\tbrown\tClerk\tC1",
                                        "3\tTab here\tx\tCole\t\tT1"}));
-    run = cli(dir.path(), {"list", "--order", "EmployeeFirstName", "--desc"});
+    run = cli({"list", "--order", "EmployeeFirstName", "--desc"});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.lines().first().section('\t', 1, 1), QStringLiteral("Tab here"));
 }
@@ -58,92 +56,88 @@ void TestCli::refusals() {
     QFETCH(QStringList, args);
     QFETCH(int, status);
     QFETCH(QString, said);
-    TestAppDir dir;
-    const Run run = cli(dir.path(), args);
+    const CompanionRun run = cli(args);
     QCOMPARE(run.status, status);
     QCOMPARE(run.err.split(u'\n', Qt::SkipEmptyParts).size(), 1);
     QVERIFY2(run.err.contains(said), qPrintable(run.err));
-    QCOMPARE(cli(dir.path(), {"list"}).status, 0);
+    QCOMPARE(cli({"list"}).status, 0);
 }
 
 void TestCli::deleteChecksKeysAndSqlRunsJetStatements() {
-    TestAppDir dir;
     for (int i = 0; i < 3; ++i)
-        dir.addEmployee("a", "b", QString::number(i), "", "");
-    Run run = cli(dir.path(), {"delete", "1", "3"});
+        m_dir->addEmployee("a", "b", QString::number(i), "", "");
+    CompanionRun run = cli({"delete", "1", "3"});
     QCOMPARE(run.status, 0);
-    QCOMPARE(dir.count("EmployeeTable"), 1);
-    run = cli(dir.path(), {"delete", "2", "2 OR 1=1"});
+    QCOMPARE(m_dir->count("EmployeeTable"), 1);
+    run = cli({"delete", "2", "2 OR 1=1"});
     QVERIFY(run.status != 0);
     QVERIFY(run.err.contains("not a record number"));
-    QCOMPARE(dir.count("EmployeeTable"), 1);
-    QVERIFY(cli(dir.path(), {"delete"}).status != 0);
+    QCOMPARE(m_dir->count("EmployeeTable"), 1);
+    QVERIFY(cli({"delete"}).status != 0);
 
-    run = cli(dir.path(), {"sql", "UPDATE EmployeeTable SET EmployeeTable.Title = 'Boss' WHERE "
-                                  "(EmployeeTable.EmployeeId= 2);"});
+    run = cli({"sql", "UPDATE EmployeeTable SET EmployeeTable.Title = 'Boss' WHERE "
+                      "(EmployeeTable.EmployeeId= 2);"});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out.trimmed(), QStringLiteral("1 row(s) affected"));
-    run = cli(dir.path(), {"sql", "SELECT EmployeeId, Title, EmployeeMiddleName FROM EmployeeTable"});
+    run = cli({"sql", "SELECT EmployeeId, Title, EmployeeMiddleName FROM EmployeeTable"});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.lines(), QStringList({"EmployeeId\tTitle\tEmployeeMiddleName", "2\tBoss\tb"}));
-    run = cli(dir.path(), {"sql", "Delete * From EmployeeTable where EmployeeId = 2"});
+    run = cli({"sql", "Delete * From EmployeeTable where EmployeeId = 2"});
     QCOMPARE(run.out.trimmed(), QStringLiteral("1 row(s) affected"));
 }
 
 void TestCli::addUpdateAndPhotoRoundTrip() {
-    TestAppDir dir;
-    const QString text = writeTestFile(dir.file("notes.txt"), "not a picture");
-    Run run = cli(dir.path(),
-                  {"add", "--first", "A", "--middle", "B", "--last", "C", "--code", "X1", "--photo", text});
+    const QString text = writeTestFile(m_dir->file("notes.txt"), "not a picture");
+    CompanionRun run =
+        cli({"add", "--first", "A", "--middle", "B", "--last", "C", "--code", "X1", "--photo", text});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("notes.txt"));
-    QCOMPARE(dir.count("EmployeeTable") + dir.count("Attachments"), 0);
+    QCOMPARE(m_dir->count("EmployeeTable") + m_dir->count("Attachments"), 0);
 
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
-    const QString photo = dir.file("face.png");
+    const QString photo = m_dir->file("face.png");
     QVERIFY(picture.save(photo));
-    run = cli(dir.path(), {"add", "--first", "Seán", "--middle", "Q", "--last", "O'Brien", "--code", "EMP-7",
-                           "--photo", photo});
+    run = cli({"add", "--first", "Seán", "--middle", "Q", "--last", "O'Brien", "--code", "EMP-7", "--photo",
+               photo});
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out.trimmed(), QStringLiteral("1"));
-    run = cli(dir.path(), {"update", "1", "--title", "Guard; --"});
+    run = cli({"update", "1", "--title", "Guard; --"});
     QCOMPARE(run.status, 0);
-    run = cli(dir.path(), {"list"});
+    run = cli({"list"});
     QCOMPARE(run.lines(), QStringList({QString::fromUtf8("1\tSeán\tQ\tO'Brien\tGuard; --\tEMP-7")}));
-    const QString copy = dir.file("copy.png");
-    run = cli(dir.path(), {"photo", "get", "emp-7", "--out", copy}); // codes compare without regard to case
+    const QString copy = m_dir->file("copy.png");
+    run = cli({"photo", "get", "emp-7", "--out", copy}); // codes compare without regard to case
     QCOMPARE(run.status, 0);
     QCOMPARE(readTestFile(copy), readTestFile(photo));
-    run = cli(dir.path(), {"photo", "get", "NOPE", "--out", copy});
+    run = cli({"photo", "get", "NOPE", "--out", copy});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("No photograph"));
-    QVERIFY(cli(dir.path(), {"update", "99", "--title", "x"}).status != 0);
+    QVERIFY(cli({"update", "99", "--title", "x"}).status != 0);
 
     // Nobody else gets the code; a new photograph and a new code go together, and the old code keeps
     // nothing.
-    run = cli(dir.path(), {"add", "--first", "B", "--middle", "C", "--last", "D", "--code", "emp-7"});
+    run = cli({"add", "--first", "B", "--middle", "C", "--last", "D", "--code", "emp-7"});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(QString::fromUtf8("Seán Q O'Brien (record 1)")), qPrintable(run.err));
     picture.fill(Qt::darkRed);
     QVERIFY(picture.save(photo));
-    QCOMPARE(cli(dir.path(), {"update", "1", "--code", "EMP-8", "--photo", photo}).status, 0);
-    QCOMPARE(cli(dir.path(), {"photo", "get", "EMP-8", "--out", copy}).status, 0);
+    QCOMPARE(cli({"update", "1", "--code", "EMP-8", "--photo", photo}).status, 0);
+    QCOMPARE(cli({"photo", "get", "EMP-8", "--out", copy}).status, 0);
     QCOMPARE(readTestFile(copy), readTestFile(photo));
-    QCOMPARE(cli(dir.path(), {"photo", "get", "EMP-7", "--out", copy}).status, 1);
-    run = cli(dir.path(), {"update", "1", "--code", "", "--photo", photo});
+    QCOMPARE(cli({"photo", "get", "EMP-7", "--out", copy}).status, 1);
+    run = cli({"update", "1", "--code", "", "--photo", photo});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains("--code CODE"), qPrintable(run.err));
 }
 
 void TestCli::companyHelpAndVersion() {
-    TestAppDir dir;
-    QCOMPARE(cli(dir.path(), {"company", "get"}).status, 1);
-    QCOMPARE(cli(dir.path(), {"company", "set", "Acme, Inc."}).status, 0);
+    QCOMPARE(cli({"company", "get"}).status, 1);
+    QCOMPARE(cli({"company", "set", "Acme, Inc."}).status, 0);
     for (const auto& [args, said] : {std::pair{QStringList{"company", "get"}, "Acme, Inc.\n"},
                                      {QStringList{"--help"}, "list"},
                                      {QStringList{"--version"}, "1.2.0.0"}}) {
-        const Run run = cli(dir.path(), args);
+        const CompanionRun run = cli(args);
         QCOMPARE(run.status, 0);
         QVERIFY2(run.out.contains(QString::fromUtf8(said)), qPrintable(run.out));
     }

@@ -80,7 +80,6 @@ void TestDatabase::addedRowKeepsItsLongValue() {
 
 void TestDatabase::hostileTextRoundTrips_data() {
     QTest::addColumn<QString>("text");
-    QTest::newRow("apostrophe") << QStringLiteral("O'Brien");
     QTest::newRow("quotes") << QStringLiteral("\"Bob\" 'the' ''builder''");
     QTest::newRow("injection") << QStringLiteral("x'); DROP TABLE EmployeeTable; --");
     QTest::newRow("comment") << QStringLiteral("-- not a comment /* nor this */");

